@@ -1,0 +1,191 @@
+#include "app/CEditorApp.h"
+
+#include "app/CMainFrame.h"
+#include "app/Platform.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/CommandIds.h"
+#include "doc/UiServices.h"
+#include "res/StringTable.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString kSettingsSection = u"Settings"_s;
+const QString kPreviewPages = u"PreviewPages"_s;
+} // namespace
+
+CEditorApp::CEditorApp(QObject* parent) : QObject(parent) {
+    OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
+    OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
+    OnCommandRange(
+        ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE4, [this](int id) { OnOpenRecentFile(id); },
+        [this](int id) { return id - ID_FILE_MRU_FILE1 < m_recentFiles.Files().size(); });
+}
+
+CEditorApp::~CEditorApp() {
+    // The window goes before the document whose view it holds.
+    m_frame.reset();
+    m_document.reset();
+}
+
+CEditorView* CEditorApp::GetView() const { return m_frame ? m_frame->GetActiveView() : nullptr; }
+
+bool CEditorApp::InitInstance(const QStringList& arguments) {
+    const CCommandLineInfo first = ParseCommandLine(arguments);
+    Q_UNUSED(first.m_bShowSplash);
+
+    platform::Initialize();
+    LoadStdProfileSettings();
+
+    const CCommandLineInfo info = ParseCommandLine(arguments);
+    if (!ProcessShellCommand(info))
+        return false;
+
+    m_frame->show();
+    m_frame->activateWindow();
+    return true;
+}
+
+int CEditorApp::ExitInstance() {
+    SaveRecentFileList();
+    auto settings = platform::OpenSettings();
+    settings->setValue(kSettingsSection + u'/' + kPreviewPages, m_previewPages);
+    settings->sync();
+    return m_exitCode;
+}
+
+void CEditorApp::LoadStdProfileSettings() {
+    auto settings = platform::OpenSettings();
+    m_recentFiles.ReadList(*settings);
+    m_previewPages = settings->value(kSettingsSection + u'/' + kPreviewPages, 0).toInt();
+}
+
+void CEditorApp::SaveRecentFileList() const {
+    auto settings = platform::OpenSettings();
+    m_recentFiles.WriteList(*settings);
+    settings->sync();
+}
+
+bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
+    if (info.m_nShellCommand == CCommandLineInfo::AppUnregister) {
+        const bool done = Unregister();
+        CUiServices::Get().Information(
+            res::LoadString(done ? res::IDS_UNREG_DONE : res::IDS_UNREG_FAILURE));
+        m_exitCode = done ? 0 : 1;
+        return false;
+    }
+
+    // The document template: document, main frame and view.
+    m_document = std::make_unique<CEditorDoc>();
+    m_frame = std::make_unique<CMainFrame>(this);
+    if (!m_frame->Create(m_document.get())) {
+        CUiServices::Get().Warning(res::LoadString(res::IDP_FAILED_TO_CREATE_DOC));
+        m_frame.reset();
+        m_exitCode = 1;
+        return false;
+    }
+    m_frame->canClose = [this] { return m_document->SaveModified(); };
+    m_frame->GetActiveView()->openDocument = [this](const QString& path) {
+        OpenDocumentFile(path);
+    };
+    connect(m_document.get(), &CEditorDoc::pathNameSet, this,
+            [this](const QString& path, bool addToRecentFiles) {
+                if (addToRecentFiles)
+                    AddToRecentFileList(path);
+            });
+    m_frame->UpdateRecentFileMenu(m_recentFiles);
+
+    switch (info.m_nShellCommand) {
+    case CCommandLineInfo::FileNew:
+    case CCommandLineInfo::FileDDE: // nothing talks to the program: start as usual
+        m_document->OnNewDocument();
+        return true;
+    case CCommandLineInfo::FileOpen:
+    case CCommandLineInfo::FilePrint:
+    case CCommandLineInfo::FilePrintTo:
+        m_document->OnNewDocument();
+        if (OpenDocumentFile(info.m_strFileName) != OpenResult::Opened) {
+            m_exitCode = 1;
+            return false;
+        }
+        return true;
+    case CCommandLineInfo::AppUnregister:
+        break;
+    }
+    return false;
+}
+
+CEditorApp::OpenResult CEditorApp::OpenDocumentFile(const QString& path) {
+    QString name = path;
+    if (name.startsWith(u'"'))
+        name.remove(0, 1);
+    if (const qsizetype quote = name.lastIndexOf(u'"'); quote >= 0)
+        name.truncate(quote);
+    if (name.isEmpty())
+        return OpenResult::Failed;
+    const QString full = QFileInfo(name).absoluteFilePath();
+
+    if (IsSameFile(full, m_document->GetPathName())) {
+        m_frame->raise();
+        m_frame->activateWindow();
+        return OpenResult::AlreadyOpen;
+    }
+    if (!m_document->SaveModified())
+        return OpenResult::Cancelled;
+    if (!m_document->OnOpenDocument(full))
+        return OpenResult::Failed;
+    m_document->SetPathName(full);
+    return OpenResult::Opened;
+}
+
+void CEditorApp::OnFileNew() {
+    if (!m_document->SaveModified())
+        return;
+    if (!m_document->OnNewDocument())
+        CUiServices::Get().Warning(res::LoadString(res::IDP_FAILED_TO_CREATE_DOC));
+}
+
+void CEditorApp::OnFileOpen() {
+    if (const auto path = CUiServices::Get().ChooseDocumentToOpen(m_frame.get()))
+        OpenDocumentFile(*path);
+}
+
+void CEditorApp::OnAppExit() { m_frame->close(); }
+
+void CEditorApp::OnOpenRecentFile(int id) {
+    const int index = id - ID_FILE_MRU_FILE1;
+    if (index < 0 || index >= m_recentFiles.Files().size())
+        return;
+    const QString path = m_recentFiles.Files()[index];
+    if (OpenDocumentFile(path) == OpenResult::Failed) {
+        // A file that cannot be read any more leaves the list.
+        m_recentFiles.Remove(index);
+        SaveRecentFileList();
+        m_frame->UpdateRecentFileMenu(m_recentFiles);
+    }
+}
+
+void CEditorApp::AddToRecentFileList(const QString& path) {
+    m_recentFiles.Add(path);
+    SaveRecentFileList();
+    if (m_frame)
+        m_frame->UpdateRecentFileMenu(m_recentFiles);
+}
+
+bool CEditorApp::Unregister() {
+    auto settings = platform::OpenSettings();
+    const QString file = settings->fileName();
+    settings->clear();
+    settings->sync();
+    settings.reset();
+    if (QFile::exists(file) && !QFile::remove(file))
+        return false;
+    return !QFile::exists(file);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/RecentFileList.h"
+#include "doc/CmdTarget.h"
+
+#include <QObject>
+
+#include <memory>
+
+class CEditorDoc;
+class CEditorView;
+class CMainFrame;
+
+// The application: starts the program, owns the document and the main
+// window, and handles the application-wide commands.
+class CEditorApp : public QObject, public CCmdTarget {
+    Q_OBJECT
+
+public:
+    explicit CEditorApp(QObject* parent = nullptr);
+    ~CEditorApp() override;
+
+    // Start-up; false ends the program at once (with ExitCode()).
+    bool InitInstance(const QStringList& arguments);
+    // Writes the settings; returns the program's exit code.
+    int ExitInstance();
+    int ExitCode() const { return m_exitCode; }
+
+    CEditorDoc* GetDocument() const { return m_document.get(); }
+    CMainFrame* GetMainFrame() const { return m_frame.get(); }
+    CEditorView* GetView() const;
+
+    enum class OpenResult { Opened, AlreadyOpen, Cancelled, Failed };
+    // Opens `path` as the document, asking first to save a modified one.
+    OpenResult OpenDocumentFile(const QString& path);
+
+    void OnFileNew();
+    void OnFileOpen();
+    void OnAppExit();
+    void OnOpenRecentFile(int id);
+
+    const CRecentFileList& RecentFiles() const { return m_recentFiles; }
+    void AddToRecentFileList(const QString& path);
+
+    int PreviewPages() const { return m_previewPages; }
+    void SetPreviewPages(int pages) { m_previewPages = pages; }
+
+    // Removes the program's settings; true when nothing of them is left.
+    static bool Unregister();
+
+private:
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+    void LoadStdProfileSettings();
+    void SaveRecentFileList() const;
+
+    CRecentFileList m_recentFiles{4};
+    int m_previewPages = 0;
+    int m_exitCode = 0;
+    std::unique_ptr<CEditorDoc> m_document;
+    std::unique_ptr<CMainFrame> m_frame;
+};

@@ -1,0 +1,195 @@
+#include "app/CMainFrame.h"
+
+#include "app/RecentFileList.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/CommandIds.h"
+#include "doc/CommandTable.h"
+#include "res/Menus.h"
+#include "res/StringTable.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+
+using namespace Qt::StringLiterals;
+
+CMainFrame::CMainFrame(CCmdTarget* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
+    setObjectName(u"CMainFrame"_s);
+    m_idleUpdate.setSingleShot(true);
+    m_idleUpdate.setInterval(0);
+    connect(&m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::Create(CEditorDoc* document) {
+    m_document = document;
+    m_view = new CEditorView(this);
+    setCentralWidget(m_view);
+    m_document->SetView(m_view);
+
+    if (!CreateMenus() || !CreateStatusBar())
+        return false;
+    BindAccelerators();
+
+    connect(m_view, &CEditorView::commandStateChanged, this, &CMainFrame::ScheduleCommandUIUpdate);
+    connect(m_document, &CEditorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            &CMainFrame::ScheduleCommandUIUpdate);
+    UpdateTitle();
+    UpdateCommandUI();
+    return true;
+}
+
+QAction* CMainFrame::Action(int id) {
+    if (const auto it = m_actions.find(id); it != m_actions.end())
+        return it->second;
+    auto* action = new QAction(this);
+    action->setObjectName(u"ID_%1"_s.arg(id));
+    action->setData(id);
+    action->setStatusTip(CommandPrompt(id));
+    const QString tooltip = CommandTooltip(id);
+    action->setToolTip(tooltip);
+    action->setText(tooltip);
+    connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+    m_actions.emplace(id, action);
+    return action;
+}
+
+bool CMainFrame::RouteCommand(int id) {
+    CCmdTarget* const chain[] = {m_view, m_document, this, m_app};
+    for (CCmdTarget* target : chain) {
+        if (target && target->HasCommand(id)) {
+            target->OnCmdMsg(id);
+            ScheduleCommandUIUpdate();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMainFrame::IsCommandEnabled(int id) const {
+    const CCmdTarget* const chain[] = {m_view, m_document, this, m_app};
+    for (const CCmdTarget* target : chain)
+        if (target && target->HasCommand(id))
+            return target->IsCommandEnabled(id);
+    return false;
+}
+
+void CMainFrame::UpdateCommandUI() {
+    for (const auto& [id, action] : m_actions)
+        action->setEnabled(IsCommandEnabled(id));
+}
+
+void CMainFrame::ScheduleCommandUIUpdate() { m_idleUpdate.start(); }
+
+bool CMainFrame::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    if (!bar)
+        return false;
+    for (const res::Menu& menuDef : res::MainMenu()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf16(menuDef.title));
+        menu->setObjectName(u"menu_"_s + res::MenuLabel({0, menuDef.title}));
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        for (const res::MenuItem& item : menuDef.items) {
+            if (item.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            if (item.id == ID_FILE_MRU_FILE1) {
+                // The recent files take the place of the placeholder item.
+                for (int i = 0; i < kRecentFileCount; ++i) {
+                    QAction* recent = Action(ID_FILE_MRU_FILE1 + i);
+                    menu->addAction(recent);
+                    m_recentActions << recent;
+                }
+                continue;
+            }
+            QAction* action = Action(item.id);
+            action->setText(QString::fromUtf16(item.text));
+            menu->addAction(action);
+        }
+    }
+    UpdateRecentFileMenu(CRecentFileList());
+    return true;
+}
+
+bool CMainFrame::CreateStatusBar() {
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(u"m_statusBar"_s);
+    m_messagePane = new QLabel(m_statusBar);
+    m_messagePane->setObjectName(u"messagePane"_s);
+    m_messagePane->setAccessibleName(u"メッセージ"_s);
+    m_statusBar->addWidget(m_messagePane, 1);
+    setStatusBar(m_statusBar);
+    SetMessageText(res::LoadString(res::IDS_IDLE_MESSAGE));
+    return true;
+}
+
+void CMainFrame::BindAccelerators() {
+    std::map<int, QList<QKeySequence>> keys;
+    for (const res::Accelerator& a : res::MainAccelerators()) {
+        keys[a.id] << QKeySequence(a.key);
+        if (a.key.key() == Qt::Key_Return) // the keypad's Enter is the same key
+            keys[a.id] << QKeySequence(QKeyCombination(a.key.keyboardModifiers(), Qt::Key_Enter))
+                       << QKeySequence(QKeyCombination(
+                              a.key.keyboardModifiers() | Qt::KeypadModifier, Qt::Key_Enter));
+    }
+    for (const auto& [id, sequences] : keys) {
+        QAction* action = Action(id);
+        action->setShortcuts(sequences);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action); // shortcuts work without a menu item too
+    }
+}
+
+void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
+    for (int i = 0; i < m_recentActions.size(); ++i) {
+        QAction* action = m_recentActions[i];
+        if (i < files.Files().size()) {
+            action->setText(files.MenuLabel(i));
+            action->setVisible(true);
+        } else if (i == 0) {
+            action->setText(res::LoadString(res::IDS_RECENT_FILE_PLACEHOLDER));
+            action->setVisible(true);
+        } else {
+            action->setVisible(false);
+        }
+    }
+    UpdateCommandUI();
+}
+
+void CMainFrame::UpdateTitle() {
+    const QString title = m_document ? m_document->GetTitle() : QString();
+    setWindowTitle(title + u" - "_s + res::LoadString(res::IDS_APP_TITLE));
+}
+
+QString CMainFrame::MessageText() const { return m_messagePane ? m_messagePane->text() : QString(); }
+
+void CMainFrame::SetMessageText(const QString& text) {
+    if (m_messagePane)
+        m_messagePane->setText(text);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        SetMessageText(tip.isEmpty() ? res::LoadString(res::IDS_IDLE_MESSAGE) : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (canClose && !canClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "doc/CmdTarget.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <map>
+
+class CEditorDoc;
+class CEditorView;
+class CRecentFileList;
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+
+// The main window: menu bar, status bar and the editing pane. Every command
+// from a menu, toolbar or accelerator comes here and is routed on.
+class CMainFrame : public QMainWindow, public CCmdTarget {
+    Q_OBJECT
+
+public:
+    // `app` is the last target of the routing (not owned).
+    explicit CMainFrame(CCmdTarget* app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Builds the window for `document`; false when a part of it could not be
+    // created.
+    bool Create(CEditorDoc* document);
+
+    CEditorView* GetActiveView() const { return m_view; }
+    CEditorDoc* GetActiveDocument() const { return m_document; }
+
+    // Offers the command to the view, the document, the frame and the
+    // application in this order; false when none of them handles it.
+    bool RouteCommand(int id);
+    // Whether the first handler found for `id` may run now.
+    bool IsCommandEnabled(int id) const;
+
+    // The action that stands for command `id` in menus, toolbars and
+    // accelerators; created on first use.
+    QAction* Action(int id);
+    // Enables exactly the commands that a handler accepts now.
+    void UpdateCommandUI();
+
+    void UpdateRecentFileMenu(const CRecentFileList& files);
+    void UpdateTitle();
+
+    // The status bar's message pane.
+    QString MessageText() const;
+    void SetMessageText(const QString& text);
+
+    // Asked when the window is about to close; false keeps it open.
+    std::function<bool()> canClose;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool CreateMenus();
+    bool CreateStatusBar();
+    void BindAccelerators();
+    void ScheduleCommandUIUpdate();
+
+    CCmdTarget* m_app;
+    CEditorDoc* m_document = nullptr;
+    CEditorView* m_view = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QLabel* m_messagePane = nullptr;
+    std::map<int, QAction*> m_actions;
+    QList<QAction*> m_recentActions;
+    QTimer m_idleUpdate;
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "doc/CmdTarget.h"
+#include "doc/FileIo.h"
+
+#include <QObject>
+#include <QString>
+
+class CEditorView;
+
+// The one open HTML file: its path, its title and its modified state. The
+// text itself lives in the view; the document reads and writes it as
+// Shift-JIS (code page 932) with CR LF line ends.
+class CEditorDoc : public QObject, public CCmdTarget {
+    Q_OBJECT
+
+public:
+    explicit CEditorDoc(QObject* parent = nullptr);
+    ~CEditorDoc() override;
+
+    void SetView(CEditorView* view);
+    CEditorView* GetView() const { return m_view; }
+
+    QString GetPathName() const { return m_pathName; }
+    QString GetTitle() const { return m_title; }
+    void SetTitle(const QString& title);
+    // Takes `path` as the document's file: path, title and, when asked, the
+    // first place in the recent-file list.
+    void SetPathName(const QString& path, bool addToRecentFiles = true);
+
+    bool IsModified() const;
+    void SetModifiedFlag(bool modified = true);
+
+    // An empty untitled document.
+    bool OnNewDocument();
+    // Reads `path` into the pane; on failure reports it and changes nothing.
+    bool OnOpenDocument(const QString& path);
+    // Writes the pane to `path`; on failure reports it and changes nothing.
+    bool OnSaveDocument(const QString& path);
+
+    // Asks whether to save a modified document; false when the user cancels
+    // or saving fails.
+    bool SaveModified();
+    // Save: to the document's path, or through Save As without one.
+    bool DoFileSave();
+    // Save As with `path` proposed; an empty path asks for one.
+    bool DoSave(const QString& path, bool replace = true);
+
+    // The name Save As proposes for a document without a path.
+    static QString ProposedFileName(const QString& title);
+
+signals:
+    void titleChanged(const QString& title);
+    void pathNameSet(const QString& path, bool addToRecentFiles);
+
+private:
+    void ReportFileError(FileError error, const QString& path, bool loading);
+    // False when the user chose not to write characters Shift-JIS cannot hold.
+    bool ConfirmUnencodable(const QString& text);
+
+    CEditorView* m_view = nullptr;
+    QString m_pathName;
+    QString m_title;
+};

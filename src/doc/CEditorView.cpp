@@ -1,0 +1,311 @@
+#include "doc/CEditorView.h"
+
+#include "doc/CEditorDoc.h"
+#include "doc/CommandIds.h"
+#include "doc/UiServices.h"
+#include "res/Menus.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMarginWidth = 8;
+constexpr double kPrintMarginTwips = 720;
+
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+QString ToFileLineBreaks(QString text) {
+    return text.replace(QChar::ParagraphSeparator, u"\r\n"_s);
+}
+
+} // namespace
+
+QString WithoutLoneHighSurrogates(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!IsHigh(text[i].unicode()))
+            continue;
+        if (i + 1 < text.size() && IsLow(text[i + 1].unicode()))
+            ++i;
+        else
+            text[i] = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+// The narrow strip at the left of the pane: a click selects a whole line.
+class CEditorView::SelectionMargin : public QWidget {
+public:
+    explicit SelectionMargin(CEditorView* view) : QWidget(view), m_view(view) {
+        setCursor(Qt::ArrowCursor);
+        setAccessibleName(u"選択領域"_s);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), m_view->palette().color(QPalette::Base));
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton)
+            return;
+        m_view->setFocus(Qt::MouseFocusReason);
+        m_view->SelectLinesTo(int(e->position().y()), e->modifiers() & Qt::ShiftModifier);
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (e->buttons() & Qt::LeftButton)
+            m_view->SelectLinesTo(int(e->position().y()), true);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton)
+            return;
+        QTextCursor c = m_view->cursorForPosition(QPoint(0, int(e->position().y())));
+        c.movePosition(QTextCursor::StartOfBlock);
+        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        if (!c.atEnd())
+            c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        m_view->setTextCursor(c);
+    }
+
+private:
+    CEditorView* m_view;
+};
+
+CEditorView::CEditorView(QWidget* parent)
+    : QPlainTextEdit(parent),
+      m_printMarginsTwips(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips,
+                          kPrintMarginTwips) {
+    setObjectName(u"CEditorView"_s);
+    setAccessibleName(u"エディタ"_s);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setTabChangesFocus(false);
+
+    // The selection stays highlighted while the pane has no focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+
+    m_margin = new SelectionMargin(this);
+    setViewportMargins(kMarginWidth, 0, 0, 0);
+
+    connect(this, &QPlainTextEdit::selectionChanged, this, &CEditorView::commandStateChanged);
+    connect(this, &QPlainTextEdit::undoAvailable, this, &CEditorView::commandStateChanged);
+    connect(this, &QPlainTextEdit::copyAvailable, this, &CEditorView::commandStateChanged);
+    connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
+
+    BindCommands();
+    setFont(DefaultFont());
+}
+
+CEditorView::~CEditorView() = default;
+
+QFont CEditorView::DefaultFont() {
+    QFont font(u"FixedSys"_s);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setBold(false);
+    font.setPointSizeF(QApplication::font().pointSizeF() > 0 ? QApplication::font().pointSizeF()
+                                                              : 10.0);
+    return font;
+}
+
+void CEditorView::BindCommands() {
+    OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    OnCommand(
+        ID_EDIT_UNDO, [this] { undo(); }, [this] { return document()->isUndoAvailable(); });
+    OnCommand(
+        ID_EDIT_CUT, [this] { cut(); }, [this] { return textCursor().hasSelection(); });
+    OnCommand(
+        ID_EDIT_COPY, [this] { copy(); }, [this] { return textCursor().hasSelection(); });
+    OnCommand(
+        ID_EDIT_PASTE, [this] { paste(); }, [this] { return canPaste(); });
+    OnCommand(
+        ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
+}
+
+void CEditorView::OnInitialUpdate() {
+    setFont(DefaultFont());
+    document()->setDefaultFont(DefaultFont());
+    m_printMarginsTwips =
+        QMarginsF(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips);
+}
+
+QString CEditorView::GetSelectedText() const {
+    // Only the selected part of the document is copied.
+    return ToFileLineBreaks(textCursor().selectedText());
+}
+
+void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
+    QTextDocument* doc = document();
+    QTextCursor cursor = textCursor();
+    const QString clean = WithoutLoneHighSurrogates(text);
+    if (canUndo) {
+        cursor.insertText(clean);
+    } else {
+        doc->setUndoRedoEnabled(false);
+        cursor.insertText(clean);
+        doc->setUndoRedoEnabled(true);
+    }
+    cursor.clearSelection();
+    setTextCursor(cursor);
+    doc->setModified(true);
+    emit commandStateChanged();
+}
+
+QString CEditorView::GetWholeText() const { return document()->toRawText(); }
+
+void CEditorView::SetWholeText(const QString& text) {
+    setPlainText(text);
+    document()->clearUndoRedoStacks();
+    document()->setModified(false);
+    moveCursor(QTextCursor::Start);
+}
+
+bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
+                                                             Qt::AltModifier | Qt::MetaModifier);
+    int key = event->key();
+    if (key == Qt::Key_Enter) // both Enter keys are one key for the accelerators
+        key = Qt::Key_Return;
+    const QKeyCombination combination(mods, Qt::Key(key));
+    for (const res::Accelerator& a : res::MainAccelerators())
+        if (a.key == combination)
+            return true;
+    return false;
+}
+
+bool CEditorView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        IsAcceleratorKey(static_cast<QKeyEvent*>(event))) {
+        // Leave the key to the main window's accelerators.
+        event->ignore();
+        return true;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void CEditorView::keyPressEvent(QKeyEvent* event) {
+    // An accelerator whose command is not available does nothing at all.
+    if (IsAcceleratorKey(event)) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void CEditorView::mousePressEvent(QMouseEvent* event) {
+    QPlainTextEdit::mousePressEvent(event);
+    m_dragAnchor = (event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ShiftModifier))
+                       ? textCursor().position()
+                       : -1;
+}
+
+void CEditorView::mouseMoveEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseMoveEvent(event);
+    if (m_dragAnchor >= 0 && (event->buttons() & Qt::LeftButton))
+        ExtendSelectionByWords(event->position().toPoint());
+}
+
+void CEditorView::mouseReleaseEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseReleaseEvent(event);
+    m_dragAnchor = -1;
+}
+
+void CEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_dragAnchor = -1; // a double-click drag already grows by words
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void CEditorView::ExtendSelectionByWords(const QPoint& pos) {
+    auto wordAt = [this](int position) {
+        QTextCursor c(document());
+        c.setPosition(position);
+        c.select(QTextCursor::WordUnderCursor);
+        return std::pair{c.selectionStart(), c.selectionEnd()};
+    };
+    const int anchor = m_dragAnchor;
+    const int position = cursorForPosition(pos).position();
+    const auto [anchorStart, anchorEnd] = wordAt(anchor);
+    if (position >= anchorStart && position <= anchorEnd)
+        return; // still inside the first word: characters, as dragged
+    const auto [wordStart, wordEnd] = wordAt(position);
+    const bool inWord = wordStart < wordEnd;
+    QTextCursor c(document());
+    if (position > anchor) {
+        c.setPosition(anchorStart);
+        c.setPosition(inWord ? wordEnd : position, QTextCursor::KeepAnchor);
+    } else {
+        c.setPosition(anchorEnd);
+        c.setPosition(inWord ? wordStart : position, QTextCursor::KeepAnchor);
+    }
+    setTextCursor(c);
+}
+
+void CEditorView::SelectLinesTo(int y, bool extend) {
+    QTextCursor at = cursorForPosition(QPoint(0, y));
+    QTextCursor line = at;
+    line.movePosition(QTextCursor::StartOfLine);
+    const int start = line.position();
+    line.movePosition(QTextCursor::EndOfLine);
+    int end = line.position();
+    if (line.atBlockEnd() && !line.atEnd())
+        ++end; // the line break belongs to the line
+    QTextCursor c(document());
+    if (!extend || m_lineAnchor < 0) {
+        m_lineAnchor = start;
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+    } else if (start >= m_lineAnchor) {
+        c.setPosition(m_lineAnchor);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+    } else {
+        QTextCursor anchorLine(document());
+        anchorLine.setPosition(m_lineAnchor);
+        anchorLine.movePosition(QTextCursor::EndOfLine);
+        int anchorEnd = anchorLine.position();
+        if (anchorLine.atBlockEnd() && !anchorLine.atEnd())
+            ++anchorEnd;
+        c.setPosition(anchorEnd);
+        c.setPosition(start, QTextCursor::KeepAnchor);
+    }
+    setTextCursor(c);
+}
+
+void CEditorView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    const QRect r = contentsRect();
+    m_margin->setGeometry(r.left(), r.top(), kMarginWidth, viewport()->height());
+}
+
+void CEditorView::insertFromMimeData(const QMimeData* source) {
+    if (source && source->hasText()) {
+        const QString text = source->text();
+        const QString clean = WithoutLoneHighSurrogates(text);
+        if (clean != text) {
+            QMimeData copy;
+            copy.setText(clean);
+            QPlainTextEdit::insertFromMimeData(&copy);
+            return;
+        }
+    }
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+void CEditorView::OnFileOpen() {
+    const std::optional<QString> path = CUiServices::Get().ChooseFileToOpen(window());
+    if (!path)
+        return;
+    if (openDocument)
+        openDocument(*path);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "doc/CmdTarget.h"
+
+#include <QMarginsF>
+#include <QPlainTextEdit>
+
+#include <functional>
+
+class CEditorDoc;
+class QKeyEvent;
+
+// The editing pane: the document's text lives here and nowhere else. Every
+// command is offered to the view first.
+class CEditorView : public QPlainTextEdit, public CCmdTarget {
+    Q_OBJECT
+
+public:
+    explicit CEditorView(QWidget* parent = nullptr);
+    ~CEditorView() override;
+
+    CEditorDoc* GetDocument() const { return m_document; }
+    void SetDocument(CEditorDoc* document) { m_document = document; }
+
+    // Sets the pane up for a new or newly opened document.
+    void OnInitialUpdate();
+
+    // The selected characters, line breaks as "\r\n"; empty without a selection.
+    QString GetSelectedText() const;
+
+    // Puts `text` in place of the selection (at the caret when nothing is
+    // selected) and leaves the caret after it with nothing selected. "\r\n",
+    // "\n" and "\r" each make a line break. Without `canUndo` the replacement
+    // is no undo step, and earlier steps can no longer be undone.
+    void ReplaceSelection(const QString& text, bool canUndo);
+
+    // The whole text, lines separated by U+2029, for writing it out.
+    QString GetWholeText() const;
+    // Replaces the whole text of a freshly loaded or new document; clears the
+    // undo history and the modified flag.
+    void SetWholeText(const QString& text);
+
+    // Page margins for printing, in twips (1/1440 inch).
+    QMarginsF PrintMarginsTwips() const { return m_printMarginsTwips; }
+
+    // The pane's font: "FixedSys", whichever face stands in for it.
+    static QFont DefaultFont();
+
+    // Whether `event` is one of the main window's accelerators, which the
+    // pane leaves to the command routing.
+    static bool IsAcceleratorKey(const QKeyEvent* event);
+
+    // Runs the application's open-document operation (set by the application).
+    std::function<void(const QString&)> openDocument;
+
+    void OnFileOpen();
+
+signals:
+    // Something that decides which commands are available has changed.
+    void commandStateChanged();
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    class SelectionMargin;
+    friend class SelectionMargin;
+
+    void BindCommands();
+    void SelectLinesTo(int y, bool extend);
+    void ExtendSelectionByWords(const QPoint& pos);
+
+    CEditorDoc* m_document = nullptr;
+    SelectionMargin* m_margin = nullptr;
+    QMarginsF m_printMarginsTwips;
+    int m_dragAnchor = -1;       // where a plain left-button drag started
+    int m_lineAnchor = -1;       // where a drag in the selection margin started
+};
+
+// Text with every lone high surrogate replaced by U+FFFD, so that no lone
+// high surrogate can pair with a preserved raw byte that follows it.
+QString WithoutLoneHighSurrogates(QString text);

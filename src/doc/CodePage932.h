@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// Conversion between file bytes in code page 932 (Shift-JIS as written by
+// Windows) and the editor's UTF-16 text.
+//
+// Nothing is lost on the way: a byte that does not start a valid character is
+// kept in the text as the lone surrogate U+DC00 + byte (U+DC80..U+DCFF) and is
+// written back as that byte. ASCII and the control codes map to themselves.
+// The only byte sequences that do not come back unchanged are the duplicate
+// codes of the NEC and IBM extensions, which are written in Windows' standard
+// code for their character.
+namespace cp932 {
+
+constexpr char16_t kRawByteFirst = 0xDC80;
+constexpr char16_t kRawByteLast = 0xDCFF;
+
+constexpr bool IsRawByte(char16_t c) { return c >= kRawByteFirst && c <= kRawByteLast; }
+constexpr char16_t RawByteChar(unsigned char b) { return char16_t(0xDC00 + b); }
+
+// Decodes file bytes. Never fails. Line ends are passed through as they are.
+QString Decode(QByteArrayView bytes);
+
+// Whether the two-byte code is a duplicate: it stands for a character whose
+// standard code is another one, so it is written back in that other form.
+bool IsDuplicateCode(unsigned char lead, unsigned char trail);
+
+// A character that code page 932 cannot hold.
+struct Unencodable {
+    qsizetype index = 0;  // position in UTF-16 code units
+    qsizetype length = 1; // 1, or 2 for a surrogate pair
+    char32_t codePoint = 0;
+};
+
+// The first character at or after `from` that cannot be written. The paragraph
+// separator U+2029 counts as a line break and is writable.
+std::optional<Unencodable> FindUnencodable(QStringView text, qsizetype from = 0);
+
+// How many characters of `text` cannot be written.
+qsizetype CountUnencodable(QStringView text);
+
+// Encodes text. U+2029 (the editor's paragraph separator) becomes CR LF.
+// A character that cannot be held is written as a decimal HTML numeric
+// character reference ("&#128169;"); callers ask the user before that happens.
+QByteArray Encode(QStringView text);
+
+// The numeric character reference written for a code point.
+QByteArray CharacterReference(char32_t codePoint);
+
+} // namespace cp932

@@ -1,0 +1,213 @@
+#include "doc/FileIo.h"
+
+#include "res/StringTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+FileError FileErrorFromErrno(int error) {
+    switch (error) {
+    case 0:
+        return FileError::Generic;
+    case ENOENT:
+        return FileError::NotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+        return FileError::BadPath;
+    case EMFILE:
+    case ENFILE:
+        return FileError::TooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case EEXIST:
+        return FileError::AccessDenied;
+    case ETXTBSY:
+    case EBUSY:
+        return FileError::SharingViolation;
+    case ENOLCK:
+    case EDEADLK:
+        return FileError::LockViolation;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return FileError::DiskFull;
+    case EIO:
+        return FileError::HardIo;
+    default:
+        return FileError::Generic;
+    }
+}
+
+QString FileErrorMessage(FileError error, const QString& path, bool loading) {
+    int id = 0;
+    switch (error) {
+    case FileError::None:
+        return {};
+    case FileError::NotFound: id = res::IDP_FILE_NOT_FOUND; break;
+    case FileError::BadPath: id = res::IDP_FILE_BAD_PATH; break;
+    case FileError::TooManyOpenFiles: id = res::IDP_FILE_TOO_MANY_OPEN; break;
+    case FileError::AccessDenied: id = res::IDP_FILE_ACCESS_DENIED; break;
+    case FileError::SharingViolation: id = res::IDP_FILE_SHARING; break;
+    case FileError::LockViolation: id = res::IDP_FILE_LOCKING; break;
+    case FileError::DiskFull: id = res::IDP_FILE_DISKFULL; break;
+    case FileError::HardIo: id = res::IDP_FILE_HARD_IO; break;
+    case FileError::TooLarge: id = res::IDP_FILE_TOO_LARGE; break;
+    case FileError::NotVerified: id = res::IDP_SAVED_FILE_DIFFERS; break;
+    case FileError::Generic: id = res::IDP_FILE_GENERIC; break;
+    }
+    if (path.isEmpty())
+        return res::LoadString(loading ? res::IDP_FAILED_TO_OPEN_DOC : res::IDP_FAILED_TO_SAVE_DOC);
+    return res::LoadString(id).arg(path);
+}
+
+#ifdef Q_OS_UNIX
+
+FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
+    bytes.clear();
+    if (path.isEmpty())
+        return FileError::BadPath;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FileErrorFromErrno(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return FileErrorFromErrno(errno);
+    if (S_ISDIR(st.st_mode))
+        return FileError::AccessDenied;
+    if (st.st_size > kMaxFileSize)
+        return FileError::TooLarge;
+    QByteArray data;
+    data.resize(qsizetype(st.st_size));
+    qsizetype done = 0;
+    for (;;) {
+        if (done == data.size()) {
+            // The file may have grown since it was measured.
+            if (data.size() >= kMaxFileSize)
+                break;
+            data.resize(qMin<qsizetype>(data.size() + (data.size() / 2) + 4096, kMaxFileSize + 1));
+        }
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return FileErrorFromErrno(errno);
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    if (done > kMaxFileSize)
+        return FileError::TooLarge;
+    data.truncate(done);
+    bytes = std::move(data);
+    return FileError::None;
+}
+
+#else
+
+FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
+    bytes.clear();
+    QFile file(path);
+    if (!QFileInfo::exists(path))
+        return FileError::NotFound;
+    if (QFileInfo(path).isDir())
+        return FileError::AccessDenied;
+    if (!file.open(QIODevice::ReadOnly))
+        return file.error() == QFileDevice::PermissionsError ? FileError::AccessDenied
+                                                              : FileError::Generic;
+    if (file.size() > kMaxFileSize)
+        return FileError::TooLarge;
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return FileError::HardIo;
+    bytes = std::move(data);
+    return FileError::None;
+}
+
+#endif
+
+namespace {
+
+// The cause of the save file's last failure.
+FileError SaveFailure(const QSaveFile& file, int error) {
+    if (error != 0)
+        return FileErrorFromErrno(error);
+    switch (file.error()) {
+    case QFileDevice::PermissionsError:
+        return FileError::AccessDenied;
+    case QFileDevice::ResourceError:
+        return FileError::DiskFull;
+    default:
+        return FileError::Generic;
+    }
+}
+
+} // namespace
+
+FileError WriteWholeFile(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty())
+        return FileError::BadPath;
+    if (QFileInfo(path).isDir())
+        return FileError::AccessDenied;
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return SaveFailure(file, errno);
+
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        errno = 0;
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const FileError cause = SaveFailure(file, errno);
+            file.cancelWriting();
+            return cause;
+        }
+        done += n;
+    }
+    errno = 0;
+    if (!file.flush()) {
+        const FileError cause = SaveFailure(file, errno);
+        file.cancelWriting();
+        return cause;
+    }
+#ifdef Q_OS_UNIX
+    // The disk may report that it is full only now; nothing replaces the old
+    // file before the new content is known to be on the disk.
+    if (::fsync(file.handle()) != 0) {
+        const FileError cause = FileErrorFromErrno(errno);
+        file.cancelWriting();
+        return cause;
+    }
+#endif
+    errno = 0;
+    if (!file.commit())
+        return SaveFailure(file, errno);
+
+    QByteArray check;
+    const FileError readBack = ReadWholeFile(path, check);
+    if (readBack != FileError::None)
+        return readBack;
+    if (check != bytes)
+        return FileError::NotVerified;
+    return FileError::None;
+}

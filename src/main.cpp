@@ -1,0 +1,13 @@
+#include "app/CEditorApp.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    CEditorApp theApp;
+    if (!theApp.InitInstance(QApplication::arguments().mid(1)))
+        return theApp.ExitInstance();
+    const int result = QApplication::exec();
+    const int exitCode = theApp.ExitInstance();
+    return result != 0 ? result : exitCode;
+}

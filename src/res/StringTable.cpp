@@ -1,0 +1,131 @@
+#include "res/StringTable.h"
+
+#include <QHash>
+
+using namespace Qt::StringLiterals;
+
+namespace res {
+namespace {
+
+struct Entry {
+    int id;
+    const char16_t* text;
+};
+
+// clang-format off
+const Entry kStrings[] = {
+    {IDP_OLE_INIT_FAILED, u"OLE の初期化に失敗しました。 OLE ﾗｲﾌﾞﾗﾘのﾊﾞｰｼﾞｮﾝが正しいことを確認してください。"},
+    {IDR_MAINFRAME, u"Velm HTML Editor\n\nEditor\nHTML Files (*.html;*.htm)\n.html\nEditor.Document\nEditor Document"},
+
+    // Command prompts: status-bar text, then the tooltip after the line break
+    {32771, u"新規HTML文書を作成します。\n新規HTML文書作成"},
+    {32773, u"フォントタグを挿入します。\nフォントタグ"},
+    {32775, u"選択された文字を<B>で囲みます。\n太字"},
+    {32776, u"選択された文字を<I>で囲みます。\n斜体"},
+    {32777, u"選択された文字を<U>で囲みます。\nアンダーライン"},
+    {32778, u"選択された文字を<CENTER>で囲みます。\nセンター"},
+    {32780, u"MAILTOタグを挿入します。\nEメール"},
+    {32781, u"<HR>タグを挿入します。\n線"},
+    {32782, u"画像タグを挿入します。\n画像挿入"},
+    {32784, u"選択された文字をリンクタグで囲みます。\nリンクタグ挿入"},
+    {32787, u"選択されたタグを辞書検索します。\nタグ辞書"},
+    {32789, u"<TABLE>タグを挿入します。\nテーブル"},
+    {32790, u"<TR>タグを挿入します。\nTRタグ挿入"},
+    {32791, u"<TD>タグを挿入します。\nTDタグ挿入"},
+    {32792, u"<TH>タグを挿入します。\nTHタグ挿入"},
+    {32793, u"指定された色を挿入します。\n色挿入"},
+    {32794, u"指定された色を挿入します。\n色挿入"},
+    {32795, u"指定された色を挿入します。\n色挿入"},
+    {32796, u"指定された色を挿入します。\n色挿入"},
+    {32797, u"指定された色を挿入します。\n色挿入"},
+    {32798, u"指定された色を挿入します。\n色挿入"},
+    {32799, u"指定された色を挿入します。\n色挿入"},
+    {32800, u"指定された色を挿入します。\n色挿入"},
+    {32801, u"指定された色を挿入します。\n色挿入"},
+    {32802, u"指定された色を挿入します。\n色挿入"},
+    {32803, u"指定された色を挿入します。\n色挿入"},
+    {32804, u"指定された色を挿入します。\n色挿入"},
+    {32805, u"指定された色を挿入します。\n色挿入"},
+    {32806, u"指定された色を挿入します。\n色挿入"},
+    {32807, u"指定された色を挿入します。\n色挿入"},
+    {32808, u"指定された色を挿入します。\n色挿入"},
+    {32809, u"挿入したい色コードを挿入できます。\n色コード挿入"},
+
+    {57600, u"新規にﾌｧｲﾙを作成\n新規ﾌｧｲﾙ"},
+    {57601, u"既存のﾌｧｲﾙを開く\n開く"},
+    {57603, u"作業中のﾌｧｲﾙを上書きして保存\n保存"},
+    {57604, u"作業中のﾌｧｲﾙを新しい名前で保存\n名前をつけて保存"},
+    {57606, u"ﾌﾟﾘﾝﾀ/印刷ｵﾌﾟｼｮﾝの変更\n印刷設定"},
+    {57607, u"作業中のﾌｧｲﾙを印刷\n印刷"},
+    {57609, u"印刷ｲﾒｰｼﾞを表示\n印刷ﾌﾟﾚﾋﾞｭｰ"},
+    {57616, u"指定のﾌｧｲﾙを開く"},
+    {57617, u"指定のﾌｧｲﾙを開く"},
+    {57618, u"指定のﾌｧｲﾙを開く"},
+    {57619, u"指定のﾌｧｲﾙを開く"},
+    {57634, u"選択範囲をｺﾋﾟｰしてｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\nｺﾋﾟｰ"},
+    {57635, u"選択範囲を切り取ってｸﾘｯﾌﾟﾎﾞｰﾄﾞに保存\n切り取り"},
+    {57636, u"指定した文字列の検索\n検索"},
+    {57637, u"ｸﾘｯﾌﾟﾎﾞｰﾄﾞの内容を貼り付け\n貼り付け"},
+    {57640, u"直前に行った動作を繰り返す\n繰り返し"},
+    {57641, u"指定した文字列を他の文字列で置換\n置換"},
+    {57642, u"ﾌｧｲﾙ内のすべてを選択\nすべて選択"},
+    {57643, u"直前に行った動作を元に戻す\n元に戻す"},
+    {57664, u"ﾌﾟﾛｸﾞﾗﾑの情報、ﾊﾞｰｼﾞｮﾝそして著作権を表示\nﾊﾞｰｼﾞｮﾝ情報"},
+    {57665, u"ｱﾌﾟﾘｹｰｼｮﾝを終了し、ﾌｧｲﾙの保存を指示\n終了"},
+    {57680, u"次のｳｨﾝﾄﾞｳに切り替える\n次のﾍﾟｲﾝ"},
+    {57681, u"前のｳｨﾝﾄﾞｳに切り替える\n前のﾍﾟｲﾝ"},
+
+    {IDS_APP_TITLE, u"Velm HTML Editor"},
+    {IDS_IDLE_MESSAGE, u"ﾚﾃﾞｨ"},
+    {IDS_INDICATOR_KANA, u"ｶﾅ"},
+    {IDS_INDICATOR_CAPS, u"CAP"},
+    {IDS_INDICATOR_NUM, u"NUM"},
+    {IDS_INDICATOR_SCRL, u"SCRL"},
+    {IDS_UNTITLED, u"無題"},
+    {IDS_UNREG_DONE, u"ｼｽﾃﾑ ﾚｼﾞｽﾄﾘ ｴﾝﾄﾘは削除されています。また、INI ﾌｧｲﾙがある場合は、INI ﾌｧｲﾙも削除されました。"},
+    {IDS_UNREG_FAILURE, u"一部のｼｽﾃﾑ ﾚｼﾞｽﾄﾘ ｴﾝﾄﾘ (または INI ﾌｧｲﾙ) は削除されませんでした。"},
+
+    {IDP_ASK_TO_SAVE, u"%1 への変更を保存しますか?"},
+    {IDP_FAILED_TO_OPEN_DOC, u"ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。"},
+    {IDP_FAILED_TO_SAVE_DOC, u"ﾄﾞｷｭﾒﾝﾄの保存に失敗しました。"},
+    {IDP_FAILED_TO_CREATE_DOC, u"空のﾄﾞｷｭﾒﾝﾄの作成に失敗しました。"},
+    {IDP_FILE_NOT_FOUND, u"%1 が見つかりませんでした。"},
+    {IDP_FILE_BAD_PATH, u"%1 には無効なﾊﾟｽが含まれています。"},
+    {IDP_FILE_TOO_MANY_OPEN, u"開いているﾌｧｲﾙが多すぎるため、%1 を開けませんでした。"},
+    {IDP_FILE_ACCESS_DENIED, u"%1 へのｱｸｾｽは拒否されました。"},
+    {IDP_FILE_SHARING, u"%1 へのｱｸｾｽ中に共有違反が発生しました。"},
+    {IDP_FILE_LOCKING, u"%1 へのｱｸｾｽ中にﾛｯｸ違反が発生しました。"},
+    {IDP_FILE_DISKFULL, u"%1 へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
+    {IDP_FILE_HARD_IO, u"%1 へのｱｸｾｽ中にﾊｰﾄﾞｳｪｱ I/O ｴﾗｰが報告されました。"},
+    {IDP_FILE_GENERIC, u"%1 へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+    {IDS_SAVEFILE_TITLE, u"名前を付けて保存"},
+    {IDS_ALL_FILTER, u"すべてのﾌｧｲﾙ (*.*)"},
+    {IDS_RECENT_FILE_PLACEHOLDER, u"最近使ったﾌｧｲﾙ"},
+
+    {IDS_OPEN_FILTER_HTML, u"HTML Files(*.html;*.htm)"},
+    {IDS_OPEN_FILTER_ALL, u"すべてのファイル (*.*)"},
+    {IDP_FILE_TOO_LARGE, u"%1 は大きすぎるため開けませんでした。"},
+    {IDP_UNENCODABLE, u"%1 行目の文字「%2」(%3) は Shift-JIS で保存できません。\n\nHTML の文字参照 (%4) として保存しますか?"},
+    {IDP_UNENCODABLE_MORE, u"%1 行目の文字「%2」(%3) ほか、全部で %5 個の文字は Shift-JIS で保存できません。\n\nHTML の文字参照 (%4 など) として保存しますか?"},
+    {IDS_WRITE_REFERENCES, u"文字参照で保存(&R)"},
+    {IDP_SAVED_FILE_DIFFERS, u"%1 へ書き込んだ内容を確認できませんでした。ﾃﾞｨｽｸの空きやﾌｧｲﾙの状態を確認してから、もう一度保存してください。"},
+};
+// clang-format on
+
+const QHash<int, QString>& Table() {
+    static const QHash<int, QString> table = [] {
+        QHash<int, QString> t;
+        for (const Entry& e : kStrings)
+            t.insert(e.id, QString::fromUtf16(e.text));
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+QString LoadString(int id) { return Table().value(id); }
+
+QString StringField(int id, int index) { return LoadString(id).section(u'\n', index, index); }
+
+} // namespace res

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+// The string table: every text the program shows, under its identifier.
+// Command prompts are stored under their command identifier as
+// "status-bar text\ntooltip".
+namespace res {
+
+enum StringId : int {
+    IDP_OLE_INIT_FAILED = 104,
+    IDR_MAINFRAME = 128, // document string: seven fields separated by '\n'
+
+    IDS_APP_TITLE = 57344,
+    IDS_IDLE_MESSAGE = 57345,
+    IDS_INDICATOR_CAPS = 59137,
+    IDS_INDICATOR_NUM = 59138,
+    IDS_INDICATOR_SCRL = 59139,
+    IDS_INDICATOR_KANA = 59142,
+    IDS_UNTITLED = 61443,
+    IDS_UNREG_DONE = 61707,
+    IDS_UNREG_FAILURE = 61708,
+
+    // Framework texts without a published identifier
+    IDP_ASK_TO_SAVE = 61750,
+    IDP_FAILED_TO_OPEN_DOC,
+    IDP_FAILED_TO_SAVE_DOC,
+    IDP_FAILED_TO_CREATE_DOC,
+    IDP_FILE_NOT_FOUND,
+    IDP_FILE_BAD_PATH,
+    IDP_FILE_TOO_MANY_OPEN,
+    IDP_FILE_ACCESS_DENIED,
+    IDP_FILE_SHARING,
+    IDP_FILE_LOCKING,
+    IDP_FILE_DISKFULL,
+    IDP_FILE_HARD_IO,
+    IDP_FILE_GENERIC,
+    IDS_SAVEFILE_TITLE,
+    IDS_ALL_FILTER,
+    IDS_RECENT_FILE_PLACEHOLDER,
+
+    // The program's own texts
+    IDS_OPEN_FILTER_HTML = 62000,
+    IDS_OPEN_FILTER_ALL,
+    IDP_FILE_TOO_LARGE,
+    IDP_UNENCODABLE,
+    IDP_UNENCODABLE_MORE,
+    IDS_WRITE_REFERENCES,
+    IDP_SAVED_FILE_DIFFERS,
+};
+
+// The text stored under `id`; empty when there is none.
+QString LoadString(int id);
+
+// Field `index` (0-based) of a '\n'-separated resource string.
+QString StringField(int id, int index);
+
+} // namespace res
