@@ -1,6 +1,7 @@
 #include "app/Platform.h"
 
 #include "res/StringTable.h"
+#include "tags/ColorCode.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -55,6 +56,8 @@ void Initialize() {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     InstallTranslations();
     InstallFontSubstitutions();
+    // The colour chooser's custom slots start white on every run.
+    ResetCustomColors();
 }
 
 std::unique_ptr<QSettings> OpenSettings() {

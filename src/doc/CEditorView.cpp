@@ -132,6 +132,17 @@ void CEditorView::BindCommands() {
         ID_EDIT_PASTE, [this] { paste(); }, [this] { return canPaste(); });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
+    BindWrapCommands();
+    BindColorCommands();
+    BindDialogCommands();
+    BindDictionaryCommand();
+    BindFindCommands();
+    BindPrintCommands();
+}
+
+void CEditorView::Invalidate() {
+    viewport()->update();
+    emit repaintRequested();
 }
 
 void CEditorView::OnInitialUpdate() {

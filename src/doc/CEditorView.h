@@ -53,11 +53,54 @@ public:
     // Runs the application's open-document operation (set by the application).
     std::function<void(const QString&)> openDocument;
 
+    // Marks the whole pane for repainting, background erased.
+    void Invalidate();
+
+    // Command handlers. Each group is bound by its Bind function, which lives
+    // in the same file as the handlers.
     void OnFileOpen();
+
+    // Wrapping and fixed insertion (tags/WrapCommands.cpp)
+    void OnLineBreak();
+    void OnBold();
+    void OnItalic();
+    void OnUnderline();
+    void OnCenter();
+    void OnTableRow();
+    void OnTableData();
+    void OnTableHeader();
+
+    // Colour codes (tags/ColorCommands.cpp)
+    void OnFixedColor(int id);
+    void OnColorCode();
+
+    // Tag dialogs (tags/DialogCommands.cpp)
+    void OnNewHtmlDocument();
+    void OnFontTag();
+    void OnLinkTag();
+    void OnImageTag();
+    void OnTableTag();
+    void OnHrTag();
+    void OnMailTag();
+
+    // Tag dictionary (dict/DictionaryCommand.cpp)
+    void OnTagDictionary();
+
+    // Find and replace (doc/FindReplace.cpp)
+    void OnEditFind();
+    void OnEditRepeat();
+    void OnEditReplace();
+
+    // Printing (doc/Printing.cpp)
+    void OnFilePrint();
+    void OnFilePrintDirect();
+    void OnFilePrintPreview();
 
 signals:
     // Something that decides which commands are available has changed.
     void commandStateChanged();
+    // The whole pane was marked for repainting.
+    void repaintRequested();
 
 protected:
     bool event(QEvent* event) override;
@@ -74,6 +117,12 @@ private:
     friend class SelectionMargin;
 
     void BindCommands();
+    void BindWrapCommands();
+    void BindColorCommands();
+    void BindDialogCommands();
+    void BindDictionaryCommand();
+    void BindFindCommands();
+    void BindPrintCommands();
     void SelectLinesTo(int y, bool extend);
     void ExtendSelectionByWords(const QPoint& pos);
 

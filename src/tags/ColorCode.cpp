@@ -1,0 +1,52 @@
+#include "tags/ColorCode.h"
+
+#include <QApplication>
+#include <QColorDialog>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+CDialogColorChooser g_dialogChooser;
+CColorChooser* g_chooser = &g_dialogChooser;
+} // namespace
+
+CColorChooser::~CColorChooser() = default;
+
+CColorChooser& CColorChooser::Get() { return *g_chooser; }
+
+CColorChooser* CColorChooser::Set(CColorChooser* chooser) {
+    CColorChooser* previous = g_chooser;
+    g_chooser = chooser ? chooser : &g_dialogChooser;
+    return previous;
+}
+
+std::optional<QColor> CDialogColorChooser::Choose(QWidget* owner, const QColor& initial) {
+    // The custom colours of QColorDialog are one table for the process.
+    QColorDialog dialog(initial, owner);
+    dialog.setObjectName(u"colorChooser"_s);
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.selectedColor();
+}
+
+QString FormatColorCode(const QColor& color) {
+    const QColor rgb = color.toRgb();
+    return u"#%1%2%3"_s.arg(rgb.red(), 2, 16, QChar(u'0'))
+        .arg(rgb.green(), 2, 16, QChar(u'0'))
+        .arg(rgb.blue(), 2, 16, QChar(u'0'))
+        .toUpper();
+}
+
+QString PickColorCode() {
+    const std::optional<QColor> color =
+        CColorChooser::Get().Choose(QApplication::activeWindow(), QColor(0, 0, 0));
+    if (!color || !color->isValid())
+        return {};
+    return FormatColorCode(*color);
+}
+
+void ResetCustomColors() {
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, QColor(255, 255, 255));
+}

@@ -1,0 +1,3 @@
+#include "doc/CEditorView.h"
+
+void CEditorView::BindDialogCommands() {}

@@ -1,0 +1,112 @@
+#include "support/TestSupport.h"
+
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "app/Platform.h"
+#include "doc/CEditorDoc.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+
+namespace testing {
+
+ScopedSettings::ScopedSettings() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+}
+
+ScopedSettings::~ScopedSettings() = default;
+
+FakeUi::FakeUi() : m_previous(CUiServices::Set(this)) {}
+FakeUi::~FakeUi() { CUiServices::Set(m_previous); }
+
+CUiServices::Answer FakeUi::AskSaveChanges(const QString& text) {
+    saveQuestions << text;
+    return saveAnswers.isEmpty() ? Answer::Cancel : saveAnswers.dequeue();
+}
+
+bool FakeUi::AskWriteReferences(const QString& text) {
+    referenceQuestions << text;
+    return writeReferences;
+}
+
+std::optional<QString> FakeUi::ChooseFileToOpen(QWidget*) {
+    ++openDialogs;
+    return openPaths.isEmpty() ? std::nullopt : openPaths.dequeue();
+}
+
+std::optional<QString> FakeUi::ChooseDocumentToOpen(QWidget* owner) {
+    return ChooseFileToOpen(owner);
+}
+
+std::optional<QString> FakeUi::ChooseFileToSaveAs(QWidget*, const QString& proposed) {
+    proposedNames << proposed;
+    return saveAsPaths.isEmpty() ? std::nullopt : saveAsPaths.dequeue();
+}
+
+FakeColorChooser::FakeColorChooser() : m_previous(CColorChooser::Set(this)) {}
+FakeColorChooser::~FakeColorChooser() { CColorChooser::Set(m_previous); }
+
+std::optional<QColor> FakeColorChooser::Choose(QWidget* owner, const QColor& initial) {
+    owners << owner;
+    initials << initial;
+    return answers.isEmpty() ? std::nullopt : answers.dequeue();
+}
+
+AppFixture::AppFixture(const QStringList& arguments) { started = Start(arguments); }
+
+AppFixture::~AppFixture() { Stop(); }
+
+bool AppFixture::Start(const QStringList& arguments) {
+    Stop();
+    app = std::make_unique<CEditorApp>();
+    started = app->InitInstance(arguments);
+    if (started && Frame())
+        started = QTest::qWaitForWindowExposed(Frame());
+    return started;
+}
+
+void AppFixture::Stop() {
+    if (!app)
+        return;
+    if (started)
+        app->ExitInstance();
+    app.reset();
+    started = false;
+}
+
+CMainFrame* AppFixture::Frame() const { return app ? app->GetMainFrame() : nullptr; }
+CEditorDoc* AppFixture::Doc() const { return app ? app->GetDocument() : nullptr; }
+CEditorView* AppFixture::View() const { return app ? app->GetView() : nullptr; }
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+void WhenModalShows(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+} // namespace testing

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "doc/UiServices.h"
+#include "tags/ColorCode.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CEditorApp;
+class CEditorDoc;
+class CEditorView;
+class CMainFrame;
+
+namespace testing {
+
+// The settings store lives in a fresh temporary folder while this exists.
+class ScopedSettings {
+public:
+    ScopedSettings();
+    ~ScopedSettings();
+    QString Folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Message boxes and file dialogs answered by the test, every question kept.
+class FakeUi : public CUiServices {
+public:
+    FakeUi();
+    ~FakeUi() override;
+
+    void Warning(const QString& text) override { warnings << text; }
+    void Information(const QString& text) override { informations << text; }
+    Answer AskSaveChanges(const QString& text) override;
+    bool AskWriteReferences(const QString& text) override;
+    std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
+    std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
+    std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;
+
+    QStringList warnings;
+    QStringList informations;
+    QStringList saveQuestions;
+    QStringList referenceQuestions;
+    QStringList proposedNames;
+    int openDialogs = 0;
+
+    QQueue<Answer> saveAnswers;              // default: Cancel
+    QQueue<std::optional<QString>> openPaths; // default: cancelled
+    QQueue<std::optional<QString>> saveAsPaths;
+    bool writeReferences = false;
+
+private:
+    CUiServices* m_previous;
+};
+
+// A colour chooser answered by the test.
+class FakeColorChooser : public CColorChooser {
+public:
+    FakeColorChooser();
+    ~FakeColorChooser() override;
+    std::optional<QColor> Choose(QWidget* owner, const QColor& initial) override;
+
+    QQueue<std::optional<QColor>> answers; // default: cancelled
+    QList<QColor> initials;
+    QList<QWidget*> owners;
+
+private:
+    CColorChooser* m_previous;
+};
+
+// A started program with its own settings and answered dialogs.
+class AppFixture {
+public:
+    explicit AppFixture(const QStringList& arguments = {});
+    ~AppFixture();
+
+    bool started = false;
+    ScopedSettings settings;
+    FakeUi ui;
+    std::unique_ptr<CEditorApp> app;
+
+    CMainFrame* Frame() const;
+    CEditorDoc* Doc() const;
+    CEditorView* View() const;
+    // Starts (again) with these arguments, after the previous run has ended.
+    bool Start(const QStringList& arguments);
+    void Stop();
+};
+
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Runs `action` on the modal widget that the next call opens.
+void WhenModalShows(std::function<void(QWidget*)> action);
+
+} // namespace testing
