@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Helpers for end-to-end tests of the real program under Xvfb.
+# A test script sources this file with the program's path as its first argument.
+set -euo pipefail
+
+VELM=${1:?usage: test_x.sh path/to/velm}
+E2E_TMP=$(mktemp -d)
+export HOME=$E2E_TMP/home
+export XDG_CONFIG_HOME=$HOME/.config
+export XDG_RUNTIME_DIR=$E2E_TMP/run
+export LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=xcb
+unset QT_LOGGING_RULES || true
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+XVFB_PID=
+APP_PID=
+WID=
+
+e2e_cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$E2E_TMP"
+}
+trap e2e_cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
+        import -window root "${E2E_SHOT:-/tmp/e2e-failure.png}" 2>/dev/null || true
+        echo "screen saved to ${E2E_SHOT:-/tmp/e2e-failure.png}" >&2
+    fi
+    exit 1
+}
+
+# Starts a private X server on a free display.
+start_xvfb() {
+    local fdfile=$E2E_TMP/display
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.05
+    done
+    [ -s "$fdfile" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$fdfile")"
+}
+
+# Waits until a window whose title matches $1 is mapped; sets WID.
+wait_for_window() {
+    local pattern=$1
+    for _ in $(seq 200); do
+        WID=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n1 || true)
+        [ -n "$WID" ] && return 0
+        sleep 0.05
+    done
+    fail "no window named '$pattern'"
+}
+
+# Starts the program with the given arguments and waits for its main window.
+start_app() {
+    "$VELM" "$@" >"$E2E_TMP/app.log" 2>&1 &
+    APP_PID=$!
+    wait_for_window ' - Velm HTML Editor$'
+    xdotool windowfocus --sync "$WID" 2>/dev/null || true
+    sleep 0.3
+}
+
+# Sends key presses to the focused window, e.g. keys ctrl+s.
+keys() {
+    xdotool key --delay 40 "$@"
+}
+
+# Types plain ASCII text.
+type_text() {
+    xdotool type --delay 30 "$1"
+}
+
+# Waits until the file's bytes equal the hex string $2.
+expect_file_hex() {
+    local file=$1 expected=$2 actual=
+    for _ in $(seq 100); do
+        actual=$(od -An -v -tx1 "$file" 2>/dev/null | tr -d ' \n' || true)
+        [ "$actual" = "$expected" ] && return 0
+        sleep 0.05
+    done
+    fail "bytes of $file: expected $expected, got $actual"
+}
+
+# Ends the program through its exit command (ﾌｧｲﾙ > ｱﾌﾟﾘｹｰｼｮﾝの終了) and
+# waits for it to end.
+close_app() {
+    [ -n "$APP_PID" ] || return 0
+    xdotool windowfocus --sync "$WID" 2>/dev/null || true
+    keys alt+f
+    sleep 0.3
+    keys x
+    for _ in $(seq 100); do
+        kill -0 "$APP_PID" 2>/dev/null || { APP_PID=; return 0; }
+        sleep 0.05
+    done
+    fail "the program did not end"
+}
