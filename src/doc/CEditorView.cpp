@@ -64,6 +64,7 @@ protected:
         if (e->buttons() & Qt::LeftButton)
             m_view->SelectLinesTo(int(e->position().y()), true);
     }
+    void mouseReleaseEvent(QMouseEvent* e) override { e->accept(); }
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton)
             return;
@@ -199,7 +200,9 @@ bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
 bool CEditorView::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride &&
         IsAcceleratorKey(static_cast<QKeyEvent*>(event))) {
-        // Leave the key to the main window's accelerators.
+        // Leave the key to the main window's accelerators, which are matched
+        // next: bring their enabled states up to date first.
+        emit acceleratorPending();
         event->ignore();
         return true;
     }

@@ -99,6 +99,8 @@ public:
 signals:
     // Something that decides which commands are available has changed.
     void commandStateChanged();
+    // An accelerator key is about to be matched against the commands.
+    void acceleratorPending();
     // The whole pane was marked for repainting.
     void repaintRequested();
 

@@ -1,0 +1,315 @@
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "app/CommandLine.h"
+#include "app/Platform.h"
+#include "app/RecentFileList.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/CommandIds.h"
+#include "doc/CommandTable.h"
+#include "res/Menus.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using testing::AppFixture;
+
+// Start-up, command line, menus, accelerators, routing and recent files.
+class TestApplication : public QObject {
+    Q_OBJECT
+
+    static QStringList MenuTexts(QMenu* menu) {
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            if (a->isVisible())
+                texts << (a->isSeparator() ? u"-"_s : a->text());
+        return texts;
+    }
+
+    static QMenu* TopMenu(CMainFrame* frame, int index) {
+        return frame->menuBar()->actions().at(index)->menu();
+    }
+
+private slots:
+    void initTestCase() { platform::Initialize(); }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<bool>("splash");
+        using C = CCommandLineInfo;
+        QTest::newRow("nothing") << QStringList{} << int(C::FileNew) << "" << "" << true;
+        QTest::newRow("file") << QStringList{"a.html"} << int(C::FileOpen) << "a.html" << "" << true;
+        QTest::newRow("absolute path") << QStringList{"/tmp/a.html"} << int(C::FileOpen)
+                                       << "/tmp/a.html" << "" << true;
+        QTest::newRow("print") << QStringList{"/p", "a.html"} << int(C::FilePrint) << "a.html" << ""
+                               << true;
+        QTest::newRow("print dash") << QStringList{"-p", "a.html"} << int(C::FilePrint) << "a.html"
+                                    << "" << true;
+        QTest::newRow("print is case-sensitive")
+            << QStringList{"-P", "a.html"} << int(C::FileOpen) << "a.html" << "" << true;
+        QTest::newRow("print to") << QStringList{"/pt", "a.html", "lp1", "drv", "port"}
+                                  << int(C::FilePrintTo) << "a.html" << "lp1" << true;
+        QTest::newRow("embedding any case")
+            << QStringList{"-eMbEdDiNg"} << int(C::FileNew) << "" << "" << false;
+        QTest::newRow("automation") << QStringList{"/Automation", "b.htm"} << int(C::FileOpen)
+                                    << "b.htm" << "" << false;
+        QTest::newRow("unregister") << QStringList{"/UNREGISTER"} << int(C::AppUnregister) << ""
+                                    << "" << true;
+        QTest::newRow("unregserver") << QStringList{"-unregserver"} << int(C::AppUnregister) << ""
+                                     << "" << true;
+        QTest::newRow("dde exact case") << QStringList{"/dde"} << int(C::FileDDE) << "" << ""
+                                        << true;
+        QTest::newRow("DDE is no switch") << QStringList{"/DDE"} << int(C::FileOpen) << "/DDE"
+                                          << "" << true;
+        QTest::newRow("unknown switch") << QStringList{"-x", "c.html"} << int(C::FileOpen)
+                                        << "c.html" << "" << true;
+    }
+
+    void commandLine() {
+        QFETCH(QStringList, args);
+        const CCommandLineInfo info = ParseCommandLine(args);
+        QTEST(int(info.m_nShellCommand), "command");
+        QTEST(info.m_strFileName, "file");
+        QTEST(info.m_strPrinterName, "printer");
+        QTEST(info.m_bShowSplash, "splash");
+    }
+
+    void abbreviatedPaths() {
+        QCOMPARE(AbbreviatePath(u"/home/u/a.html"_s), u"/home/u/a.html"_s);
+        QCOMPARE(AbbreviatePath(u"/home/someone/projects/site/pages/index.html"_s),
+                 u"/.../site/pages/index.html"_s);
+        QVERIFY(AbbreviatePath(u"/home/someone/projects/site/pages/index.html"_s).size() <= 30);
+        // The file name stays whole even when it alone is too long.
+        const QString longName = u"a-very-long-file-name-that-does-not-fit.html"_s;
+        QCOMPARE(AbbreviatePath(u"/srv/"_s + longName), longName);
+        QCOMPARE(AbbreviatePath(uR"(C:\Documents and Settings\user\My Documents\x.html)"_s),
+                 uR"(C:\...\My Documents\x.html)"_s);
+    }
+
+    void recentFileList() {
+        testing::ScopedSettings settings;
+        QTemporaryDir dir;
+        CRecentFileList list;
+        for (const char* name : {"1.html", "2.html", "3.html", "4.html", "5.html", "3.html"})
+            list.Add(dir.filePath(QString::fromLatin1(name)));
+        QCOMPARE(list.Files(), QStringList({dir.filePath(u"3.html"_s), dir.filePath(u"5.html"_s),
+                                            dir.filePath(u"4.html"_s), dir.filePath(u"2.html"_s)}));
+        QVERIFY(list.MenuLabel(0).startsWith(u"&1 "_s));
+        QVERIFY(list.MenuLabel(3).startsWith(u"&4 "_s));
+        CRecentFileList amp;
+        amp.Add(u"/t/R&D.html"_s);
+        QCOMPARE(amp.MenuLabel(0), u"&1 /t/R&&D.html"_s);
+
+        auto store = platform::OpenSettings();
+        list.WriteList(*store);
+        store->sync();
+        QCOMPARE(store->value(u"Recent File List/File1"_s).toString(), dir.filePath(u"3.html"_s));
+        CRecentFileList read;
+        read.ReadList(*store);
+        QCOMPARE(read.Files(), list.Files());
+    }
+
+    void startsWithAnUntitledDocument() {
+        AppFixture f;
+        QVERIFY(f.started);
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(f.View()->GetWholeText(), QString());
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QVERIFY(f.ui.warnings.isEmpty());
+    }
+
+    void startsOnAFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"page.html"_s);
+        testing::WriteBytes(path, "<HTML>\r\n\x82\xa0</HTML>");
+        AppFixture f({path});
+        QVERIFY(f.started);
+        QCOMPARE(f.Frame()->windowTitle(), u"page.html - Velm HTML Editor"_s);
+        QCOMPARE(f.View()->GetWholeText(), u"<HTML>\u2029あ</HTML>"_s);
+        QVERIFY(!f.Doc()->IsModified());
+    }
+
+    void missingFileOnTheCommandLineEndsTheProgram() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"none.html"_s);
+        AppFixture f({path});
+        QVERIFY(!f.started);
+        QCOMPARE(f.ui.warnings, QStringList{path + u" が見つかりませんでした。"_s});
+        QVERIFY(f.app->ExitCode() != 0);
+    }
+
+    void menusAsGiven() {
+        AppFixture f;
+        CMainFrame* frame = f.Frame();
+        const QList<QAction*> top = frame->menuBar()->actions();
+        QCOMPARE(top.size(), 3);
+        QCOMPARE(top[0]->text(), u"ﾌｧｲﾙ(&F)"_s);
+        QCOMPARE(top[1]->text(), u"編集(&E)"_s);
+        QCOMPARE(top[2]->text(), u"ﾍﾙﾌﾟ(&H)"_s);
+        QCOMPARE(MenuTexts(TopMenu(frame, 0)),
+                 QStringList({u"新規作成(&N)\tCtrl+N"_s, u"開く(&O)...\tCtrl+O"_s,
+                              u"上書き保存(&S)\tCtrl+S"_s, u"名前を付けて保存(&A)..."_s, u"-"_s,
+                              u"印刷(&P)...\tCtrl+P"_s, u"印刷ﾌﾟﾚﾋﾞｭｰ(&V)"_s,
+                              u"ﾌﾟﾘﾝﾀの設定(&R)..."_s, u"-"_s, u"最近使ったﾌｧｲﾙ"_s, u"-"_s,
+                              u"ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)"_s}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 1)),
+                 QStringList({u"元に戻す(&U)\tCtrl+Z"_s, u"-"_s, u"切り取り(&T)\tCtrl+X"_s,
+                              u"ｺﾋﾟｰ(&C)\tCtrl+C"_s, u"貼り付け(&P)\tCtrl+V"_s,
+                              u"すべて選択(&L)\tCtrl+A"_s, u"-"_s, u"検索(&F)...\tCtrl+F"_s,
+                              u"次を検索(&I)\tF3"_s, u"置換(&E)\tCtrl+H"_s}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 2)), QStringList({u"バージョン情報(&A)..."_s}));
+        // The placeholder of the recent files is greyed while the list is empty.
+        QVERIFY(!frame->Action(ID_FILE_MRU_FILE1)->isEnabled());
+    }
+
+    void acceleratorTable() {
+        AppFixture f;
+        auto keysOf = [&](int id) { return f.Frame()->Action(id)->shortcuts(); };
+        QVERIFY(keysOf(ID_EDIT_UNDO).contains(QKeySequence(u"Ctrl+Z"_s)));
+        QVERIFY(keysOf(ID_EDIT_UNDO).contains(QKeySequence(u"Alt+Backspace"_s)));
+        QVERIFY(keysOf(ID_EDIT_CUT).contains(QKeySequence(u"Shift+Del"_s)));
+        QVERIFY(keysOf(ID_EDIT_COPY).contains(QKeySequence(u"Ctrl+Ins"_s)));
+        QVERIFY(keysOf(ID_EDIT_PASTE).contains(QKeySequence(u"Shift+Ins"_s)));
+        QVERIFY(keysOf(ID_CANCEL_EDIT).contains(QKeySequence(u"Esc"_s)));
+        QVERIFY(keysOf(ID_LINE_BREAK).contains(QKeySequence(u"Ctrl+Return"_s)));
+        QVERIFY(keysOf(ID_NEXT_PANE).contains(QKeySequence(u"F6"_s)));
+        QVERIFY(keysOf(ID_PREV_PANE).contains(QKeySequence(u"Shift+F6"_s)));
+        // The table's order, as data.
+        QCOMPARE(res::MainAccelerators().size(), size_t(20));
+        QCOMPARE(res::MainAccelerators().front().id, int(ID_EDIT_SELECT_ALL));
+        QCOMPARE(res::MainAccelerators().back().id, int(ID_EDIT_UNDO));
+    }
+
+    void unhandledCommandsAreDisabledAndDoNothing() {
+        AppFixture f;
+        CMainFrame* frame = f.Frame();
+        // Esc has no handler anywhere: disabled, and the key changes nothing.
+        QVERIFY(!frame->Action(ID_CANCEL_EDIT)->isEnabled());
+        QVERIFY(!frame->RouteCommand(ID_CANCEL_EDIT));
+        f.View()->setFocus();
+        QTest::keyClicks(f.View(), u"abc"_s);
+        QTest::keyClick(f.View(), Qt::Key_Escape);
+        QCOMPARE(f.View()->GetWholeText(), u"abc"_s);
+        frame->UpdateCommandUI();
+        // Commands with handlers follow their handler's state.
+        QVERIFY(frame->Action(ID_FILE_NEW)->isEnabled());
+        QVERIFY(frame->Action(ID_FILE_SAVE)->isEnabled());
+        QVERIFY(frame->Action(ID_EDIT_UNDO)->isEnabled());
+        QVERIFY(!frame->Action(ID_EDIT_COPY)->isEnabled());
+        f.View()->selectAll();
+        frame->UpdateCommandUI();
+        QVERIFY(frame->Action(ID_EDIT_COPY)->isEnabled());
+        QVERIFY(frame->Action(ID_EDIT_CUT)->isEnabled());
+        for (const CommandInfo& c : AllCommands())
+            QCOMPARE(frame->Action(c.id)->isEnabled(), frame->IsCommandEnabled(c.id));
+    }
+
+    void viewIsAskedBeforeTheApplication() {
+        // Both the view and the application handle 57601; the view's dialog runs.
+        AppFixture f;
+        QVERIFY(f.app->HasCommand(ID_FILE_OPEN));
+        QVERIFY(f.View()->HasCommand(ID_FILE_OPEN));
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_OPEN));
+        QCOMPARE(f.ui.openDialogs, 1);
+        QVERIFY(!f.Doc()->IsModified());
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+    }
+
+    void shortcutsReachTheirCommands() {
+        AppFixture f;
+        f.View()->setFocus();
+        QTest::keyClicks(f.View(), u"hello"_s);
+        QTest::keyClick(f.View(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f.View()->GetSelectedText(), u"hello"_s);
+        QTest::keyClick(f.View(), Qt::Key_Delete, Qt::ShiftModifier); // cut
+        QCOMPARE(f.View()->GetWholeText(), QString());
+        QTest::keyClick(f.View(), Qt::Key_Insert, Qt::ShiftModifier); // paste
+        QCOMPARE(f.View()->GetWholeText(), u"hello"_s);
+        QTest::keyClick(f.View(), Qt::Key_Backspace, Qt::AltModifier); // undo
+        QCOMPARE(f.View()->GetWholeText(), QString());
+    }
+
+    void promptsShowWhileHovering() {
+        AppFixture f;
+        CMainFrame* frame = f.Frame();
+        QMenu* file = TopMenu(frame, 0);
+        file->popup(frame->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(file));
+        QAction* save = frame->Action(ID_FILE_SAVE);
+        file->setActiveAction(save);
+        QTRY_COMPARE(frame->MessageText(), u"作業中のﾌｧｲﾙを上書きして保存"_s);
+        file->hide();
+        QStatusTipEvent idle{QString()};
+        QApplication::sendEvent(frame, &idle);
+        QCOMPARE(frame->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QCOMPARE(save->toolTip(), u"保存"_s);
+        QCOMPARE(CommandPrompt(ID_LINK_TAG), u"選択された文字をリンクタグで囲みます。"_s);
+        QCOMPARE(CommandTooltip(ID_COLOR_CODE), u"色コード挿入"_s);
+    }
+
+    void recentFilesSurviveARestart() {
+        QTemporaryDir dir;
+        AppFixture f;
+        QStringList paths;
+        for (int i = 1; i <= 5; ++i) {
+            paths << dir.filePath(u"f%1.html"_s.arg(i));
+            testing::WriteBytes(paths.last(), "x");
+            QCOMPARE(f.app->OpenDocumentFile(paths.last()), CEditorApp::OpenResult::Opened);
+        }
+        QVERIFY(f.Start({}));
+        const QStringList expected = {paths[4], paths[3], paths[2], paths[1]};
+        QCOMPARE(f.app->RecentFiles().Files(), expected);
+        QMenu* file = TopMenu(f.Frame(), 0);
+        const QStringList texts = MenuTexts(file);
+        const qsizetype first = texts.indexOf(u"&1 "_s + AbbreviatePath(paths[4]));
+        QVERIFY2(first > 0, qPrintable(texts.join(u'|')));
+        QCOMPARE(texts.mid(first, 4),
+                 QStringList({u"&1 "_s + AbbreviatePath(paths[4]), u"&2 "_s + AbbreviatePath(paths[3]),
+                              u"&3 "_s + AbbreviatePath(paths[2]), u"&4 "_s + AbbreviatePath(paths[1])}));
+        // Choosing an entry opens it; one that vanished leaves the list.
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE3));
+        QCOMPARE(f.Doc()->GetPathName(), paths[2]);
+        QCOMPARE(f.app->RecentFiles().Files().first(), paths[2]);
+        QFile::remove(paths[1]);
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE4));
+        QCOMPARE(f.ui.warnings.size(), 1);
+        QVERIFY(!f.app->RecentFiles().Files().contains(paths[1]));
+    }
+
+    void unregisterRemovesTheSettings() {
+        testing::ScopedSettings settings;
+        {
+            auto store = platform::OpenSettings();
+            store->setValue(u"Recent File List/File1"_s, u"/x.html"_s);
+            store->sync();
+            QVERIFY(QFile::exists(store->fileName()));
+        }
+        AppFixture f({u"/Unregister"_s});
+        QVERIFY(!f.started);
+        QCOMPARE(f.ui.informations.size(), 1);
+        QCOMPARE(f.ui.informations.first(),
+                 u"ｼｽﾃﾑ ﾚｼﾞｽﾄﾘ ｴﾝﾄﾘは削除されています。また、INI ﾌｧｲﾙがある場合は、INI ﾌｧｲﾙも削除されました。"_s);
+        QVERIFY(!QFile::exists(platform::OpenSettings()->fileName()));
+        QCOMPARE(f.app->ExitCode(), 0);
+    }
+
+    void previewPagesPersist() {
+        AppFixture f;
+        QCOMPARE(f.app->PreviewPages(), 0);
+        f.app->SetPreviewPages(2);
+        QVERIFY(f.Start({}));
+        QCOMPARE(f.app->PreviewPages(), 2);
+        QCOMPARE(platform::OpenSettings()->value(u"Settings/PreviewPages"_s).toInt(), 2);
+    }
+};
+
+QTEST_MAIN(TestApplication)
+#include "tst_application.moc"

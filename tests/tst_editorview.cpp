@@ -1,0 +1,198 @@
+#include "app/Platform.h"
+#include "doc/CEditorView.h"
+
+#include <QFontInfo>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+
+using namespace Qt::StringLiterals;
+
+// The pane and the two selection operations every command goes through.
+class TestEditorView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<CEditorView> view;
+
+    void Select(int anchor, int position) {
+        QTextCursor c = view->textCursor();
+        c.setPosition(anchor);
+        c.setPosition(position, QTextCursor::KeepAnchor);
+        view->setTextCursor(c);
+    }
+
+    QPoint PointOf(int position) const {
+        QTextCursor c(view->document());
+        c.setPosition(position);
+        return view->cursorRect(c).center();
+    }
+
+private slots:
+    void initTestCase() { platform::Initialize(); }
+
+    void init() {
+        view = std::make_unique<CEditorView>();
+        view->resize(500, 300);
+        view->OnInitialUpdate();
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    void cleanup() { view.reset(); }
+
+    void selectedTextInEitherDirection() {
+        view->SetWholeText(u"<P>あいう\r\nえお</P>"_s);
+        QCOMPARE(view->GetSelectedText(), QString());
+        Select(3, 9);
+        const QString forward = view->GetSelectedText();
+        Select(9, 3);
+        QCOMPARE(view->GetSelectedText(), forward);
+        // Line breaks come back as in the file, Japanese unchanged.
+        QCOMPARE(forward, u"あいう\r\nえお"_s);
+        view->selectAll();
+        QCOMPARE(view->GetSelectedText(), u"<P>あいう\r\nえお</P>"_s);
+    }
+
+    void replacementLeavesTheCaretAfterTheText() {
+        view->SetWholeText(u"abc def"_s);
+        Select(4, 7);
+        view->ReplaceSelection(u"<B>def</B>"_s, false);
+        QCOMPARE(view->GetWholeText(), u"abc <B>def</B>"_s);
+        QVERIFY(!view->textCursor().hasSelection());
+        QCOMPARE(view->textCursor().position(), 14);
+        QVERIFY(view->document()->isModified());
+        // A second insertion goes behind the first.
+        view->ReplaceSelection(u"!"_s, false);
+        QCOMPARE(view->GetWholeText(), u"abc <B>def</B>!"_s);
+    }
+
+    void everyLineBreakFormMakesOneBreak() {
+        view->SetWholeText(QString());
+        view->ReplaceSelection(u"a\r\nb\nc\rd\r\r\ne"_s, false);
+        QCOMPARE(view->document()->blockCount(), 6);
+        QCOMPARE(view->GetWholeText(), u"a\u2029b\u2029c\u2029d\u2029\u2029e"_s);
+        view->selectAll();
+        QCOMPARE(view->GetSelectedText(), u"a\r\nb\r\nc\r\nd\r\n\r\ne"_s);
+        // The caret stands at the start of a line after a trailing break.
+        view->SetWholeText(u"x"_s);
+        view->moveCursor(QTextCursor::End);
+        view->ReplaceSelection(u"<BR>\r\n"_s, false);
+        QCOMPARE(view->textCursor().blockNumber(), 1);
+        QCOMPARE(view->textCursor().positionInBlock(), 0);
+    }
+
+    void insertionIsNoUndoStep() {
+        view->SetWholeText(QString());
+        QTest::keyClicks(view.get(), u"typed"_s);
+        QVERIFY(view->document()->isUndoAvailable());
+        view->ReplaceSelection(u"<HR>"_s, false);
+        QVERIFY(!view->document()->isUndoAvailable());
+        view->undo();
+        QCOMPARE(view->GetWholeText(), u"typed<HR>"_s);
+        // With canUndo the replacement can be taken back.
+        view->ReplaceSelection(u"<I></I>"_s, true);
+        QVERIFY(view->document()->isUndoAvailable());
+        view->undo();
+        QCOMPARE(view->GetWholeText(), u"typed<HR>"_s);
+    }
+
+    void noLoneHighSurrogateEntersThePane() {
+        // A lone high surrogate could pair with a preserved raw byte after it.
+        view->SetWholeText(QString(QChar(0xDC85)));
+        view->moveCursor(QTextCursor::Start);
+        view->ReplaceSelection(QString(QChar(0xD83D)), false);
+        QCOMPARE(view->GetWholeText(), QString(QChar(0xFFFD)) + QChar(0xDC85));
+        QMimeData data;
+        data.setText(u"x"_s + QChar(0xD83D));
+        view->moveCursor(QTextCursor::End);
+        view->insertPlainText(QString());
+        view->setFocus();
+        QCOMPARE(WithoutLoneHighSurrogates(data.text()), u"x"_s + QChar(0xFFFD));
+        // Complete pairs stay as they are.
+        const QString pair = QString::fromUcs4(U"\U0001F4A9");
+        QCOMPARE(WithoutLoneHighSurrogates(pair), pair);
+    }
+
+    void initialUpdateRestoresThePlainFixedFont() {
+        QFont bold = view->font();
+        bold.setBold(true);
+        bold.setFamily(u"IPAPGothic"_s);
+        view->setFont(bold);
+        view->OnInitialUpdate();
+        QCOMPARE(view->font().family(), u"FixedSys"_s);
+        QVERIFY(!view->font().bold());
+        // "FixedSys" stands for a fixed-pitch face that holds Japanese.
+        const QFontMetrics metrics(view->font());
+        QVERIFY2(metrics.horizontalAdvance(u'i') == metrics.horizontalAdvance(u'W'),
+                 qPrintable(QFontInfo(view->font()).family()));
+        QVERIFY(metrics.inFont(QChar(0x3042)));
+        QCOMPARE(view->PrintMarginsTwips(), QMarginsF(720, 720, 720, 720));
+        QCOMPARE(view->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    }
+
+    void selectionStaysVisibleWithoutFocus() {
+        const QPalette p = view->palette();
+        QCOMPARE(p.color(QPalette::Inactive, QPalette::Highlight),
+                 p.color(QPalette::Active, QPalette::Highlight));
+        QCOMPARE(p.color(QPalette::Inactive, QPalette::HighlightedText),
+                 p.color(QPalette::Active, QPalette::HighlightedText));
+    }
+
+    void clickInTheMarginSelectsTheLine() {
+        view->SetWholeText(u"first\r\nsecond line\r\nthird"_s);
+        QWidget* margin = view->findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(margin);
+        margin = nullptr;
+        for (QWidget* w : view->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w->accessibleName() == u"選択領域"_s)
+                margin = w;
+        QVERIFY(margin);
+        const int y = PointOf(8).y();
+        QTest::mouseClick(margin, Qt::LeftButton, {}, QPoint(2, y));
+        QCOMPARE(view->GetSelectedText(), u"second line\r\n"_s);
+        // Shift+click extends by whole lines.
+        QTest::mouseClick(margin, Qt::LeftButton, Qt::ShiftModifier, QPoint(2, PointOf(20).y()));
+        QCOMPARE(view->GetSelectedText(), u"second line\r\nthird"_s);
+    }
+
+    void draggingGrowsByWholeWords() {
+        view->SetWholeText(u"alpha beta gamma delta"_s);
+        QWidget* vp = view->viewport();
+        const QPoint start = PointOf(7);  // inside "beta"
+        const QPoint inside = PointOf(8); // still inside "beta"
+        const QPoint later = PointOf(13); // inside "gamma"
+        QTest::mousePress(vp, Qt::LeftButton, {}, start);
+        QMouseEvent move1(QEvent::MouseMove, inside, vp->mapToGlobal(inside), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &move1);
+        QCOMPARE(view->GetSelectedText(), u"e"_s); // within one word: characters
+        QMouseEvent move2(QEvent::MouseMove, later, vp->mapToGlobal(later), Qt::NoButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &move2);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, later);
+        QCOMPARE(view->GetSelectedText(), u"beta gamma"_s);
+    }
+
+    void acceleratorKeysAreLeftToTheCommands() {
+        view->SetWholeText(u"text"_s);
+        view->moveCursor(QTextCursor::End);
+        view->setFocus();
+        // Without a main window nothing handles them: Esc, Ctrl+Enter and
+        // Ctrl+Z change nothing.
+        QTest::keyClick(view.get(), Qt::Key_Escape);
+        QTest::keyClick(view.get(), Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(view.get(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClicks(view.get(), u"!"_s);
+        QTest::keyClick(view.get(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->GetWholeText(), u"text!"_s);
+        // Ordinary keys still edit.
+        QTest::keyClick(view.get(), Qt::Key_Return);
+        QCOMPARE(view->document()->blockCount(), 2);
+    }
+};
+
+QTEST_MAIN(TestEditorView)
+#include "tst_editorview.moc"
