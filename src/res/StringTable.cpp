@@ -109,6 +109,35 @@ const Entry kStrings[] = {
     {IDP_UNENCODABLE_MORE, u"%1 行目の文字「%2」(%3) ほか、全部で %5 個の文字は Shift-JIS で保存できません。\n\nHTML の文字参照 (%4 など) として保存しますか?"},
     {IDS_WRITE_REFERENCES, u"文字参照で保存(&R)"},
     {IDP_SAVED_FILE_DIFFERS, u"%1 へ書き込んだ内容を確認できませんでした。ﾃﾞｨｽｸの空きやﾌｧｲﾙの状態を確認してから、もう一度保存してください。"},
+
+    // Tag dictionary and about box
+    {IDS_DICT_NOTHING_SELECTED, u"タグが選択されていません。"},
+    {IDS_DICT_NOT_FOUND, u"検索した結果、発見されませんでした。\n\n連絡先:"},
+    {IDS_DICT_CONTACT, u"support@example.com"},
+    {IDS_ABOUT_HOME_PAGE, u"http://www.example.com/velm/"},
+    {IDS_ABOUT_MAIL, u"mailto:yamada@example.com"},
+    {IDS_ABOUT_GRAPHICS_PAGE, u"http://www.example.org/suzuki/"},
+
+    // Tag dialogs
+    {IDS_DEFAULT_FONT_FACE, u"ＭＳ Ｐゴシック"},
+    {IDS_LABEL_BGCOLOR, u"bgcolor"},
+    {IDS_LABEL_BACKGROUND, u"background"},
+
+    // Printing, print preview, find and replace
+    {IDS_PRINT_PORT, u"%1 へ"},
+    {IDS_PRINT_PAGE, u"ﾍﾟｰｼﾞ %u"},
+    {IDS_PREVIEW_TWO_PAGE_NUMBERS, u"ﾍﾟｰｼﾞ %u-%u"},
+    {IDS_PREVIEW_ONE_PAGE, u"1 ﾍﾟｰｼﾞ(&O)"},
+    {IDS_PREVIEW_TWO_PAGES, u"2 ﾍﾟｰｼﾞ(&T)"},
+    {IDS_PRINT_TO_FILE_TITLE, u"ﾌｧｲﾙへ出力"},
+    {IDS_PRINT_FILE_FILTER, u"ﾌﾟﾘﾝﾀ ﾌｧｲﾙ (*.prn)|*.prn|すべてのﾌｧｲﾙ (*.*)|*.*||"},
+    {IDS_PRINT_FILE_NAME, u"Output.prn"},
+    {IDS_PRINT_FILE_PRINTER, u"PDF ファイル"},
+    {IDP_NO_PRINTER, u"プリンタがインストールされていないため、印刷できません。"},
+    {IDP_PRINTER_NOT_FOUND, u"プリンタ「%1」が見つからないため、印刷できません。"},
+    {IDP_PRINT_FAILED, u"%1 を印刷できませんでした。プリンタの状態を確認してください。"},
+    {IDP_PRINT_NO_PAGES, u"指定された範囲に印刷するページがありません。"},
+    {IDP_NO_DEFAULT_PRINTER, u"通常使うプリンタが設定されていないため、印刷できません。"},
 };
 // clang-format on
 

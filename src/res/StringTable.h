@@ -47,6 +47,35 @@ enum StringId : int {
     IDP_UNENCODABLE_MORE,
     IDS_WRITE_REFERENCES,
     IDP_SAVED_FILE_DIFFERS,
+
+    // Tag dictionary and about box
+    IDS_DICT_NOTHING_SELECTED = 62600,
+    IDS_DICT_NOT_FOUND,
+    IDS_DICT_CONTACT,
+    IDS_ABOUT_HOME_PAGE,
+    IDS_ABOUT_MAIL,
+    IDS_ABOUT_GRAPHICS_PAGE,
+
+    // Tag dialogs
+    IDS_DEFAULT_FONT_FACE = 62400,
+    IDS_LABEL_BGCOLOR,
+    IDS_LABEL_BACKGROUND,
+
+    // Printing, print preview, find and replace
+    IDS_PRINT_PORT = 62800,
+    IDS_PRINT_PAGE,
+    IDS_PREVIEW_TWO_PAGE_NUMBERS,
+    IDS_PREVIEW_ONE_PAGE,
+    IDS_PREVIEW_TWO_PAGES,
+    IDS_PRINT_TO_FILE_TITLE,
+    IDS_PRINT_FILE_FILTER,
+    IDS_PRINT_FILE_NAME,
+    IDS_PRINT_FILE_PRINTER,
+    IDP_NO_PRINTER,
+    IDP_PRINTER_NOT_FOUND,
+    IDP_PRINT_FAILED,
+    IDP_PRINT_NO_PAGES,
+    IDP_NO_DEFAULT_PRINTER,
 };
 
 // The text stored under `id`; empty when there is none.
