@@ -1,5 +1,6 @@
 #include "app/CMainFrame.h"
 
+#include "app/CSplashWnd.h"
 #include "app/RecentFileList.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
@@ -26,7 +27,7 @@ CMainFrame::CMainFrame(CCmdTarget* app, QWidget* parent) : QMainWindow(parent), 
     connect(&m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() { OnDestroy(); }
 
 bool CMainFrame::Create(CEditorDoc* document) {
     m_document = document;
@@ -34,16 +35,19 @@ bool CMainFrame::Create(CEditorDoc* document) {
     setCentralWidget(m_view);
     m_document->SetView(m_view);
 
-    if (!CreateMenus() || !CreateStatusBar())
+    if (!CreateMenus() || !CreateMainToolBar() || !CreateStatusBar() || !DockMainToolBar() ||
+        !CreateColorBar())
         return false;
     BindAccelerators();
 
     connect(m_view, &CEditorView::commandStateChanged, this, &CMainFrame::ScheduleCommandUIUpdate);
+    connect(m_view, &CEditorView::acceleratorPending, this, &CMainFrame::UpdateCommandUI);
     connect(m_document, &CEditorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
             &CMainFrame::ScheduleCommandUIUpdate);
     UpdateTitle();
     UpdateCommandUI();
+    CSplashWnd::ShowSplash(this);
     return true;
 }
 
@@ -58,12 +62,14 @@ QAction* CMainFrame::Action(int id) {
     action->setToolTip(tooltip);
     action->setText(tooltip);
     connect(action, &QAction::triggered, this, [this, id] { RouteCommand(id); });
+    action->setEnabled(IsCommandEnabled(id));
     m_actions.emplace(id, action);
     return action;
 }
 
 bool CMainFrame::RouteCommand(int id) {
-    CCmdTarget* const chain[] = {m_view, m_document, this, m_app};
+    CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
+    CCmdTarget* const chain[] = {first, m_document, this, m_app};
     for (CCmdTarget* target : chain) {
         if (target && target->HasCommand(id)) {
             target->OnCmdMsg(id);
@@ -75,11 +81,17 @@ bool CMainFrame::RouteCommand(int id) {
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
-    const CCmdTarget* const chain[] = {m_view, m_document, this, m_app};
+    const CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
+    const CCmdTarget* const chain[] = {first, m_document, this, m_app};
     for (const CCmdTarget* target : chain)
         if (target && target->HasCommand(id))
             return target->IsCommandEnabled(id);
     return false;
+}
+
+void CMainFrame::SetPreviewTarget(CCmdTarget* target) {
+    m_previewTarget = target;
+    UpdateCommandUI();
 }
 
 void CMainFrame::UpdateCommandUI() {
@@ -126,10 +138,11 @@ bool CMainFrame::CreateStatusBar() {
     m_messagePane = new QLabel(m_statusBar);
     m_messagePane->setObjectName(u"messagePane"_s);
     m_messagePane->setAccessibleName(u"メッセージ"_s);
+    m_messagePane->setTextFormat(Qt::PlainText); // prompts such as "<B>で囲みます" show as written
     m_statusBar->addWidget(m_messagePane, 1);
     setStatusBar(m_statusBar);
     SetMessageText(res::LoadString(res::IDS_IDLE_MESSAGE));
-    return true;
+    return StepDone(CreateStep::StatusBar) && SetIndicators();
 }
 
 void CMainFrame::BindAccelerators() {

@@ -9,6 +9,8 @@
 
 class CEditorDoc;
 class CEditorView;
+class CLockIndicatorPanes;
+class CToolBar;
 class CRecentFileList;
 class QAction;
 class QLabel;
@@ -38,6 +40,10 @@ public:
     // Whether the first handler found for `id` may run now.
     bool IsCommandEnabled(int id) const;
 
+    // While print preview shows, it takes the view's place in the routing
+    // (nullptr gives the place back to the view).
+    void SetPreviewTarget(CCmdTarget* target);
+
     // The action that stands for command `id` in menus, toolbars and
     // accelerators; created on first use.
     QAction* Action(int id);
@@ -54,6 +60,28 @@ public:
     // Asked when the window is about to close; false keeps it open.
     std::function<bool()> canClose;
 
+    // Bars (app/MainFrameBars.cpp)
+    // The steps of building the window that can fail, in their order.
+    enum class CreateStep {
+        MainToolBar,
+        MainToolBarButtons,
+        StatusBar,
+        Indicators,
+        DockMainToolBar,
+        ColorBarObject,
+        ColorBar,
+        ColorBarButtons,
+        ColorBarStyle,
+        DockColorBar,
+    };
+    // For tests: the step for which this returns true fails.
+    static inline std::function<bool(CreateStep)> s_failCreateStep;
+
+    CToolBar* MainToolBar() const { return m_mainToolBar; }
+    CToolBar* ColorBar() const { return m_colorBar; }
+    // Shows the lock panes as the keyboard has them now.
+    void UpdateIndicators();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -63,11 +91,22 @@ private:
     bool CreateStatusBar();
     void BindAccelerators();
     void ScheduleCommandUIUpdate();
+    // Bars (app/MainFrameBars.cpp)
+    bool StepDone(CreateStep step, bool done = true) const;
+    bool CreateMainToolBar();
+    bool SetIndicators();
+    bool DockMainToolBar();
+    bool CreateColorBar();
+    void OnDestroy();
 
     CCmdTarget* m_app;
     CEditorDoc* m_document = nullptr;
     CEditorView* m_view = nullptr;
+    CCmdTarget* m_previewTarget = nullptr; // print preview, in the view's place
     QStatusBar* m_statusBar = nullptr;
+    CToolBar* m_mainToolBar = nullptr;
+    CToolBar* m_colorBar = nullptr; // created with the window, deleted with it
+    CLockIndicatorPanes* m_indicators = nullptr;
     QLabel* m_messagePane = nullptr;
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;

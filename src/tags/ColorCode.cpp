@@ -21,10 +21,13 @@ CColorChooser* CColorChooser::Set(CColorChooser* chooser) {
 }
 
 std::optional<QColor> CDialogColorChooser::Choose(QWidget* owner, const QColor& initial) {
-    // The custom colours of QColorDialog are one table for the process.
+    // Qt's own dialog, not the desktop's: it speaks Japanese with Qt's
+    // translations and its custom colours are one table for the process.
     QColorDialog dialog(initial, owner);
     dialog.setObjectName(u"colorChooser"_s);
     dialog.setOption(QColorDialog::DontUseNativeDialog);
+    dialog.setAccessibleName(dialog.windowTitle());
+    dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.selectedColor();
