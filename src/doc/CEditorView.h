@@ -52,6 +52,10 @@ public:
 
     // Runs the application's open-document operation (set by the application).
     std::function<void(const QString&)> openDocument;
+    // The number of pages print preview shows side by side (0 when never
+    // chosen), kept by the application (set by the application).
+    std::function<int()> previewPages;
+    std::function<void(int)> setPreviewPages;
 
     // Marks the whole pane for repainting, background erased.
     void Invalidate();

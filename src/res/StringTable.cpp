@@ -123,6 +123,10 @@ const Entry kStrings[] = {
     {IDS_LABEL_BGCOLOR, u"bgcolor"},
     {IDS_LABEL_BACKGROUND, u"background"},
 
+    // Main frame bars
+    {IDS_MAIN_TOOLBAR_TITLE, u"ツールバー"},
+    {IDS_COLOR_BAR_TITLE, u"カラーパレット"},
+
     // Printing, print preview, find and replace
     {IDS_PRINT_PORT, u"%1 へ"},
     {IDS_PRINT_PAGE, u"ﾍﾟｰｼﾞ %u"},

@@ -61,6 +61,10 @@ enum StringId : int {
     IDS_LABEL_BGCOLOR,
     IDS_LABEL_BACKGROUND,
 
+    // Main frame bars
+    IDS_MAIN_TOOLBAR_TITLE = 62200,
+    IDS_COLOR_BAR_TITLE,
+
     // Printing, print preview, find and replace
     IDS_PRINT_PORT = 62800,
     IDS_PRINT_PAGE,

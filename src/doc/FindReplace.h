@@ -1,0 +1,34 @@
+#pragma once
+
+#include "doc/FindText.h"
+
+class CEditorView;
+class CFindReplaceDlg;
+
+// Find and replace in the pane. Searching goes through the pane's whole text
+// as plain strings; a match is selected and scrolled into view.
+namespace find {
+
+// Selects the next match (see FindNext for direction and wrapping); false,
+// with the selection left as it was, when the text holds none.
+bool FindNextInView(CEditorView* view, const FindOptions& options);
+
+// When the selection is a match, replaces it with `with` as one undo step;
+// then selects the next match downwards. False when no match is left to
+// select.
+bool ReplaceInView(CEditorView* view, const FindOptions& options, const QString& with);
+
+// Replaces every match in the whole text as one undo step and leaves the
+// caret after the last replacement; returns how many were replaced.
+qsizetype ReplaceAllInView(CEditorView* view, const FindOptions& options, const QString& with);
+
+// The find or replace dialog that is open for `view`, if any.
+CFindReplaceDlg* OpenDialog(const CEditorView* view);
+// Closes that dialog.
+void CloseDialog(CEditorView* view);
+
+// The sound made when nothing (more) is found; returns the previous one.
+using BeepFunction = void (*)();
+BeepFunction SetBeep(BeepFunction beep);
+
+} // namespace find

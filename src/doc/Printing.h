@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class CEditorView;
+class QPagedPaintDevice;
+class QPrinter;
+class QWidget;
+
+namespace print {
+
+class CPrintLayout;
+
+// The printer of the main window `window`: what printer setup chose, used by
+// printing and print preview for as long as the window lives.
+QPrinter& SessionPrinter(QWidget* window);
+
+// Printer setup (command 57606); true when the user confirmed a change.
+bool RunPrintSetup(QWidget* window);
+
+// `text` laid out in the pane's font, tab stops and print margins for `device`.
+std::unique_ptr<CPrintLayout> LayoutOf(const CEditorView* view, const QString& text,
+                                       QPagedPaintDevice* device);
+
+// Prints the pane without a dialog on the default printer, or on the
+// installed printer `printerName` when one is named (`port` is only shown).
+// False when not every page was printed; the user has been told why, unless
+// they cancelled.
+bool PrintDirect(CEditorView* view, const QString& printerName = {}, const QString& port = {});
+
+} // namespace print
