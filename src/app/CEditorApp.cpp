@@ -1,14 +1,19 @@
 #include "app/CEditorApp.h"
 
+#include "app/AppIcon.h"
+#include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
+#include "app/CSplashWnd.h"
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CommandIds.h"
+#include "doc/Printing.h"
 #include "doc/UiServices.h"
 #include "res/StringTable.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -24,9 +29,11 @@ CEditorApp::CEditorApp(QObject* parent) : QObject(parent) {
     OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     OnCommand(ID_APP_EXIT, [this] { OnAppExit(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
     OnCommandRange(
         ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE4, [this](int id) { OnOpenRecentFile(id); },
         [this](int id) { return id - ID_FILE_MRU_FILE1 < m_recentFiles.Files().size(); });
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
 }
 
 CEditorApp::~CEditorApp() {
@@ -39,15 +46,24 @@ CEditorView* CEditorApp::GetView() const { return m_frame ? m_frame->GetActiveVi
 
 bool CEditorApp::InitInstance(const QStringList& arguments) {
     const CCommandLineInfo first = ParseCommandLine(arguments);
-    Q_UNUSED(first.m_bShowSplash);
+    CSplashWnd::EnableSplash(first.m_bShowSplash);
 
     platform::Initialize();
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(u"velm"_s); // the installed launcher
     LoadStdProfileSettings();
 
     const CCommandLineInfo info = ParseCommandLine(arguments);
     if (!ProcessShellCommand(info))
         return false;
+    // Installed last, so that it sees every event before any other filter.
+    qApp->installEventFilter(this);
 
+    // The first size is the desktop's default share of the screen.
+    if (const QScreen* screen = m_frame->screen()) {
+        const QRect area = screen->availableGeometry();
+        m_frame->resize(qMin(area.width() * 3 / 4, 1024), qMin(area.height() * 3 / 4, 768));
+    }
     m_frame->show();
     m_frame->activateWindow();
     return true;
@@ -95,6 +111,8 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
     m_frame->GetActiveView()->openDocument = [this](const QString& path) {
         OpenDocumentFile(path);
     };
+    m_frame->GetActiveView()->previewPages = [this] { return PreviewPages(); };
+    m_frame->GetActiveView()->setPreviewPages = [this](int pages) { SetPreviewPages(pages); };
     connect(m_document.get(), &CEditorDoc::pathNameSet, this,
             [this](const QString& path, bool addToRecentFiles) {
                 if (addToRecentFiles)
@@ -115,7 +133,15 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
             m_exitCode = 1;
             return false;
         }
-        return true;
+        if (info.m_nShellCommand == CCommandLineInfo::FileOpen)
+            return true;
+        // Printed without a dialog, and the program ends; a job that did not
+        // print every page ends it with a failure.
+        m_exitCode = print::PrintDirect(m_frame->GetActiveView(), info.m_strPrinterName,
+                                        info.m_strPortName)
+                         ? 0
+                         : 1;
+        return false;
     case CCommandLineInfo::AppUnregister:
         break;
     }
@@ -157,6 +183,8 @@ void CEditorApp::OnFileOpen() {
         OpenDocumentFile(*path);
 }
 
+void CEditorApp::OnFilePrintSetup() { print::RunPrintSetup(m_frame.get()); }
+
 void CEditorApp::OnAppExit() { m_frame->close(); }
 
 void CEditorApp::OnOpenRecentFile(int id) {
@@ -170,6 +198,17 @@ void CEditorApp::OnOpenRecentFile(int id) {
         SaveRecentFileList();
         m_frame->UpdateRecentFileMenu(m_recentFiles);
     }
+}
+
+void CEditorApp::OnAppAbout() {
+    CAboutDlg aboutDlg(m_frame.get());
+    aboutDlg.exec();
+}
+
+bool CEditorApp::eventFilter(QObject* watched, QEvent* event) {
+    if (CSplashWnd::FilterSplashMessage(watched, event))
+        return true;
+    return QObject::eventFilter(watched, event);
 }
 
 void CEditorApp::AddToRecentFileList(const QString& path) {

@@ -38,7 +38,10 @@ public:
     void OnFileNew();
     void OnFileOpen();
     void OnAppExit();
+    void OnFilePrintSetup();
     void OnOpenRecentFile(int id);
+    // Runs the about box.
+    void OnAppAbout();
 
     const CRecentFileList& RecentFiles() const { return m_recentFiles; }
     void AddToRecentFileList(const QString& path);
@@ -48,6 +51,11 @@ public:
 
     // Removes the program's settings; true when nothing of them is left.
     static bool Unregister();
+
+protected:
+    // Every event of the program passes here first: the splash screen takes
+    // the input that closes it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool ProcessShellCommand(const CCommandLineInfo& info);

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 namespace testing {
 
 ScopedSettings::ScopedSettings() {
@@ -63,9 +65,12 @@ AppFixture::~AppFixture() { Stop(); }
 bool AppFixture::Start(const QStringList& arguments) {
     Stop();
     app = std::make_unique<CEditorApp>();
-    started = app->InitInstance(arguments);
-    if (started && Frame())
+    started = app->InitInstance(showSplash ? arguments : arguments + QStringList{u"-Embedding"_s});
+    if (started && Frame()) {
         started = QTest::qWaitForWindowExposed(Frame());
+        Frame()->activateWindow();
+        started = started && QTest::qWaitForWindowActive(Frame());
+    }
     return started;
 }
 

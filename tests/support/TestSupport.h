@@ -83,6 +83,9 @@ public:
     explicit AppFixture(const QStringList& arguments = {});
     ~AppFixture();
 
+    // Without it the program starts as with "-Embedding": no splash screen
+    // takes the first key or click. Set it, then Start(), to get one.
+    bool showSplash = false;
     bool started = false;
     ScopedSettings settings;
     FakeUi ui;
