@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace cp932 {
@@ -187,6 +188,19 @@ QString Decode(QByteArrayView bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
     while (p < end) {
+        // Plain ASCII goes eight bytes at a time.
+        while (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int k = 0; k < 8; ++k)
+                d[k] = char16_t(p[k]);
+            d += 8;
+            p += 8;
+        }
+        if (p == end)
+            break;
         const unsigned b = *p;
         if (b < 0x80) {
             *d++ = char16_t(b);

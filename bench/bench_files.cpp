@@ -1,0 +1,112 @@
+// Times opening, saving and one selection replacement on generated
+// Shift-JIS HTML files of 1 MiB and 16 MiB, and reports the peak memory.
+// Each size runs in a process of its own so that its peak is its own.
+//
+//   bench_files            runs both sizes
+//   bench_files <MiB>      runs one size
+
+#include "app/Platform.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray GeneratePage(qsizetype size) {
+    // Markup, Japanese text, half-width katakana, as a hand-written page has.
+    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
+                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
+                            "</TR>\r\n";
+    QByteArray page = "<HTML>\r\n<BODY>\r\n<TABLE>\r\n";
+    page.reserve(size + line.size());
+    while (page.size() + line.size() < size)
+        page += line;
+    return page;
+}
+
+double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int RunOne(int mebibytes) {
+    platform::Initialize();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bench.html"));
+    const QByteArray bytes = GeneratePage(qsizetype(mebibytes) * 1024 * 1024);
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return 2;
+    }
+    const long baseKiB = PeakKiB();
+
+    CEditorDoc doc;
+    CEditorView view;
+    view.resize(800, 600);
+    view.show();
+    doc.SetView(&view);
+
+    QElapsedTimer t;
+    t.start();
+    if (!doc.OnOpenDocument(path))
+        return 3;
+    QApplication::processEvents();
+    const double openMs = Ms(t);
+
+    // A ten-character selection in the middle.
+    QTextCursor c = view.textCursor();
+    const int middle = view.document()->characterCount() / 2;
+    c.setPosition(middle);
+    c.setPosition(middle + 10, QTextCursor::KeepAnchor);
+    view.setTextCursor(c);
+    t.restart();
+    const QString selected = view.GetSelectedText();
+    view.ReplaceSelection(QStringLiteral("<B>") + selected + QStringLiteral("</B>"), false);
+    QApplication::processEvents();
+    const double replaceMs = Ms(t);
+
+    t.restart();
+    if (!doc.OnSaveDocument(path))
+        return 4;
+    const double saveMs = Ms(t);
+
+    const long peakKiB = PeakKiB();
+    std::printf("%3d MiB  open %8.1f ms  save %7.1f ms  select+replace %6.2f ms  "
+                "peak memory %6.1f MiB (%.1f x file; before opening %.1f MiB)\n",
+                mebibytes, openMs, saveMs, replaceMs, peakKiB / 1024.0,
+                peakKiB / 1024.0 / mebibytes, baseKiB / 1024.0);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1)
+        return RunOne(args[1].toInt());
+    int result = 0;
+    for (const char* size : {"1", "16"}) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QApplication::applicationFilePath(), {QString::fromLatin1(size)});
+        child.waitForFinished(-1);
+        result |= child.exitCode();
+    }
+    return result;
+}
