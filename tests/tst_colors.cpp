@@ -60,10 +60,7 @@ class TestColors : public QObject {
 
     void SetText(const QString& text, int anchor, int position) {
         View()->SetWholeText(text);
-        QTextCursor c = View()->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        View()->setTextCursor(c);
+        testing::Select(View(), anchor, position);
     }
 
     // Runs the colour code command; `drive` works the real chooser.

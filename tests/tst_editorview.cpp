@@ -1,5 +1,6 @@
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
+#include "support/TestSupport.h"
 
 #include <QFontInfo>
 #include <QMimeData>
@@ -18,10 +19,7 @@ class TestEditorView : public QObject {
     std::unique_ptr<CEditorView> view;
 
     void Select(int anchor, int position) {
-        QTextCursor c = view->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        view->setTextCursor(c);
+        testing::Select(view.get(), anchor, position);
     }
 
     QPoint PointOf(int position) const {

@@ -40,10 +40,7 @@ class TestFindReplace : public QObject {
     CMainFrame* Frame() const { return fx->Frame(); }
 
     void Select(int anchor, int position) {
-        QTextCursor c = View()->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        View()->setTextCursor(c);
+        testing::Select(View(), anchor, position);
     }
 
     std::pair<int, int> Selection() const {

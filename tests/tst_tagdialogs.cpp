@@ -85,12 +85,8 @@ class TestTagDialogs : public QObject {
 
     void SetText(const QString& text, int selStart = -1, int selEnd = -1) {
         view->SetWholeText(text);
-        if (selStart >= 0) {
-            QTextCursor c = view->textCursor();
-            c.setPosition(selStart);
-            c.setPosition(selEnd, QTextCursor::KeepAnchor);
-            view->setTextCursor(c);
-        }
+        if (selStart >= 0)
+            testing::Select(view, selStart, selEnd);
     }
 
     // Runs command `id` and lets `drive` work its dialog; a dialog that

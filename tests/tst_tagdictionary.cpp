@@ -43,10 +43,7 @@ class TestTagDictionary : public QObject {
 
     void SetText(const QString& text, int anchor, int position) {
         View()->SetWholeText(text);
-        QTextCursor c = View()->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        View()->setTextCursor(c);
+        testing::Select(View(), anchor, position);
     }
 
     // Runs the command; `drive` gets the open dialog, which is closed with

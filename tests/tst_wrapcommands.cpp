@@ -25,10 +25,7 @@ class TestWrapCommands : public QObject {
     void SetText(const QString& text) { View()->SetWholeText(text); }
 
     void Select(int anchor, int position) {
-        QTextCursor c = View()->textCursor();
-        c.setPosition(anchor);
-        c.setPosition(position, QTextCursor::KeepAnchor);
-        View()->setTextCursor(c);
+        testing::Select(View(), anchor, position);
     }
 
     // The pane's text as the file holds it once saved.

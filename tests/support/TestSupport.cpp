@@ -7,8 +7,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QSettings>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -86,6 +88,13 @@ void AppFixture::Stop() {
 CMainFrame* AppFixture::Frame() const { return app ? app->GetMainFrame() : nullptr; }
 CEditorDoc* AppFixture::Doc() const { return app ? app->GetDocument() : nullptr; }
 CEditorView* AppFixture::View() const { return app ? app->GetView() : nullptr; }
+
+void Select(QPlainTextEdit* edit, int anchor, int position) {
+    QTextCursor c = edit->textCursor();
+    c.setPosition(anchor);
+    c.setPosition(position, QTextCursor::KeepAnchor);
+    edit->setTextCursor(c);
+}
 
 QByteArray ReadBytes(const QString& path) {
     QFile f(path);

@@ -19,6 +19,8 @@ class CEditorDoc;
 class CEditorView;
 class CMainFrame;
 
+class QPlainTextEdit;
+
 namespace testing {
 
 // The settings store lives in a fresh temporary folder while this exists.
@@ -101,6 +103,9 @@ public:
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Selects from `anchor` to `position` (the caret) in `edit`.
+void Select(QPlainTextEdit* edit, int anchor, int position);
 
 // Runs `action` on the modal widget that the next call opens.
 void WhenModalShows(std::function<void(QWidget*)> action);
