@@ -10,7 +10,7 @@ packages=(
     fonts-ipafont-gothic
 )
 if [ "${1:-build}" = test ]; then
-    packages+=(xvfb xauth xdotool x11-utils imagemagick poppler-utils)
+    packages+=(xvfb xauth xdotool x11-utils imagemagick poppler-utils openbox)
 fi
 
 missing=()

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
@@ -82,6 +83,14 @@ class TestColors : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        // A custom colour that an earlier run or another program left in
+        // Qt's own settings, before the chooser's table is first read.
+        QSettings qt(QSettings::UserScope, u"QtProject"_s);
+        qt.setValue(u"Qt/customColors/0"_s, QColor(Qt::red).rgba());
+        qt.sync();
+    }
+
     void init() {
         fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
         QVERIFY(fx->started);
@@ -90,6 +99,12 @@ private slots:
         if (fx && fx->Doc())
             fx->Doc()->SetModifiedFlag(false);
         fx.reset();
+    }
+
+    // Runs first, before any test sets the custom colours itself.
+    void customColorsStartWhite() {
+        for (int i = 0; i < QColorDialog::customCount(); ++i)
+            QCOMPARE(QColorDialog::customColor(i), QColor(Qt::white));
     }
 
     void codesAreRedGreenBlueInUpperCaseHex() {

@@ -2,6 +2,8 @@
 #include "doc/CEditorView.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QMimeData>
 #include <QScrollBar>
@@ -112,6 +114,16 @@ private slots:
         // Complete pairs stay as they are.
         const QString pair = QString::fromUcs4(U"\U0001F4A9");
         QCOMPARE(WithoutLoneHighSurrogates(pair), pair);
+    }
+
+    void pastingDataWithoutFormatsChangesNothing() {
+        // A middle click over an empty X selection hands over such data.
+        view->SetWholeText(u"abc"_s);
+        view->moveCursor(QTextCursor::End);
+        QApplication::clipboard()->setMimeData(new QMimeData);
+        view->paste();
+        QCOMPARE(view->GetWholeText(), u"abc"_s);
+        QVERIFY(!view->document()->isModified());
     }
 
     void initialUpdateRestoresThePlainFixedFont() {

@@ -12,8 +12,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -280,6 +282,90 @@ private slots:
         QCOMPARE(find::ReplaceAllInView(View(), o, u"</P><BR>"_s), 1);
         QVERIFY(fx->Doc()->DoFileSave());
         QCOMPARE(testing::ReadBytes(path), QByteArray("<P>\x80\x82\xa0</P><BR>\r\n<I>x</I>"));
+    }
+
+    void reopeningKeepsWhatTheDialogHolds() {
+        View()->SetWholeText(u"<P>段落</P>\r\n<HR>"_s);
+        Search(ID_EDIT_FIND, u"<hr>"_s);
+        Control<QCheckBox>("id1041")->setChecked(true);
+        Control<QRadioButton>("id1056")->setChecked(true);
+        // Ctrl+F again without a selection: nothing typed or ticked is lost,
+        // though nothing was searched for yet.
+        Select(0, 0);
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_FIND));
+        QCOMPARE(Control<QLineEdit>("id1152")->text(), u"<hr>"_s);
+        QVERIFY(Control<QCheckBox>("id1041")->isChecked());
+        QVERIFY(Control<QRadioButton>("id1056")->isChecked());
+        // A selection on one line takes the search string's place only.
+        Select(3, 5);
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_FIND));
+        QCOMPARE(Control<QLineEdit>("id1152")->text(), u"段落"_s);
+        QVERIFY(Control<QCheckBox>("id1041")->isChecked());
+        // The replace dialog takes over what the find dialog held.
+        Select(0, 0);
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_REPLACE));
+        QTRY_VERIFY(Dialog() && !Dialog()->IsFindOnly());
+        QCOMPARE(Control<QLineEdit>("id1152")->text(), u"段落"_s);
+        QVERIFY(Control<QCheckBox>("id1041")->isChecked());
+        Control<QLineEdit>("id1153")->setText(u"節"_s);
+        Control<QCheckBox>("id1040")->setChecked(true);
+        // And back: the direction is the last search's again.
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_FIND));
+        QTRY_VERIFY(Dialog() && Dialog()->IsFindOnly());
+        QCOMPARE(Control<QLineEdit>("id1152")->text(), u"段落"_s);
+        QVERIFY(Control<QCheckBox>("id1040")->isChecked());
+        QVERIFY(Control<QRadioButton>("id1057")->isChecked());
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_REPLACE));
+        QTRY_VERIFY(Dialog() && !Dialog()->IsFindOnly());
+        QCOMPARE(Control<QLineEdit>("id1153")->text(), u"節"_s);
+        QCOMPARE(g_beeps, 0);
+        QCOMPARE(View()->GetWholeText(), u"<P>段落</P>\u2029<HR>"_s); // nothing searched
+    }
+
+    void theDialogMovesOffTheFoundText() {
+        QStringList lines;
+        for (int i = 0; i < 40; ++i)
+            lines << (i == 6 ? u"<P>target</P>"_s : u"<P>line %1</P>"_s.arg(i));
+        View()->SetWholeText(lines.join(u"\r\n"_s));
+        Search(ID_EDIT_FIND, u"target"_s);
+        QWidget* dlg = Dialog();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg));
+        auto found = [this] {
+            QTextCursor start = View()->textCursor();
+            start.setPosition(start.selectionStart());
+            const QRect r = View()->cursorRect(start);
+            return QRect(View()->viewport()->mapToGlobal(r.topLeft()), r.size());
+        };
+        QTest::mouseClick(Control<QPushButton>("id1"), Qt::LeftButton);
+        QCOMPARE(View()->GetSelectedText(), u"target"_s);
+        // Put the dialog right over the found text; the next find moves it.
+        dlg->move(found().topLeft() - QPoint(20, 10));
+        QTRY_VERIFY(dlg->frameGeometry().intersects(found()));
+        Select(0, 0);
+        QTest::mouseClick(Control<QPushButton>("id1"), Qt::LeftButton);
+        QCOMPARE(View()->GetSelectedText(), u"target"_s);
+        QTRY_VERIFY(!dlg->frameGeometry().intersects(found()));
+        QVERIFY(dlg->screen()->availableGeometry().contains(dlg->frameGeometry()));
+        // Out of the way already: it stays where it is.
+        const QPoint clear = dlg->pos();
+        Select(0, 0);
+        QTest::mouseClick(Control<QPushButton>("id1"), Qt::LeftButton);
+        QCOMPARE(dlg->pos(), clear);
+    }
+
+    void reopenedRightAfterClosing() {
+        // Closed and opened again before the closed one is deleted: the
+        // dialog that opens stays.
+        Search(ID_EDIT_FIND, u"abc"_s);
+        QTest::mouseClick(Control<QPushButton>("id2"), Qt::LeftButton);
+        QVERIFY(Frame()->RouteCommand(ID_EDIT_FIND));
+        QPointer<CFindReplaceDlg> reopened = Dialog();
+        QVERIFY(reopened);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(20);
+        QVERIFY(reopened);
+        QVERIFY(reopened->isVisible());
+        QCOMPARE(Dialog(), reopened.data());
     }
 
     void closingTheDialogGivesThePaneBackItsFocus() {

@@ -11,8 +11,10 @@
 #include "tags/Palette.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -148,11 +150,12 @@ private slots:
                                  0,     32786, 32780, 32773, 32782, 32781, 0,     32789,
                                  32790, 32791, 32792, 0,     32787, 57664};
         QCOMPARE(frame->MainToolBar()->Layout(), main);
-        QList<int> palette;
-        for (const tags::PaletteColor& c : tags::PaletteColors())
-            palette << c.id;
-        palette << ID_COLOR_CODE;
+        // Black first with the highest colour identifier, the chooser last.
+        const QList<int> palette = {32808, 32793, 32794, 32795, 32796, 32797, 32798, 32799, 32800,
+                                    32801, 32802, 32803, 32804, 32805, 32806, 32807, 32809};
         QCOMPARE(frame->ColorBar()->Layout(), palette);
+        for (int i = 0; i < 16; ++i)
+            QCOMPARE(tags::PaletteColors()[i].id, palette[i]);
 
         // Every button is its command's one action.
         for (QToolButton* button : AllButtons(frame)) {
@@ -310,6 +313,31 @@ private slots:
             last = r.topLeft();
         }
         QVERIFY(rows >= 3);
+        // At every width a separator stands between two buttons of its line,
+        // never at a line's start or end.
+        const QWidget* strip = bar.findChild<QWidget*>(u"buttons"_s);
+        QVERIFY(strip);
+        for (int width = bar.SizeForWidth(0).width(); width <= oneRow.width(); width += 9) {
+            bar.resize(bar.SizeForWidth(width));
+            QTRY_COMPARE(bar.size(), bar.SizeForWidth(width));
+            QCoreApplication::processEvents();
+            QList<QWidget*> shown;
+            for (QWidget* w : strip->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (w->isVisible())
+                    shown << w;
+            for (const QWidget* w : shown) {
+                if (qobject_cast<const QToolButton*>(w))
+                    continue;
+                bool before = false, after = false;
+                for (const QWidget* b : shown)
+                    if (qobject_cast<const QToolButton*>(b) && b->y() == w->y()) {
+                        before = before || b->geometry().right() < w->x();
+                        after = after || b->x() > w->geometry().right();
+                    }
+                QVERIFY2(before && after, qPrintable(QString::number(width)));
+            }
+        }
+
         // Asking for a height picks the narrowest bar that fits it.
         const QSize twoRows = bar.SizeForHeight(oneRow.height() * 2);
         QVERIFY(twoRows.height() <= oneRow.height() * 2);
@@ -324,6 +352,34 @@ private slots:
         QTest::mouseRelease(&bar, Qt::LeftButton, {}, edge - QPoint(oneRow.width() / 2, 0));
         QCOMPARE(bar.size(), bar.SizeForWidth(oneRow.width() - oneRow.width() / 2));
         QVERIFY(bar.height() > oneRow.height());
+    }
+
+    void aFloatingPaletteLeavesTheMainWindowActive() {
+        fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
+        QVERIFY(fx->started);
+        CMainFrame* frame = fx->Frame();
+        CToolBar* colors = frame->ColorBar();
+        // Floated as a drag away from the dock floats it: a frameless tool window.
+        colors->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+        colors->show();
+        QVERIFY(QTest::qWaitForWindowExposed(colors));
+        QVERIFY(colors->isFloating());
+        frame->activateWindow(); // the offscreen platform activates every window it shows
+        QTRY_COMPARE(QApplication::activeWindow(), frame);
+
+        // A click on the floating bar does not activate it: the keyboard stays
+        // in the pane, and the chooser belongs to the main window.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"WindowDoesNotAcceptFocus"_s));
+        colors->activateWindow();
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), frame);
+        QCOMPARE(QApplication::focusWidget(), frame->GetActiveView());
+        testing::FakeColorChooser chooser;
+        chooser.answers << QColor(0, 0, 128);
+        QTest::mouseClick(colors->Button(ID_COLOR_CODE), Qt::LeftButton);
+        QCOMPARE(chooser.owners, QList<QWidget*>{frame});
+        QCOMPARE(frame->GetActiveView()->GetWholeText(), u"#000080"_s);
+        fx->Doc()->SetModifiedFlag(false);
     }
 
     void lockPanesShowOnlyWhileTheirLockIsOn() {

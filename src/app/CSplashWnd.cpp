@@ -111,7 +111,10 @@ void CSplashWnd::CenterWindow() {
 }
 
 bool CSplashWnd::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == parentWidget() && event->type() == QEvent::Show)
+    // A window manager stacks the owner on top when it maps it and again
+    // when it activates it; the picture goes back above it each time.
+    const bool restacked = event->type() == QEvent::Show || event->type() == QEvent::WindowActivate;
+    if (watched == parentWidget() && restacked)
         QTimer::singleShot(0, this, [this] { raise(); });
     return QWidget::eventFilter(watched, event);
 }

@@ -12,6 +12,7 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 #include <QToolButton>
+#include <QWindow>
 
 #include <climits>
 
@@ -123,26 +124,15 @@ public:
         return thickness;
     }
 
-    // Places the items in lines at most `extent` long (at least one item in
+    // Places the items in lines at most `extent` long (at least one button in
     // each) and returns the size they take; with `apply` the widgets move.
+    // A separator shows only between two buttons of the same line.
     QSize Arrange(int extent, bool apply) const {
         const int thickness = LineThickness();
         int pos = 0, line = 0, longest = 0;
         bool lineEmpty = true;
-        for (const Item& item : items) {
-            const int length = Along(orientation, item.widget->sizeHint());
-            const bool separator = item.id == 0;
-            if (!lineEmpty && pos + length > extent) {
-                line += thickness;
-                pos = 0;
-                lineEmpty = true;
-            }
-            if (separator && lineEmpty) {
-                // A line never starts with a separator.
-                if (apply)
-                    item.widget->hide();
-                continue;
-            }
+        const Item* separator = nullptr; // waits for the button after it
+        const auto place = [&](const Item& item, int length) {
             if (apply) {
                 const QPoint at =
                     orientation == Qt::Horizontal ? QPoint(pos, line) : QPoint(line, pos);
@@ -150,9 +140,37 @@ public:
                 item.widget->show();
             }
             pos += length;
+        };
+        const auto drop = [&](const Item* item) {
+            if (item && apply)
+                item->widget->hide();
+        };
+        for (const Item& item : items) {
+            const int length = Along(orientation, item.widget->sizeHint());
+            if (item.id == 0) {
+                drop(separator);
+                separator = lineEmpty ? nullptr : &item;
+                if (lineEmpty)
+                    drop(&item);
+                continue;
+            }
+            const int separatorLength =
+                separator ? Along(orientation, separator->widget->sizeHint()) : 0;
+            if (!lineEmpty && pos + separatorLength + length > extent) {
+                drop(separator);
+                separator = nullptr;
+                line += thickness;
+                pos = 0;
+                lineEmpty = true;
+            }
+            if (separator)
+                place(*separator, separatorLength);
+            separator = nullptr;
+            place(item, length);
             longest = std::max(longest, pos);
             lineEmpty = false;
         }
+        drop(separator);
         if (!lineEmpty)
             line += thickness;
         return Oriented(orientation, longest, line);
@@ -191,6 +209,7 @@ protected:
 CToolBar::CToolBar(const QString& title, QWidget* parent)
     : QToolBar(title, parent), m_strip(new ButtonStrip(this)) {
     setAccessibleName(title);
+    setAttribute(Qt::WA_ShowWithoutActivating); // floating, see event()
     addWidget(m_strip);
     connect(this, &QToolBar::orientationChanged, this,
             [this](Qt::Orientation o) { m_strip->SetOrientation(o); });
@@ -311,6 +330,14 @@ Qt::Edges CToolBar::ResizeEdgesAt(const QPoint& pos) const {
 
 bool CToolBar::event(QEvent* event) {
     switch (event->type()) {
+    case QEvent::Show:
+        // Floating, the bar still belongs to the main window: a click on it
+        // leaves that window active and the keyboard in its pane. The
+        // window is made anew each time the bar floats.
+        if (isWindow())
+            if (QWindow* window = windowHandle())
+                window->setFlag(Qt::WindowDoesNotAcceptFocus);
+        break;
     case QEvent::StatusTip:
         // A floating bar is a window of its own: the prompt still goes to
         // the main window's status bar.

@@ -11,8 +11,9 @@ struct ToolBarResource;
 
 // A dockable toolbar built from a toolbar resource. Its buttons flow into
 // further rows (columns when it stands upright) where its length does not
-// hold them all; floating, it is resized at its right and bottom edges and
-// takes the height its rows need.
+// hold them all; floating, it is resized at its right and bottom edges,
+// takes the height its rows need and never takes the keyboard from the main
+// window.
 class CToolBar : public QToolBar {
     Q_OBJECT
 

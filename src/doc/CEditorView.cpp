@@ -303,7 +303,11 @@ void CEditorView::resizeEvent(QResizeEvent* event) {
 }
 
 void CEditorView::insertFromMimeData(const QMimeData* source) {
-    if (source && source->hasText()) {
+    // Data without any format (an empty X selection under a middle click)
+    // would crash the base's insertion.
+    if (!source || source->formats().isEmpty())
+        return;
+    if (source->hasText()) {
         const QString text = source->text();
         const QString clean = WithoutLoneHighSurrogates(text);
         if (clean != text) {

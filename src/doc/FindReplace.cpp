@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -60,6 +61,46 @@ void Select(CEditorView* view, qsizetype start, qsizetype end) {
     view->setTextCursor(c); // also scrolls it into view
 }
 
+// Where the selection shows on the screen: the lines it covers, from its
+// start to its end on one line, across the whole pane on several.
+QRect SelectionOnScreen(const CEditorView* view) {
+    const QTextCursor c = view->textCursor();
+    QTextCursor start(c);
+    start.setPosition(c.selectionStart());
+    QTextCursor end(c);
+    end.setPosition(c.selectionEnd());
+    const QRect first = view->cursorRect(start);
+    const QRect last = view->cursorRect(end);
+    QRect rect = first.united(last);
+    if (first.top() != last.top()) {
+        rect.setLeft(0);
+        rect.setRight(view->viewport()->width() - 1);
+    }
+    return QRect(view->viewport()->mapToGlobal(rect.topLeft()), rect.size());
+}
+
+// Moves `dialog` off the found text: above it when the screen has room
+// there, otherwise below it.
+void MoveOffSelection(const CEditorView* view, QWidget* dialog) {
+    if (!dialog || !dialog->isVisible())
+        return;
+    const QRect found = SelectionOnScreen(view);
+    const QRect frame = dialog->frameGeometry();
+    if (!frame.intersects(found))
+        return;
+    const QScreen* screen = dialog->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const int above = found.top() - frame.height();
+    const int below = found.bottom() + 1;
+    int y = above;
+    if (area.isValid() && above < area.top()) {
+        // Below when it fits there, else on the side with more room.
+        const bool fitsBelow = below + frame.height() <= area.bottom() + 1;
+        y = fitsBelow || area.bottom() + 1 - below > found.top() - area.top() ? below : above;
+    }
+    dialog->move(frame.left(), y);
+}
+
 // The last search and the dialog of one pane; lives as the pane's child.
 class CFindController : public QObject {
 public:
@@ -78,6 +119,19 @@ public:
     CFindReplaceDlg* Dialog() const { return m_dialog; }
 
     void Open(bool findOnly) {
+        // What an open dialog holds, searched for or not, goes on: into the
+        // same dialog, or into the other one that takes its place.
+        FindOptions options = m_last;
+        if (m_dialog) {
+            const FindOptions shown = m_dialog->Options();
+            options.what = shown.what;
+            options.matchCase = shown.matchCase;
+            options.wholeWord = shown.wholeWord;
+            if (m_dialog->IsFindOnly())
+                options.down = shown.down;
+            else
+                m_replaceWith = m_dialog->ReplaceWith(); // only the replace dialog shows it
+        }
         if (m_dialog && m_dialog->IsFindOnly() != findOnly)
             CloseDialog();
         if (!m_dialog) {
@@ -87,6 +141,12 @@ public:
             connect(m_dialog, &CFindReplaceDlg::replaceClicked, this, &CFindController::OnReplace);
             connect(m_dialog, &CFindReplaceDlg::replaceAllClicked, this,
                     &CFindController::OnReplaceAll);
+            // A closed dialog is gone at once, though deleted later: the
+            // next command opens a fresh one.
+            connect(m_dialog, &QDialog::finished, this, [this, dialog = m_dialog.data()] {
+                if (m_dialog == dialog)
+                    m_dialog = nullptr;
+            });
             connect(m_dialog, &QDialog::finished, m_dialog, &QObject::deleteLater);
             // Back to the pane, with the found text selected.
             connect(m_dialog, &QDialog::finished, m_view, [view = m_view] {
@@ -95,7 +155,6 @@ public:
             });
         }
         // A selection on one line is what the user wants to look for.
-        FindOptions options = m_last;
         const QString selected = m_view->GetSelectedText();
         if (!selected.isEmpty() && !selected.contains(u'\r') && !selected.contains(u'\n'))
             options.what = selected;
@@ -122,6 +181,8 @@ public:
         }
         if (!FindNextInView(m_view, m_last))
             Beep();
+        else
+            MoveOffSelection(m_view, m_dialog);
     }
 
 private:
@@ -133,11 +194,15 @@ private:
         TakeOptions();
         if (!FindNextInView(m_view, m_last))
             Beep();
+        else
+            MoveOffSelection(m_view, m_dialog);
     }
     void OnReplace() {
         TakeOptions();
         if (!ReplaceInView(m_view, m_last, m_replaceWith))
             Beep();
+        else
+            MoveOffSelection(m_view, m_dialog);
     }
     void OnReplaceAll() {
         TakeOptions();
