@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -390,8 +391,12 @@ private slots:
             Click(dlg, 1011); // alink
             QCOMPARE(Edit(dlg, 1003)->text(), u"#010203"_s);
             Type(dlg, 1002, u"!"_s);
-            // The image box switches the label, not the field.
+            // The image box switches the label, not the field, which stays
+            // where it was.
+            const QRect fieldAt = Edit(dlg, 1017)->geometry();
             Click(dlg, 1015);
+            dlg->layout()->activate();
+            QCOMPARE(Edit(dlg, 1017)->geometry(), fieldAt);
             QCOMPARE(Control<QLabel>(dlg, 1016)->text(), u"background"_s);
             QCOMPARE(Edit(dlg, 1017)->accessibleName(), u"background"_s);
             QVERIFY(!Button(dlg, 1008)->isEnabled());
@@ -426,6 +431,36 @@ private slots:
         QCOMPARE(chooser.initials.size(), 1);
         QVERIFY(view->toPlainText().startsWith(longDoctype + u"\n\n<HTML>"_s));
         QVERIFY(view->toPlainText().contains(u"ALINK=\"\" VLINK"_s));
+    }
+
+    // The list only offers texts: what is typed into a combo is what goes in,
+    // not the entry it starts like nor one that differs only in case.
+    void typedComboTextIsKeptAsTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("enter");
+        QTest::newRow("start of an entry, OK") << u"<!DOCTYPE HTML PUBLIC"_s << false;
+        QTest::newRow("start of an entry, Enter") << u"<!DOCTYPE HTML PUBLIC \"-//W3C"_s << true;
+        QTest::newRow("entry in lower case, Enter")
+            << u"<!doctype html public \"-//ietf//dtd html//en\">"_s << true;
+    }
+
+    void typedComboTextIsKeptAsTyped() {
+        QFETCH(QString, typed);
+        QFETCH(bool, enter);
+        QVERIFY(Run(ID_NEW_HTML_DOCUMENT, [&](QDialog* dlg) {
+            Click(dlg, 1037);
+            // Tabbed into, as a person would; the field has the focus.
+            QVERIFY(QTest::qWaitForWindowActive(dlg));
+            QTest::keyClick(Box(dlg, 1037), Qt::Key_Tab);
+            QVERIFY(Control<QComboBox>(dlg, 1036)->hasFocus());
+            Type(dlg, 1036, typed);
+            QCOMPARE(Control<QComboBox>(dlg, 1036)->currentText(), typed);
+            if (enter)
+                QTest::keyClick(Control<QComboBox>(dlg, 1036)->lineEdit(), Qt::Key_Return);
+            else
+                Ok(dlg);
+        }));
+        QVERIFY(view->toPlainText().startsWith(typed + u"\n\n<HTML>"_s));
     }
 
     void pageSkeletonDropsDoctypeSwitchedOff() {

@@ -5,8 +5,17 @@
 
 #include "ui_HtmlTagDlg.h"
 
+#include <QFontMetrics>
+
+#include <algorithm>
+
 CHtmlTagDlg::CHtmlTagDlg(QWidget* parent) : CTagDlg(parent), m_ui(new Ui::HtmlTagDlg) {
     m_ui->setupUi(this);
+    // Room for either label, so the fields do not move when it switches.
+    const QFontMetrics metrics = m_ui->id1016->fontMetrics();
+    m_ui->id1016->setMinimumWidth(
+        std::max(metrics.horizontalAdvance(res::LoadString(res::IDS_LABEL_BGCOLOR)),
+                 metrics.horizontalAdvance(res::LoadString(res::IDS_LABEL_BACKGROUND))));
     connect(m_ui->id1037, &QCheckBox::clicked, this, &CHtmlTagDlg::OnDoctypeClicked);
     connect(m_ui->id1015, &QCheckBox::clicked, this, &CHtmlTagDlg::OnBackgroundImageClicked);
     connect(m_ui->id1008, &QPushButton::clicked, this, &CHtmlTagDlg::OnBrowseBackground);

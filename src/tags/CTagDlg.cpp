@@ -21,6 +21,10 @@ int CTagDlg::exec() {
     // Nothing is cut short: a field takes text of any length.
     for (QLineEdit* edit : findChildren<QLineEdit*>())
         edit->setMaxLength(std::numeric_limits<int>::max());
+    // A combo's list only offers texts: what is typed stays as typed, neither
+    // completed to an entry nor changed to an entry's case.
+    for (QComboBox* combo : findChildren<QComboBox*>())
+        combo->setCompleter(nullptr);
     DoDataExchange(false);
     FocusFirstControl();
     return QDialog::exec();
