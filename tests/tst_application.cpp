@@ -247,6 +247,18 @@ private slots:
         file->setActiveAction(save);
         QTRY_COMPARE(frame->MessageText(), u"作業中のﾌｧｲﾙを上書きして保存"_s);
         file->hide();
+        // A greyed item explains itself as well.
+        QMenu* edit = TopMenu(frame, 1);
+        QAction* undo = frame->Action(ID_EDIT_UNDO);
+        QVERIFY(!undo->isEnabled());
+        edit->popup(frame->mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QTest::qWaitForWindowExposed(edit));
+        edit->setActiveAction(undo);
+        QTRY_COMPARE(frame->MessageText(), u"直前に行った動作を元に戻す"_s);
+        // Choosing it does nothing.
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(f.View()->GetWholeText().isEmpty());
+        edit->hide();
         QStatusTipEvent idle{QString()};
         QApplication::sendEvent(frame, &idle);
         QCOMPARE(frame->MessageText(), u"ﾚﾃﾞｨ"_s);
@@ -298,7 +310,10 @@ private slots:
         QCOMPARE(f.ui.informations.first(),
                  u"ｼｽﾃﾑ ﾚｼﾞｽﾄﾘ ｴﾝﾄﾘは削除されています。また、INI ﾌｧｲﾙがある場合は、INI ﾌｧｲﾙも削除されました。"_s);
         QVERIFY(!QFile::exists(platform::OpenSettings()->fileName()));
-        QCOMPARE(f.app->ExitCode(), 0);
+        // The program ends through ExitInstance, which must not write the
+        // recent files it had loaded back into the removed store.
+        QCOMPARE(f.app->ExitInstance(), 0);
+        QVERIFY(!QFile::exists(platform::OpenSettings()->fileName()));
     }
 
     void previewPagesPersist() {

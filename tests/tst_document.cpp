@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <csignal>
@@ -143,6 +144,21 @@ private slots:
         QCOMPARE(save->defaultSuffix(), u"html"_s);
         QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
         QVERIFY(!save->testOption(QFileDialog::DontConfirmOverwrite));
+
+        // The folder of a typed path must exist: the dialog says so and stays.
+        testing::FakeUi ui;
+        const QString typed = Path(u"nowhere/page.html"_s);
+        save->show();
+        save->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(typed);
+        QMetaObject::invokeMethod(save.get(), "accept");
+        QCOMPARE(ui.warnings, QStringList{typed + u" には無効なﾊﾟｽが含まれています。"_s});
+        QVERIFY(save->isVisible());
+        QCOMPARE(save->result(), int(QDialog::Rejected));
+        save->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(Path(u"fresh"_s));
+        QMetaObject::invokeMethod(save.get(), "accept");
+        QCOMPARE(save->result(), int(QDialog::Accepted));
+        QCOMPARE(save->selectedFiles(), QStringList{Path(u"fresh.html"_s)});
+        QCOMPARE(ui.warnings.size(), 1);
     }
 
     void saveQuestionOnNew() {
@@ -353,7 +369,12 @@ private slots:
         // Group and others keep exactly the rights they had.
         QCOMPARE(int(QFile::permissions(path) & 0x00FF), int(QFile::ReadGroup));
         QCOMPARE(WriteWholeFile(dir.path(), "x"), FileError::AccessDenied);
-        QCOMPARE(WriteWholeFile(Path(u"no/such/folder.html"_s), "x"), FileError::NotFound);
+        // A folder that does not exist makes the path invalid, for writing
+        // and for reading; a missing file in an existing folder is not found.
+        QCOMPARE(WriteWholeFile(Path(u"no/such/folder.html"_s), "x"), FileError::BadPath);
+        QByteArray bytes;
+        QCOMPARE(ReadWholeFile(Path(u"no/such/folder.html"_s), bytes), FileError::BadPath);
+        QCOMPARE(ReadWholeFile(Path(u"missing.html"_s), bytes), FileError::NotFound);
     }
 };
 

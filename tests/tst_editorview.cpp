@@ -84,6 +84,31 @@ private slots:
         QCOMPARE(view->textCursor().positionInBlock(), 0);
     }
 
+    void everyTypedOrPastedLineBreakIsAFileLineBreak() {
+        // Shift+Enter and a pasted line separator make the same break as
+        // Enter: a file line end, not a character Shift-JIS cannot hold.
+        view->SetWholeText(QString());
+        view->setFocus();
+        QTest::keyClicks(view.get(), u"a"_s);
+        QTest::keyClick(view.get(), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(view.get(), u"b"_s);
+        QTest::keyClick(view.get(), Qt::Key_Enter, Qt::ShiftModifier | Qt::KeypadModifier);
+        QTest::keyClicks(view.get(), u"c"_s);
+        QCOMPARE(view->GetWholeText(), u"a\u2029b\u2029c"_s);
+        QApplication::clipboard()->setText(u"d\u2028e"_s);
+        view->paste();
+        QCOMPARE(view->GetWholeText(), u"a\u2029b\u2029cd\u2029e"_s);
+        view->selectAll();
+        QCOMPARE(view->GetSelectedText(), u"a\r\nb\r\ncd\r\ne"_s);
+        // One Undo takes the typed break back as usual.
+        view->SetWholeText(u"x"_s);
+        view->moveCursor(QTextCursor::End);
+        QTest::keyClick(view.get(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(view->document()->blockCount(), 2);
+        view->undo();
+        QCOMPARE(view->GetWholeText(), u"x"_s);
+    }
+
     void insertionIsNoUndoStep() {
         view->SetWholeText(QString());
         QTest::keyClicks(view.get(), u"typed"_s);

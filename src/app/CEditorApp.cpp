@@ -70,6 +70,8 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
 }
 
 int CEditorApp::ExitInstance() {
+    if (m_unregistered)
+        return m_exitCode;
     SaveRecentFileList();
     auto settings = platform::OpenSettings();
     settings->setValue(kSettingsSection + u'/' + kPreviewPages, m_previewPages);
@@ -92,6 +94,7 @@ void CEditorApp::SaveRecentFileList() const {
 bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
     if (info.m_nShellCommand == CCommandLineInfo::AppUnregister) {
         const bool done = Unregister();
+        m_unregistered = true;
         CUiServices::Get().Information(
             res::LoadString(done ? res::IDS_UNREG_DONE : res::IDS_UNREG_FAILURE));
         m_exitCode = done ? 0 : 1;

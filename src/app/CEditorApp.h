@@ -23,7 +23,8 @@ public:
 
     // Start-up; false ends the program at once (with ExitCode()).
     bool InitInstance(const QStringList& arguments);
-    // Writes the settings; returns the program's exit code.
+    // Writes the settings (not after they were removed by the "Unregister"
+    // switch); returns the program's exit code.
     int ExitInstance();
     int ExitCode() const { return m_exitCode; }
 
@@ -65,6 +66,7 @@ private:
     CRecentFileList m_recentFiles{4};
     int m_previewPages = 0;
     int m_exitCode = 0;
+    bool m_unregistered = false;
     std::unique_ptr<CEditorDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
 };

@@ -15,10 +15,40 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleFactory>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The application's style, with disabled menu items that can be the current
+// item, so that their prompts show while the pointer rests on them too.
+class MenuStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_Menu_AllowActiveAndDisabled)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QStyle* MenuStyleInstance() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new MenuStyle(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+} // namespace
 
 CMainFrame::CMainFrame(CCmdTarget* app, QWidget* parent) : QMainWindow(parent), m_app(app) {
     setObjectName(u"CMainFrame"_s);
@@ -108,6 +138,7 @@ bool CMainFrame::CreateMenus() {
     for (const res::Menu& menuDef : res::MainMenu()) {
         QMenu* menu = bar->addMenu(QString::fromUtf16(menuDef.title));
         menu->setObjectName(u"menu_"_s + res::MenuLabel({0, menuDef.title}));
+        menu->setStyle(MenuStyleInstance());
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         for (const res::MenuItem& item : menuDef.items) {
             if (item.id == 0) {

@@ -215,6 +215,15 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (event->matches(QKeySequence::InsertLineSeparator)) {
+        // The file knows one line break only: Shift+Enter makes the same
+        // break as Enter, not a line separator that Shift-JIS cannot hold.
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
+                        event->text(), event->isAutoRepeat(), ushort(event->count()));
+        QPlainTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 
@@ -309,7 +318,9 @@ void CEditorView::insertFromMimeData(const QMimeData* source) {
         return;
     if (source->hasText()) {
         const QString text = source->text();
-        const QString clean = WithoutLoneHighSurrogates(text);
+        // Line separators become line breaks, as Shift+Enter does.
+        const QString clean = WithoutLoneHighSurrogates(text).replace(QChar::LineSeparator,
+                                                                      QChar::ParagraphSeparator);
         if (clean != text) {
             QMimeData copy;
             copy.setText(clean);

@@ -2,6 +2,7 @@
 
 #include "res/StringTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -73,6 +74,16 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading) {
     return res::LoadString(id).arg(path);
 }
 
+namespace {
+
+// A path that names nothing: the file is missing when its folder exists,
+// otherwise the path itself is wrong.
+FileError MissingPathError(const QString& path) {
+    return QFileInfo(path).absoluteDir().exists() ? FileError::NotFound : FileError::BadPath;
+}
+
+} // namespace
+
 #ifdef Q_OS_UNIX
 
 FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
@@ -82,7 +93,7 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return FileErrorFromErrno(errno);
+        return errno == ENOENT ? MissingPathError(path) : FileErrorFromErrno(errno);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -127,7 +138,7 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
     bytes.clear();
     QFile file(path);
     if (!QFileInfo::exists(path))
-        return FileError::NotFound;
+        return MissingPathError(path);
     if (QFileInfo(path).isDir())
         return FileError::AccessDenied;
     if (!file.open(QIODevice::ReadOnly))
@@ -146,8 +157,11 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
 
 namespace {
 
-// The cause of the save file's last failure.
+// The cause of the save file's last failure. The file is created if it is
+// missing, so a missing name is a folder of its path that does not exist.
 FileError SaveFailure(const QSaveFile& file, int error) {
+    if (error == ENOENT)
+        return FileError::BadPath;
     if (error != 0)
         return FileErrorFromErrno(error);
     switch (file.error()) {

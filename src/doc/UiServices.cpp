@@ -4,10 +4,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -25,12 +29,44 @@ std::optional<QString> RunFileDialog(QFileDialog* dialog) {
     return dialog->selectedFiles().constFirst();
 }
 
-QFileDialog* NewFileDialog(QWidget* owner) {
-    auto* dialog = new QFileDialog(owner);
+// The Save As dialog: a typed path whose folder does not exist is refused,
+// and the dialog stays open.
+class SaveAsDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const QFileInfo chosen(files.constFirst());
+            if (!chosen.exists() && !chosen.absoluteDir().exists()) {
+                CUiServices::Get().Warning(
+                    res::LoadString(res::IDP_FILE_BAD_PATH)
+                        .arg(QDir::toNativeSeparators(chosen.absoluteFilePath())));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+QFileDialog* NewFileDialog(QWidget* owner, QFileDialog* dialog = nullptr) {
+    if (!dialog)
+        dialog = new QFileDialog(owner);
     // The widget-based dialog speaks the program's language and honours the
     // filters below on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setWindowModality(Qt::ApplicationModal);
+    // Size, type and date columns as wide as what they show.
+    auto* tree = dialog->findChild<QTreeView*>(u"treeView"_s);
+    auto* model = dialog->findChild<QFileSystemModel*>();
+    if (tree && model)
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, tree, [tree] {
+            for (int column = 1; column < tree->header()->count(); ++column)
+                tree->resizeColumnToContents(column);
+        });
+    const QSize size = dialog->sizeHint();
+    dialog->resize(qMax(size.width(), 780), qMax(size.height(), 460));
     return dialog;
 }
 
@@ -132,7 +168,7 @@ QFileDialog* MakeDocumentOpenDialog(QWidget* owner) {
 }
 
 QFileDialog* MakeSaveAsDialog(QWidget* owner, const QString& proposed) {
-    QFileDialog* dialog = NewFileDialog(owner);
+    QFileDialog* dialog = NewFileDialog(owner, new SaveAsDialog(owner));
     dialog->setWindowTitle(res::LoadString(res::IDS_SAVEFILE_TITLE));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
