@@ -238,6 +238,10 @@ private slots:
     }
 
     void customColorIsOfferedAgainInTheNextRun() {
+        // What other Qt programs stored as their custom colours stays.
+        QSettings shared(QSettings::UserScope, u"QtProject"_s);
+        shared.setValue(u"Qt/customColors/0"_s, 0xffff0000u);
+        shared.sync();
         ResetCustomColors();
         for (int i = 0; i < QColorDialog::customCount(); ++i)
             QCOMPARE(QColorDialog::customColor(i), QColor(Qt::white));
@@ -266,6 +270,12 @@ private slots:
                  }),
                  u"#800000"_s);
         ResetCustomColors();
+
+        shared.sync();
+        QStringList stored = shared.allKeys();
+        stored.removeIf([](const QString& key) { return !key.startsWith(u"Qt/customColors"); });
+        QCOMPARE(stored, QStringList{u"Qt/customColors/0"_s});
+        QCOMPARE(shared.value(u"Qt/customColors/0"_s).toUInt(), 0xffff0000u);
     }
 };
 
