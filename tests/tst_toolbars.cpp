@@ -354,6 +354,43 @@ private slots:
         QVERIFY(bar.height() > oneRow.height());
     }
 
+    void dockedBarWrapsInANarrowWindow() {
+        fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
+        QVERIFY(fx->started);
+        CMainFrame* frame = fx->Frame();
+        CToolBar* main = frame->MainToolBar();
+        CToolBar* colors = frame->ColorBar();
+        // Every button lies wholly inside the bar, and the bar inside the
+        // window, above the palette's row.
+        const auto allReachable = [&] {
+            for (QToolButton* b : main->Buttons()) {
+                const QRect inBar(b->mapTo(main, QPoint(0, 0)), b->size());
+                if (!b->isVisible() || !main->rect().contains(inBar))
+                    return false;
+            }
+            return frame->rect().contains(main->geometry()) &&
+                   colors->geometry().top() >= main->geometry().bottom();
+        };
+        const auto oneRow = [&] {
+            const QList<QToolButton*> buttons = main->Buttons();
+            return buttons.first()->y() == buttons.last()->y();
+        };
+        frame->resize(1000, frame->height());
+        QTRY_VERIFY(oneRow());
+        QVERIFY(allReachable());
+        const int oneRowHeight = main->height();
+
+        frame->resize(260, frame->height());
+        QTRY_VERIFY(allReachable());
+        QVERIFY(!oneRow());
+        QVERIFY(main->height() > oneRowHeight);
+
+        frame->resize(1000, frame->height());
+        QTRY_COMPARE(main->height(), oneRowHeight);
+        QVERIFY(oneRow());
+        QVERIFY(allReachable());
+    }
+
     void aFloatingPaletteLeavesTheMainWindowActive() {
         fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
         QVERIFY(fx->started);

@@ -106,6 +106,8 @@ public:
     };
     QList<Item> items;
     Qt::Orientation orientation = Qt::Horizontal;
+    // Docked, the length its dock line offers (0: no limit).
+    int dockedAlong = 0;
 
     void SetOrientation(Qt::Orientation o) {
         orientation = o;
@@ -193,7 +195,9 @@ public:
         return sizeHint();
     }
 
-    QSize sizeHint() const override { return Arrange(INT_MAX, false); }
+    QSize sizeHint() const override {
+        return dockedAlong > 0 ? FitAlong(dockedAlong) : Arrange(INT_MAX, false);
+    }
 
     QSize minimumSizeHint() const override {
         int longest = 0;
@@ -211,9 +215,13 @@ CToolBar::CToolBar(const QString& title, QWidget* parent)
     setAccessibleName(title);
     setAttribute(Qt::WA_ShowWithoutActivating); // floating, see event()
     addWidget(m_strip);
-    connect(this, &QToolBar::orientationChanged, this,
-            [this](Qt::Orientation o) { m_strip->SetOrientation(o); });
+    connect(this, &QToolBar::orientationChanged, this, [this](Qt::Orientation o) {
+        m_strip->SetOrientation(o);
+        FitDocked();
+    });
     connect(this, &QToolBar::topLevelChanged, this, &CToolBar::OnTopLevelChanged);
+    if (parent)
+        parent->installEventFilter(this);
 }
 
 CToolBar::~CToolBar() = default;
@@ -313,8 +321,30 @@ void CToolBar::OnTopLevelChanged(bool floating) {
     // A floating bar keeps a free margin at its right and bottom edges to be
     // resized by.
     setContentsMargins(0, 0, floating ? kResizeZone : 0, floating ? kResizeZone : 0);
+    FitDocked();
     if (floating)
         resize(sizeHint());
+}
+
+void CToolBar::FitDocked() {
+    // Docked at the top or bottom, the bar takes the rows its buttons need
+    // in the main window's width, so that none is cut off.
+    int along = 0;
+    if (!isFloating() && orientation() == Qt::Horizontal && parentWidget()) {
+        const QSize chrome = Chrome();
+        along = std::max(1, parentWidget()->contentsRect().width() - chrome.width());
+    }
+    if (along == m_strip->dockedAlong)
+        return;
+    m_strip->dockedAlong = along;
+    m_strip->updateGeometry();
+    updateGeometry();
+}
+
+bool CToolBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        FitDocked();
+    return QToolBar::eventFilter(watched, event);
 }
 
 Qt::Edges CToolBar::ResizeEdgesAt(const QPoint& pos) const {
@@ -330,6 +360,15 @@ Qt::Edges CToolBar::ResizeEdgesAt(const QPoint& pos) const {
 
 bool CToolBar::event(QEvent* event) {
     switch (event->type()) {
+    case QEvent::ParentAboutToChange:
+        if (parentWidget())
+            parentWidget()->removeEventFilter(this);
+        break;
+    case QEvent::ParentChange:
+        if (parentWidget())
+            parentWidget()->installEventFilter(this);
+        FitDocked();
+        break;
     case QEvent::Show:
         // Floating, the bar still belongs to the main window: a click on it
         // leaves that window active and the keyboard in its pane. The

@@ -48,6 +48,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class ButtonStrip;
@@ -56,6 +57,7 @@ private:
     Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
     QSize Chrome() const;
     void OnTopLevelChanged(bool floating);
+    void FitDocked();
 
     ButtonStrip* m_strip;
     bool m_flat = true;
