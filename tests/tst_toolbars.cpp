@@ -375,8 +375,9 @@ private slots:
             const QList<QToolButton*> buttons = main->Buttons();
             return buttons.first()->y() == buttons.last()->y();
         };
+        const auto settled = [&] { return main->height() == main->sizeHint().height(); };
         frame->resize(1000, frame->height());
-        QTRY_VERIFY(oneRow());
+        QTRY_VERIFY(oneRow() && settled());
         QVERIFY(allReachable());
         const int oneRowHeight = main->height();
 
@@ -389,6 +390,30 @@ private slots:
         QTRY_COMPARE(main->height(), oneRowHeight);
         QVERIFY(oneRow());
         QVERIFY(allReachable());
+    }
+
+    void barsSharingARowBothWrapInANarrowWindow() {
+        fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
+        QVERIFY(fx->started);
+        CMainFrame* frame = fx->Frame();
+        CToolBar* main = frame->MainToolBar();
+        CToolBar* colors = frame->ColorBar();
+        // The user docks the palette beside the main toolbar.
+        frame->removeToolBarBreak(colors);
+        QTRY_COMPARE(colors->geometry().top(), main->geometry().top());
+        const auto inside = [&](CToolBar* bar) {
+            for (QToolButton* b : bar->Buttons()) {
+                const QRect inBar(b->mapTo(bar, QPoint(0, 0)), b->size());
+                if (!b->isVisible() || !bar->rect().contains(inBar))
+                    return false;
+            }
+            return frame->rect().contains(bar->geometry());
+        };
+        for (int width : {1000, 420, 300, 1000}) {
+            frame->resize(width, frame->height());
+            QTRY_VERIFY2(inside(main) && inside(colors), qPrintable(QString::number(width)));
+            QVERIFY(!main->geometry().intersects(colors->geometry()));
+        }
     }
 
     void aFloatingPaletteLeavesTheMainWindowActive() {

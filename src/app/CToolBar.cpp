@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -328,11 +329,19 @@ void CToolBar::OnTopLevelChanged(bool floating) {
 
 void CToolBar::FitDocked() {
     // Docked at the top or bottom, the bar takes the rows its buttons need
-    // in the main window's width, so that none is cut off.
+    // in what the main window's width leaves it beside the other bars of its
+    // row, so that none is cut off.
     int along = 0;
-    if (!isFloating() && orientation() == Qt::Horizontal && parentWidget()) {
-        const QSize chrome = Chrome();
-        along = std::max(1, parentWidget()->contentsRect().width() - chrome.width());
+    auto* window = qobject_cast<QMainWindow*>(parentWidget());
+    if (!isFloating() && orientation() == Qt::Horizontal && window) {
+        int others = 0;
+        const Qt::ToolBarArea area = window->toolBarArea(this);
+        for (QToolBar* bar : window->findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
+            if (bar != this && bar->isVisible() && !bar->isFloating() &&
+                window->toolBarArea(bar) == area && bar->y() == y())
+                others += bar->sizeHint().width();
+        }
+        along = std::max(1, window->contentsRect().width() - others - Chrome().width());
     }
     if (along == m_strip->dockedAlong)
         return;
@@ -368,6 +377,11 @@ bool CToolBar::event(QEvent* event) {
         if (parentWidget())
             parentWidget()->installEventFilter(this);
         FitDocked();
+        break;
+    case QEvent::Move:
+        // Docked into another row: other bars may share it.
+        if (!isFloating())
+            FitDocked();
         break;
     case QEvent::Show:
         // Floating, the bar still belongs to the main window: a click on it
