@@ -60,8 +60,7 @@ class TestColors : public QObject {
     CEditorView* View() const { return fx->View(); }
 
     void SetText(const QString& text, int anchor, int position) {
-        View()->SetWholeText(text);
-        testing::Select(View(), anchor, position);
+        testing::SetText(View(), text, anchor, position);
     }
 
     // Runs the colour code command; `drive` works the real chooser.
@@ -95,11 +94,7 @@ private slots:
         fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
         QVERIFY(fx->started);
     }
-    void cleanup() {
-        if (fx && fx->Doc())
-            fx->Doc()->SetModifiedFlag(false);
-        fx.reset();
-    }
+    void cleanup() { fx.reset(); }
 
     // Runs first, before any test sets the custom colours itself.
     void customColorsStartWhite() {

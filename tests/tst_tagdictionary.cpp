@@ -42,8 +42,7 @@ class TestTagDictionary : public QObject {
     CEditorView* View() const { return fx->View(); }
 
     void SetText(const QString& text, int anchor, int position) {
-        View()->SetWholeText(text);
-        testing::Select(View(), anchor, position);
+        testing::SetText(View(), text, anchor, position);
     }
 
     // Runs the command; `drive` gets the open dialog, which is closed with

@@ -59,11 +59,7 @@ private slots:
         fx = std::make_unique<testing::AppFixture>(QStringList{u"-Embedding"_s});
         QVERIFY(fx->started);
     }
-    void cleanup() {
-        if (fx && fx->Doc())
-            fx->Doc()->SetModifiedFlag(false);
-        fx.reset();
-    }
+    void cleanup() { fx.reset(); }
 
     void builtTextsAreTheTagsAroundTheSelectionVerbatim() {
         QCOMPARE(tags::WrapCommands().size(), 7u);

@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include "app/CSplashWnd.h"
+#include "app/Platform.h"
 #include "app/RecentFileList.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
@@ -15,11 +16,9 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QStyleFactory>
 
 using namespace Qt::StringLiterals;
 
@@ -38,15 +37,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
-
-QStyle* MenuStyleInstance() {
-    static QPointer<QStyle> style;
-    if (!style) {
-        style = new MenuStyle(QStyleFactory::create(QApplication::style()->name()));
-        style->setParent(qApp);
-    }
-    return style;
-}
 
 } // namespace
 
@@ -138,7 +128,7 @@ bool CMainFrame::CreateMenus() {
     for (const res::Menu& menuDef : res::MainMenu()) {
         QMenu* menu = bar->addMenu(QString::fromUtf16(menuDef.title));
         menu->setObjectName(u"menu_"_s + res::MenuLabel({0, menuDef.title}));
-        menu->setStyle(MenuStyleInstance());
+        menu->setStyle(platform::SharedProxyStyle<MenuStyle>());
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         for (const res::MenuItem& item : menuDef.items) {
             if (item.id == 0) {

@@ -1,5 +1,6 @@
 #include "app/CToolBar.h"
 
+#include "app/Platform.h"
 #include "res/Toolbars.h"
 
 #include <QAction>
@@ -7,10 +8,8 @@
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QStatusTipEvent>
-#include <QStyleFactory>
 #include <QStyleOption>
 #include <QToolButton>
 #include <QWindow>
@@ -46,15 +45,6 @@ public:
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 };
-
-QStyle* Handleless() {
-    static QPointer<QStyle> style;
-    if (!style) {
-        style = new HandlelessStyle(QStyleFactory::create(QApplication::style()->name()));
-        style->setParent(qApp);
-    }
-    return style;
-}
 
 int Along(Qt::Orientation o, const QSize& s) {
     return o == Qt::Horizontal ? s.width() : s.height();
@@ -273,7 +263,7 @@ void CToolBar::SetFlat(bool flat) {
 
 void CToolBar::SetGripper(bool gripper) {
     m_gripper = gripper;
-    setStyle(gripper ? nullptr : Handleless());
+    setStyle(gripper ? nullptr : platform::SharedProxyStyle<HandlelessStyle>());
 }
 
 QList<int> CToolBar::Layout() const {

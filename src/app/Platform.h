@@ -1,5 +1,10 @@
 #pragma once
 
+#include <QApplication>
+#include <QPointer>
+#include <QStyle>
+#include <QStyleFactory>
+
 #include <memory>
 
 class QSettings;
@@ -15,5 +20,17 @@ void InstallFontSubstitutions();
 
 // The per-user settings store of the program.
 std::unique_ptr<QSettings> OpenSettings();
+
+// One instance for the run of `Style`, a proxy over a fresh copy of the
+// application's style, owned by the application.
+template <class Style>
+QStyle* SharedProxyStyle() {
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new Style(QStyleFactory::create(QApplication::style()->name()));
+        style->setParent(qApp);
+    }
+    return style;
+}
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
 
 #include <QApplication>
 #include <QFile>
@@ -94,6 +95,11 @@ void Select(QPlainTextEdit* edit, int anchor, int position) {
     c.setPosition(anchor);
     c.setPosition(position, QTextCursor::KeepAnchor);
     edit->setTextCursor(c);
+}
+
+void SetText(CEditorView* view, const QString& text, int anchor, int position) {
+    view->SetWholeText(text);
+    Select(view, anchor, position);
 }
 
 QByteArray ReadBytes(const QString& path) {
