@@ -3,7 +3,7 @@
 // replaced in one step (and the step undone).
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
-#include "doc/FindReplace.h"
+#include "find/FindReplace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

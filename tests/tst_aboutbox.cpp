@@ -2,7 +2,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainFrame.h"
 #include "app/DesktopShell.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

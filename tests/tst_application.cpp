@@ -5,8 +5,8 @@
 #include "app/RecentFileList.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
 #include "doc/CommandTable.h"
+#include "res/CommandIds.h"
 #include "res/Menus.h"
 #include "support/TestSupport.h"
 

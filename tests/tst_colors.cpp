@@ -2,7 +2,7 @@
 #include "app/CToolBar.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 #include "tags/ColorCode.h"
 #include "tags/Palette.h"

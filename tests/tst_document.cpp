@@ -3,9 +3,9 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
-#include "doc/FileIo.h"
 #include "doc/UiServices.h"
+#include "io/FileIo.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>

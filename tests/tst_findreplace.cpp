@@ -3,9 +3,9 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CFindReplaceDlg.h"
-#include "doc/CommandIds.h"
-#include "doc/FindReplace.h"
+#include "find/CFindReplaceDlg.h"
+#include "find/FindReplace.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>

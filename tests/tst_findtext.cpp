@@ -1,4 +1,4 @@
-#include "doc/FindText.h"
+#include "find/FindText.h"
 
 #include <QTest>
 

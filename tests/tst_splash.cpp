@@ -2,7 +2,7 @@
 #include "app/CMainFrame.h"
 #include "app/CSplashWnd.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -3,8 +3,8 @@
 #include "dict/TagDictionary.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CodePage932.h"
-#include "doc/CommandIds.h"
+#include "io/CodePage932.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "support/TestSupport.h"
 

@@ -4,7 +4,7 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "res/Toolbars.h"
 #include "support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "support/TestSupport.h"
 #include "tags/WrapText.h"
 

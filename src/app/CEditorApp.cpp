@@ -7,9 +7,9 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
-#include "doc/Printing.h"
 #include "doc/UiServices.h"
+#include "print/Printing.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QApplication>

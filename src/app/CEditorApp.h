@@ -1,5 +1,8 @@
 #pragma once
 
+// app: the application, the main window and its bars, splash and about box.
+// May include every other folder.
+
 #include "app/CommandLine.h"
 #include "app/RecentFileList.h"
 #include "doc/CmdTarget.h"

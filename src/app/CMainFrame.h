@@ -1,6 +1,10 @@
 #pragma once
 
+// app: the application, the main window and its bars, splash and about box.
+// May include every other folder.
+
 #include "doc/CmdTarget.h"
+#include "print/PreviewHost.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -19,7 +23,7 @@ class QStatusBar;
 
 // The main window: menu bar, status bar and the editing pane. Every command
 // from a menu, toolbar or accelerator comes here and is routed on.
-class CMainFrame : public QMainWindow, public CCmdTarget {
+class CMainFrame : public QMainWindow, public CCmdTarget, public CPreviewHost {
     Q_OBJECT
 
 public:
@@ -42,20 +46,21 @@ public:
 
     // While print preview shows, it takes the view's place in the routing
     // (nullptr gives the place back to the view).
-    void SetPreviewTarget(CCmdTarget* target);
+    void SetPreviewTarget(CCmdTarget* target) override;
+    QWidget* HostWindow() override { return this; }
 
     // The action that stands for command `id` in menus, toolbars and
     // accelerators; created on first use.
     QAction* Action(int id);
     // Enables exactly the commands that a handler accepts now.
-    void UpdateCommandUI();
+    void UpdateCommandUI() override;
 
     void UpdateRecentFileMenu(const CRecentFileList& files);
     void UpdateTitle();
 
     // The status bar's message pane.
     QString MessageText() const;
-    void SetMessageText(const QString& text);
+    void SetMessageText(const QString& text) override;
 
     // Asked when the window is about to close; false keeps it open.
     std::function<bool()> canClose;

@@ -1,5 +1,8 @@
 #pragma once
 
+// dict: the tag dictionary and its dialog and command.
+// May include print, find, doc, io and res.
+
 #include <QDialog>
 #include <QString>
 

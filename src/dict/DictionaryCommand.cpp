@@ -2,7 +2,7 @@
 
 #include "dict/CTagDictionaryDlg.h"
 #include "dict/TagDictionary.h"
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 
 void CEditorView::BindDictionaryCommand() {
     OnCommand(ID_TAG_DICTIONARY, [this] { OnTagDictionary(); });

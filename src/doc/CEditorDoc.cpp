@@ -1,9 +1,9 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
-#include "doc/CodePage932.h"
-#include "doc/CommandIds.h"
 #include "doc/UiServices.h"
+#include "io/CodePage932.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QFileInfo>

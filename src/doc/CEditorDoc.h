@@ -1,7 +1,10 @@
 #pragma once
 
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
+
 #include "doc/CmdTarget.h"
-#include "doc/FileIo.h"
+#include "io/FileIo.h"
 
 #include <QObject>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "doc/CEditorView.h"
 
 #include "doc/CEditorDoc.h"
-#include "doc/CommandIds.h"
 #include "doc/UiServices.h"
+#include "res/CommandIds.h"
 #include "res/Menus.h"
 
 #include <QApplication>

@@ -1,5 +1,8 @@
 #pragma once
 
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
+
 #include "doc/CmdTarget.h"
 
 #include <QMarginsF>
@@ -90,12 +93,12 @@ public:
     // Tag dictionary (dict/DictionaryCommand.cpp)
     void OnTagDictionary();
 
-    // Find and replace (doc/FindReplace.cpp)
+    // Find and replace (find/FindReplace.cpp)
     void OnEditFind();
     void OnEditRepeat();
     void OnEditReplace();
 
-    // Printing (doc/Printing.cpp)
+    // Printing (print/Printing.cpp)
     void OnFilePrint();
     void OnFilePrintDirect();
     void OnFilePrintPreview();

@@ -1,6 +1,6 @@
 #include "doc/CommandTable.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <algorithm>

@@ -1,5 +1,8 @@
 #pragma once
 
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
+
 #include <QString>
 #include <QStringList>
 

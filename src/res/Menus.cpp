@@ -1,6 +1,6 @@
 #include "res/Menus.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 
 namespace res {
 namespace {

@@ -1,5 +1,8 @@
 #pragma once
 
+// res: the system's texts, command identifiers, menus, toolbars, accelerators,
+// dialog forms and images, as data. Includes nothing above res.
+
 #include <QKeyCombination>
 #include <QString>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// res: the system's texts, command identifiers, menus, toolbars, accelerators,
+// dialog forms and images, as data. Includes nothing above res.
+
 #include <QString>
 
 // The string table: every text the program shows, under its identifier.

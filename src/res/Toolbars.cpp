@@ -1,6 +1,6 @@
 #include "res/Toolbars.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 
 #include <QFileInfo>
 #include <QImage>

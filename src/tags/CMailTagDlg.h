@@ -1,5 +1,8 @@
 #pragma once
 
+// tags: tag commands, their text builders, dialogs and colours.
+// May include dict, print, find, doc, io and res.
+
 #include "tags/CTagDlg.h"
 
 #include <memory>

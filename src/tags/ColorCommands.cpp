@@ -1,6 +1,6 @@
 #include "doc/CEditorView.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "tags/ColorCode.h"
 #include "tags/Palette.h"
 

@@ -1,6 +1,6 @@
 #include "doc/CEditorView.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "tags/CFontTagDlg.h"
 #include "tags/CHrTagDlg.h"

@@ -1,6 +1,6 @@
 #include "tags/Palette.h"
 
-#include "doc/CommandIds.h"
+#include "res/CommandIds.h"
 
 #include <algorithm>
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// tags: tag commands, their text builders, dialogs and colours.
+// May include dict, print, find, doc, io and res.
+
 #include <QString>
 
 // The texts that the tag dialog commands put in place of the selection.

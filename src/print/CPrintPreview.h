@@ -1,7 +1,10 @@
 #pragma once
 
+// print: printing, the print layout, print preview, the printing box and the
+// printer services. May include find, doc, io and res.
+
 #include "doc/CmdTarget.h"
-#include "doc/PrintLayout.h"
+#include "print/PrintLayout.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -9,7 +12,7 @@
 #include <memory>
 
 class CEditorView;
-class CMainFrame;
+class CPreviewHost;
 class QPrinter;
 class QPushButton;
 class QScrollArea;
@@ -58,7 +61,7 @@ class CPrintPreview : public QWidget, public CCmdTarget {
 public:
     // Opens the preview of `view` in `frame`, laid out for `printer`, with
     // `pages` (1 or 2) side by side.
-    static CPrintPreview* Open(CEditorView* view, CMainFrame* frame, QPrinter& printer, int pages);
+    static CPrintPreview* Open(CEditorView* view, CPreviewHost* host, QPrinter& printer, int pages);
 
     ~CPrintPreview() override;
 
@@ -89,14 +92,15 @@ protected:
 private:
     class PageArea;
 
-    CPrintPreview(CEditorView* view, CMainFrame* frame, QPrinter& printer, int pages);
+    CPrintPreview(CEditorView* view, CPreviewHost* host, QPrinter& printer, int pages);
     // Page Down or Page Up; false for any other key.
     bool TurnPage(QKeyEvent* event);
     void Relayout();
     void Update();
 
     QPointer<CEditorView> m_view;
-    QPointer<CMainFrame> m_frame;
+    CPreviewHost* m_host;
+    QPointer<QWidget> m_frame; // the host's window
     QPrinter& m_printer;
     std::unique_ptr<Ui::PreviewBar> m_bar;
     std::unique_ptr<print::CPrintLayout> m_layout;

@@ -1,4 +1,4 @@
-#include "doc/CPrintingDlg.h"
+#include "print/CPrintingDlg.h"
 
 #include "res/StringTable.h"
 

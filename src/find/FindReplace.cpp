@@ -1,8 +1,8 @@
-#include "doc/FindReplace.h"
+#include "find/FindReplace.h"
 
 #include "doc/CEditorView.h"
-#include "doc/CFindReplaceDlg.h"
-#include "doc/CommandIds.h"
+#include "find/CFindReplaceDlg.h"
+#include "res/CommandIds.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "doc/PrintLayout.h"
+#include "print/PrintLayout.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPageLayout>

@@ -1,5 +1,8 @@
 #pragma once
 
+// find: plain-string search and the find/replace dialogs and commands.
+// May include doc, io and res.
+
 #include <QList>
 #include <QString>
 #include <QStringView>

@@ -1,15 +1,15 @@
-#include "doc/Printing.h"
+#include "print/Printing.h"
 
-#include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CPrintPreview.h"
-#include "doc/CPrintingDlg.h"
-#include "doc/CommandIds.h"
-#include "doc/FindReplace.h"
-#include "doc/PrintLayout.h"
-#include "doc/PrintServices.h"
 #include "doc/UiServices.h"
+#include "find/FindReplace.h"
+#include "print/CPrintPreview.h"
+#include "print/CPrintingDlg.h"
+#include "print/PreviewHost.h"
+#include "print/PrintLayout.h"
+#include "print/PrintServices.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QPrinter>
@@ -151,13 +151,13 @@ void CEditorView::OnFilePrintDirect() {
 }
 
 void CEditorView::OnFilePrintPreview() {
-    auto* frame = qobject_cast<CMainFrame*>(window());
-    if (!frame || frame->findChild<CPrintPreview*>())
+    auto* host = dynamic_cast<CPreviewHost*>(window());
+    if (!host || window()->findChild<CPrintPreview*>())
         return;
     find::CloseDialog(this);
     const int pages = previewPages ? previewPages() : 0;
     CPrintPreview* preview =
-        CPrintPreview::Open(this, frame, print::SessionPrinter(frame), pages == 2 ? 2 : 1);
+        CPrintPreview::Open(this, host, print::SessionPrinter(window()), pages == 2 ? 2 : 1);
     preview->pagesChanged = [this](int shown) {
         if (setPreviewPages)
             setPreviewPages(shown);

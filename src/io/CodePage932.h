@@ -1,5 +1,8 @@
 #pragma once
 
+// io: code page conversion and reading and writing files.
+// May include res.
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>

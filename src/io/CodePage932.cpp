@@ -1,4 +1,4 @@
-#include "doc/CodePage932.h"
+#include "io/CodePage932.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>

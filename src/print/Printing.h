@@ -1,5 +1,8 @@
 #pragma once
 
+// print: printing, the print layout, print preview, the printing box and the
+// printer services. May include find, doc, io and res.
+
 #include <QString>
 
 #include <memory>

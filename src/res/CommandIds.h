@@ -1,5 +1,8 @@
 #pragma once
 
+// res: the system's texts, command identifiers, menus, toolbars, accelerators,
+// dialog forms and images, as data. Includes nothing above res.
+
 // Command identifiers: the program's own (32768..32809) and the standard ones
 // of the file, edit, window and help commands.
 enum CommandId : int {

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "doc/FindText.h"
+// find: plain-string search and the find/replace dialogs and commands.
+// May include doc, io and res.
+
+#include "find/FindText.h"
 
 class CEditorView;
 class CFindReplaceDlg;

@@ -1,4 +1,4 @@
-#include "doc/FileIo.h"
+#include "io/FileIo.h"
 
 #include "res/StringTable.h"
 

@@ -1,6 +1,9 @@
 #pragma once
 
-#include "doc/PrintLayout.h"
+// print: printing, the print layout, print preview, the printing box and the
+// printer services. May include find, doc, io and res.
+
+#include "print/PrintLayout.h"
 
 #include <QDialog>
 

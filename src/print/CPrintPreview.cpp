@@ -1,9 +1,9 @@
-#include "doc/CPrintPreview.h"
+#include "print/CPrintPreview.h"
 
-#include "app/CMainFrame.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandIds.h"
-#include "doc/Printing.h"
+#include "print/PreviewHost.h"
+#include "print/Printing.h"
+#include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include "ui_PreviewBar.h"
@@ -176,8 +176,8 @@ private:
     CPrintPreview* m_preview;
 };
 
-CPrintPreview::CPrintPreview(CEditorView* view, CMainFrame* frame, QPrinter& printer, int pages)
-    : QWidget(frame), m_view(view), m_frame(frame), m_printer(printer),
+CPrintPreview::CPrintPreview(CEditorView* view, CPreviewHost* host, QPrinter& printer, int pages)
+    : QWidget(host->HostWindow()), m_view(view), m_host(host), m_frame(host->HostWindow()), m_printer(printer),
       m_bar(std::make_unique<Ui::PreviewBar>()) {
     setObjectName(u"CPrintPreview"_s);
     setAutoFillBackground(true); // it covers the pane
@@ -228,9 +228,10 @@ CPrintPreview::CPrintPreview(CEditorView* view, CMainFrame* frame, QPrinter& pri
 
 CPrintPreview::~CPrintPreview() = default;
 
-CPrintPreview* CPrintPreview::Open(CEditorView* view, CMainFrame* frame, QPrinter& printer,
+CPrintPreview* CPrintPreview::Open(CEditorView* view, CPreviewHost* host, QPrinter& printer,
                                    int pages) {
-    auto* preview = new CPrintPreview(view, frame, printer, pages);
+    auto* preview = new CPrintPreview(view, host, printer, pages);
+    QWidget* frame = host->HostWindow();
     // The pane stays where it is, as it is (same size, same scrolling),
     // covered by the preview and shut to input; the preview follows its
     // place. The menus and bars stay: what would edit the pane is disabled.
@@ -241,7 +242,7 @@ CPrintPreview* CPrintPreview::Open(CEditorView* view, CMainFrame* frame, QPrinte
     preview->setGeometry(view->geometry());
     preview->show();
     preview->raise();
-    frame->SetPreviewTarget(preview);
+    host->SetPreviewTarget(preview);
     frame->installEventFilter(preview);
     // New or another file in the pane: the pages shown are not its pages.
     connect(view->document(), &QTextDocument::contentsChanged, preview, &CPrintPreview::Close,
@@ -275,7 +276,7 @@ void CPrintPreview::Update() {
     m_area->UpdateSize(m_scroll->viewport()->size());
     m_area->update();
     if (m_frame && !m_closing)
-        m_frame->SetMessageText(m_state.StatusText());
+        m_host->SetMessageText(m_state.StatusText());
 }
 
 bool CPrintPreview::TurnPage(QKeyEvent* event) {
@@ -335,14 +336,14 @@ void CPrintPreview::Close() {
     m_closing = true;
     if (m_frame) {
         m_frame->removeEventFilter(this);
-        m_frame->SetPreviewTarget(nullptr);
+        m_host->SetPreviewTarget(nullptr);
         if (m_view) {
             m_view->removeEventFilter(this);
             m_view->setEnabled(true);
             m_view->setFocus();
         }
-        m_frame->SetMessageText(res::LoadString(res::IDS_IDLE_MESSAGE));
-        m_frame->UpdateCommandUI();
+        m_host->SetMessageText(res::LoadString(res::IDS_IDLE_MESSAGE));
+        m_host->UpdateCommandUI();
     }
     hide();
     emit closed();
@@ -362,7 +363,7 @@ bool CPrintPreview::eventFilter(QObject* watched, QEvent* event) {
         setGeometry(m_view->geometry());
     if (watched == m_frame && event->type() == QEvent::StatusTip &&
         static_cast<QStatusTipEvent*>(event)->tip().isEmpty()) {
-        m_frame->SetMessageText(m_state.StatusText());
+        m_host->SetMessageText(m_state.StatusText());
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -1,4 +1,4 @@
-#include "doc/CFindReplaceDlg.h"
+#include "find/CFindReplaceDlg.h"
 
 #include "ui_FindDlg.h"
 #include "ui_ReplaceDlg.h"

@@ -1,4 +1,4 @@
-#include "doc/PrintServices.h"
+#include "print/PrintServices.h"
 
 #include "res/StringTable.h"
 
