@@ -5,6 +5,7 @@
 
 #include "doc/CmdTarget.h"
 #include "io/FileIo.h"
+#include "io/FileState.h"
 
 #include <QObject>
 #include <QString>
@@ -49,6 +50,11 @@ public:
     // Save As with `path` proposed; an empty path asks for one.
     bool DoSave(const QString& path, bool replace = true);
 
+    // The file as it was when last read or written (nothing for a new
+    // document), and how its text was written there.
+    const io::FileIdentity& FileIdentity() const { return m_identity; }
+    const io::TextFormat& TextFormat() const { return m_format; }
+
     // The name Save As proposes for a document without a path.
     static QString ProposedFileName(const QString& title);
 
@@ -64,4 +70,6 @@ private:
     CEditorView* m_view = nullptr;
     QString m_pathName;
     QString m_title;
+    io::FileIdentity m_identity;
+    io::TextFormat m_format;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+// io: code page conversion and reading and writing files.
+// May include res.
+
+#include <QHash>
+#include <QtGlobal>
+
+namespace io {
+
+// What a file on disk was at one moment: enough to tell whether another
+// program has changed or replaced it since.
+struct FileIdentity {
+    bool exists = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 mtimeNs = 0; // modification time, nanoseconds since the epoch
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The line break a file uses.
+enum class LineEnd : quint8 { CrLf, Lf, Cr };
+
+// How the text was written in its file, so that a save writes it back the
+// same way.
+struct TextFormat {
+    LineEnd lineEnd = LineEnd::CrLf;
+    // For characters with duplicate codes: the two-byte code (lead << 8 |
+    // trail) the file used first, where that is not the standard code.
+    QHash<char16_t, quint16> duplicateForms;
+
+    friend bool operator==(const TextFormat&, const TextFormat&) = default;
+};
+
+} // namespace io
