@@ -50,13 +50,16 @@ bool CEditorDoc::OnNewDocument() {
         m_view->OnInitialUpdate();
     }
     m_pathName.clear();
+    m_identity = {};
+    m_format = {};
     SetTitle(res::LoadString(res::IDS_UNTITLED));
     return true;
 }
 
 bool CEditorDoc::OnOpenDocument(const QString& path) {
     QByteArray bytes;
-    const FileError error = ReadWholeFile(path, bytes);
+    io::FileIdentity identity;
+    const FileError error = ReadWholeFile(path, bytes, &identity);
     if (error != FileError::None) {
         ReportFileError(error, path, true);
         return false;
@@ -68,6 +71,7 @@ bool CEditorDoc::OnOpenDocument(const QString& path) {
         m_view->SetWholeText(text);
         m_view->OnInitialUpdate();
     }
+    m_identity = identity;
     return true;
 }
 
@@ -91,11 +95,13 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     const QString text = m_view ? m_view->GetWholeText() : QString();
     if (!ConfirmUnencodable(text))
         return false;
-    const FileError error = WriteWholeFile(path, cp932::Encode(text));
+    io::FileIdentity identity;
+    const FileError error = WriteWholeFile(path, cp932::Encode(text), &identity);
     if (error != FileError::None) {
         ReportFileError(error, path, false);
         return false;
     }
+    m_identity = identity;
     SetModifiedFlag(false);
     return true;
 }

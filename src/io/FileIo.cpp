@@ -76,6 +76,18 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading) {
 
 namespace {
 
+#ifdef Q_OS_UNIX
+io::FileIdentity IdentityFromStat(const struct stat& st) {
+    io::FileIdentity id;
+    id.exists = true;
+    id.device = quint64(st.st_dev);
+    id.inode = quint64(st.st_ino);
+    id.size = qint64(st.st_size);
+    id.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
+    return id;
+}
+#endif
+
 // A path that names nothing: the file is missing when its folder exists,
 // otherwise the path itself is wrong.
 FileError MissingPathError(const QString& path) {
@@ -86,7 +98,14 @@ FileError MissingPathError(const QString& path) {
 
 #ifdef Q_OS_UNIX
 
-FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
+io::FileIdentity io::IdentityOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return IdentityFromStat(st);
+}
+
+FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity) {
     bytes.clear();
     if (path.isEmpty())
         return FileError::BadPath;
@@ -129,12 +148,25 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
         return FileError::TooLarge;
     data.truncate(done);
     bytes = std::move(data);
+    if (identity)
+        *identity = IdentityFromStat(st);
     return FileError::None;
 }
 
 #else
 
-FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
+io::FileIdentity io::IdentityOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    io::FileIdentity id;
+    id.exists = true;
+    id.size = info.size();
+    id.mtimeNs = info.lastModified().toMSecsSinceEpoch() * 1000000;
+    return id;
+}
+
+FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity) {
     bytes.clear();
     QFile file(path);
     if (!QFileInfo::exists(path))
@@ -150,6 +182,8 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes) {
     if (file.error() != QFileDevice::NoError)
         return FileError::HardIo;
     bytes = std::move(data);
+    if (identity)
+        *identity = io::IdentityOf(path);
     return FileError::None;
 }
 
@@ -176,7 +210,7 @@ FileError SaveFailure(const QSaveFile& file, int error) {
 
 } // namespace
 
-FileError WriteWholeFile(const QString& path, const QByteArray& bytes) {
+FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileIdentity* identity) {
     if (path.isEmpty())
         return FileError::BadPath;
     if (QFileInfo(path).isDir())
@@ -223,5 +257,7 @@ FileError WriteWholeFile(const QString& path, const QByteArray& bytes) {
         return readBack;
     if (check != bytes)
         return FileError::NotVerified;
+    if (identity)
+        *identity = io::IdentityOf(path);
     return FileError::None;
 }

@@ -3,6 +3,8 @@
 // io: code page conversion and reading and writing files.
 // May include res.
 
+#include "io/FileState.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -32,11 +34,23 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading);
 // The largest file the editor opens.
 constexpr qint64 kMaxFileSize = qint64(1) << 30;
 
-// Reads the whole file. On failure `bytes` is left empty.
-FileError ReadWholeFile(const QString& path, QByteArray& bytes);
+// Reads the whole file. On failure `bytes` is left empty. `identity`, when
+// given, receives what the file was when it was read.
+FileError ReadWholeFile(const QString& path, QByteArray& bytes,
+                        io::FileIdentity* identity = nullptr);
 
 // Replaces the file with `bytes`: the content goes to a temporary file in the
 // same folder, which is flushed to the disk and renamed over the old one, so
 // a failure at any point leaves the old file as it was. The result is read
 // back and compared before success is reported.
-FileError WriteWholeFile(const QString& path, const QByteArray& bytes);
+// `identity`, when given, receives what the file is after the save.
+FileError WriteWholeFile(const QString& path, const QByteArray& bytes,
+                         io::FileIdentity* identity = nullptr);
+
+namespace io {
+
+// What the file at `path` (symbolic links followed) is now; `exists` is
+// false when nothing is there.
+FileIdentity IdentityOf(const QString& path);
+
+} // namespace io
