@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 
@@ -67,6 +66,10 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading) {
     case FileError::HardIo: id = res::IDP_FILE_HARD_IO; break;
     case FileError::TooLarge: id = res::IDP_FILE_TOO_LARGE; break;
     case FileError::NotVerified: id = res::IDP_SAVED_FILE_DIFFERS; break;
+    case FileError::NotRestored:
+        if (path.isEmpty())
+            break;
+        return res::LoadString(res::IDP_FILE_NOT_RESTORED).arg(path, io::KeptSafetyCopy());
     case FileError::Generic: id = res::IDP_FILE_GENERIC; break;
     }
     if (path.isEmpty())
@@ -85,6 +88,14 @@ io::FileIdentity IdentityFromStat(const struct stat& st) {
     id.size = qint64(st.st_size);
     id.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
     return id;
+}
+#endif
+
+#ifdef Q_OS_UNIX
+// What opening something other than a regular file gives: a folder is not
+// accessible as a file, anything else is not a file the editor can hold.
+FileError NotRegularFileError(const struct stat& st) {
+    return S_ISDIR(st.st_mode) ? FileError::AccessDenied : FileError::BadPath;
 }
 #endif
 
@@ -110,18 +121,26 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     if (path.isEmpty())
         return FileError::BadPath;
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are read: a FIFO or a device may block or never end.
+    // The type is checked before opening (opening a device may do something)
+    // and again on what was opened; opening does not wait for a writer.
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return NotRegularFileError(st);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT ? MissingPathError(path) : FileErrorFromErrno(errno);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st {};
     if (::fstat(fd, &st) != 0)
         return FileErrorFromErrno(errno);
-    if (S_ISDIR(st.st_mode))
-        return FileError::AccessDenied;
+    if (!S_ISREG(st.st_mode))
+        return NotRegularFileError(st);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return FileErrorFromErrno(errno);
     if (st.st_size > kMaxFileSize)
         return FileError::TooLarge;
     QByteArray data;
@@ -188,76 +207,3 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
 }
 
 #endif
-
-namespace {
-
-// The cause of the save file's last failure. The file is created if it is
-// missing, so a missing name is a folder of its path that does not exist.
-FileError SaveFailure(const QSaveFile& file, int error) {
-    if (error == ENOENT)
-        return FileError::BadPath;
-    if (error != 0)
-        return FileErrorFromErrno(error);
-    switch (file.error()) {
-    case QFileDevice::PermissionsError:
-        return FileError::AccessDenied;
-    case QFileDevice::ResourceError:
-        return FileError::DiskFull;
-    default:
-        return FileError::Generic;
-    }
-}
-
-} // namespace
-
-FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileIdentity* identity) {
-    if (path.isEmpty())
-        return FileError::BadPath;
-    if (QFileInfo(path).isDir())
-        return FileError::AccessDenied;
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return SaveFailure(file, errno);
-
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        errno = 0;
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            const FileError cause = SaveFailure(file, errno);
-            file.cancelWriting();
-            return cause;
-        }
-        done += n;
-    }
-    errno = 0;
-    if (!file.flush()) {
-        const FileError cause = SaveFailure(file, errno);
-        file.cancelWriting();
-        return cause;
-    }
-#ifdef Q_OS_UNIX
-    // The disk may report that it is full only now; nothing replaces the old
-    // file before the new content is known to be on the disk.
-    if (::fsync(file.handle()) != 0) {
-        const FileError cause = FileErrorFromErrno(errno);
-        file.cancelWriting();
-        return cause;
-    }
-#endif
-    errno = 0;
-    if (!file.commit())
-        return SaveFailure(file, errno);
-
-    QByteArray check;
-    const FileError readBack = ReadWholeFile(path, check);
-    if (readBack != FileError::None)
-        return readBack;
-    if (check != bytes)
-        return FileError::NotVerified;
-    if (identity)
-        *identity = io::IdentityOf(path);
-    return FileError::None;
-}

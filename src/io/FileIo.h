@@ -21,6 +21,8 @@ enum class FileError {
     HardIo,
     TooLarge,    // more than the program can hold
     NotVerified, // written, but reading it back gave other bytes
+    NotRestored, // rewriting in place failed and the old bytes could not be
+                 // put back; they are kept in a safety copy (io::KeptSafetyCopy)
     Generic,
 };
 
@@ -34,15 +36,28 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading);
 // The largest file the editor opens.
 constexpr qint64 kMaxFileSize = qint64(1) << 30;
 
-// Reads the whole file. On failure `bytes` is left empty. `identity`, when
-// given, receives what the file was when it was read.
+// Reads the whole file. Only regular files are read: a folder gives
+// AccessDenied, a FIFO, socket or device BadPath, at once. On failure `bytes`
+// is left empty. `identity`, when given, receives what the file was when it
+// was read.
 FileError ReadWholeFile(const QString& path, QByteArray& bytes,
                         io::FileIdentity* identity = nullptr);
 
-// Replaces the file with `bytes`: the content goes to a temporary file in the
-// same folder, which is flushed to the disk and renamed over the old one, so
-// a failure at any point leaves the old file as it was. The result is read
-// back and compared before success is reported.
+// Replaces the content of the file at `path` (a symbolic link is followed and
+// stays a link) with `bytes`, keeping its owner, group, mode bits and
+// extended attributes (POSIX ACLs included). Every write is checked and the
+// result read back and compared before success is reported; a failure leaves
+// the old file as it was.
+// - Atomic: a temporary file in the same folder gets the bytes and the old
+//   file's metadata, is flushed, read back, and renamed over the old file.
+// - In place, when the atomic way cannot keep the file what it was (more
+//   than one hard link, a folder the saver cannot write to, an owner, group
+//   or attribute the saver cannot give): the old bytes go to a safety copy
+//   in io::SafetyCopyFolder() first; the file is overwritten, truncated,
+//   flushed and read back; on failure the old bytes are written back. The
+//   copy is removed once the file is whole, and kept (NotRestored) if it is
+//   not.
+// A new file gets the mode 0666 less the umask.
 // `identity`, when given, receives what the file is after the save.
 FileError WriteWholeFile(const QString& path, const QByteArray& bytes,
                          io::FileIdentity* identity = nullptr);
@@ -52,5 +67,22 @@ namespace io {
 // What the file at `path` (symbolic links followed) is now; `exists` is
 // false when nothing is there.
 FileIdentity IdentityOf(const QString& path);
+
+// Makes a write beyond the file-size limit fail with EFBIG instead of ending
+// the program with SIGXFSZ (unless the program handles the signal itself).
+void IgnoreFileSizeSignal();
+
+// Where safety copies of files rewritten in place are kept:
+// $XDG_STATE_HOME/velm/backup, by default ~/.local/state/velm/backup.
+QString SafetyCopyFolder();
+
+// The safety copy the last save in this thread had to keep because the file
+// could not be made whole again; empty when it kept none.
+QString KeptSafetyCopy();
+
+namespace testing {
+// Called, when set, on the bytes a save reads back before they are compared.
+extern void (*s_corruptReadBack)(QByteArray& bytes);
+} // namespace testing
 
 } // namespace io

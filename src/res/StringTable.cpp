@@ -109,6 +109,7 @@ const Entry kStrings[] = {
     {IDP_UNENCODABLE_MORE, u"%1 行目の文字「%2」(%3) ほか、全部で %5 個の文字は Shift-JIS で保存できません。\n\nHTML の文字参照 (%4 など) として保存しますか?"},
     {IDS_WRITE_REFERENCES, u"文字参照で保存(&R)"},
     {IDP_SAVED_FILE_DIFFERS, u"%1 へ書き込んだ内容を確認できませんでした。ﾃﾞｨｽｸの空きやﾌｧｲﾙの状態を確認してから、もう一度保存してください。"},
+    {IDP_FILE_NOT_RESTORED, u"%1 へ書き込めず、元の内容に戻すこともできませんでした。元の内容は %2 に残してあります。"},
 
     // Tag dictionary and about box
     {IDS_DICT_NOTHING_SELECTED, u"タグが選択されていません。"},

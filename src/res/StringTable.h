@@ -50,6 +50,7 @@ enum StringId : int {
     IDP_UNENCODABLE_MORE,
     IDS_WRITE_REFERENCES,
     IDP_SAVED_FILE_DIFFERS,
+    IDP_FILE_NOT_RESTORED,
 
     // Tag dictionary and about box
     IDS_DICT_NOTHING_SELECTED = 62600,
