@@ -111,9 +111,13 @@ Errno ReadAllAt(int fd, QByteArray& out, qint64 size) {
     return 0;
 }
 
+// What is read back: the saved file (which tests may corrupt) or the safety
+// copy.
+enum class ReadBackOf { SavedFile, SafetyCopy };
+
 // Whether the file behind `fd` holds exactly `bytes`, end included. A
 // failure to read gives its error number; other bytes give -1.
-Errno ReadBackDiffers(int fd, const QByteArray& bytes) {
+Errno ReadBackDiffers(int fd, const QByteArray& bytes, ReadBackOf what = ReadBackOf::SavedFile) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return errno;
@@ -125,7 +129,7 @@ Errno ReadBackDiffers(int fd, const QByteArray& bytes) {
     QByteArray check;
     if (const Errno e = ReadAllAt(fd, check, bytes.size()))
         return e;
-    if (io::testing::s_corruptReadBack)
+    if (what == ReadBackOf::SavedFile && io::testing::s_corruptReadBack)
         io::testing::s_corruptReadBack(check);
     return check == bytes ? 0 : -1;
 }
@@ -381,7 +385,7 @@ Errno WriteSafetyCopy(const QByteArray& path, const QByteArray& bytes, QByteArra
     if (!e && ::fsync(copy.get()) != 0)
         e = errno;
     if (!e)
-        e = ReadBackDiffers(copy.get(), bytes);
+        e = ReadBackDiffers(copy.get(), bytes, ReadBackOf::SafetyCopy);
     if (!e)
         e = SyncFolder(folder);
     if (e) {
