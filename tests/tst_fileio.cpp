@@ -381,9 +381,16 @@ private slots:
         QCOMPARE(Get(path), kNew);
     }
 
+    void readOnlyFolderSavesInPlace_data() {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("the file") << false;
+        QTest::newRow("a symbolic link to it") << true;
+    }
+
     // A writable file in a folder its user cannot write to is rewritten in
-    // place.
+    // place, also when it is saved through a link from elsewhere.
     void readOnlyFolderSavesInPlace() {
+        QFETCH(bool, throughLink);
         if (::geteuid() != 0)
             QSKIP("saving as nobody takes root");
         const QString folder = Path(u"locked"_s);
@@ -395,11 +402,14 @@ private slots:
         Put(path, kOld);
         QVERIFY(::chown(Name(path).constData(), kNobody, kNogroup) == 0);
         const ino_t inode = StatOf(path).st_ino;
+        const QString link = Path(u"link.html"_s);
+        if (throughLink)
+            QVERIFY(::symlink("locked/page.html", Name(link).constData()) == 0);
         const ChildEnd end = InChild([&] {
             ::setenv("XDG_STATE_HOME", Name(state).constData(), 1);
             if (!BecomeNobody())
                 return kCouldNotDropRights;
-            return int(WriteWholeFile(path, kNew));
+            return int(WriteWholeFile(throughLink ? link : path, kNew));
         });
         QVERIFY(end.exited);
         QCOMPARE(end.code, Code(FileError::None));
@@ -407,6 +417,8 @@ private slots:
         const struct stat st = StatOf(path);
         QCOMPARE(st.st_ino, inode);
         QCOMPARE(st.st_uid, kNobody);
+        if (throughLink)
+            QVERIFY(S_ISLNK(StatOf(link).st_mode));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"page.html"_s});
         // The safety copy was made in the saver's own state folder and removed.
         QVERIFY(QFileInfo::exists(state + u"/velm/backup"_s));

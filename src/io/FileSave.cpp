@@ -330,8 +330,9 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
         return {Outcome::Failed, e};
     if (::rename(tempName.constData(), path.constData()) != 0) {
         const Errno e = errno;
-        // A sticky folder lets only the owner replace the file.
-        if (existing && (e == EACCES || e == EPERM))
+        // A sticky folder lets only the owner replace the file; a file
+        // mounted on its own cannot be replaced at all.
+        if (existing && (e == EACCES || e == EPERM || e == EBUSY || e == EXDEV))
             return {Outcome::InPlace, e};
         return {Outcome::Failed, e};
     }
