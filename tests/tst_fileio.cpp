@@ -387,6 +387,24 @@ private slots:
         QTest::newRow("a symbolic link to it") << true;
     }
 
+    // A folder's default ACL is what new files get; a saved file keeps
+    // having none.
+    void folderDefaultAclIsNotAdded() {
+        const QString folder = Path(u"inheriting"_s);
+        QVERIFY(QDir().mkdir(folder));
+        const QString path = folder + u"/plain.html"_s;
+        Put(path, kOld);
+        QVERIFY(::chmod(Name(path).constData(), 0644) == 0);
+        const QByteArray acl = RawAcl();
+        if (::setxattr(Name(folder).constData(), "system.posix_acl_default", acl.constData(),
+                       size_t(acl.size()), 0) != 0)
+            QSKIP("the file system of the test folder takes no POSIX ACLs");
+        QCOMPARE(WriteWholeFile(path, kNew), FileError::None);
+        QCOMPARE(Attribute(path, "system.posix_acl_access"), QByteArray());
+        QCOMPARE(int(StatOf(path).st_mode & 07777), 0644);
+        QCOMPARE(Get(path), kNew);
+    }
+
     // A writable file in a folder its user cannot write to is rewritten in
     // place, also when it is saved through a link from elsewhere.
     void readOnlyFolderSavesInPlace() {
