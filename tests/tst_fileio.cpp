@@ -13,7 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -86,6 +89,27 @@ bool BecomeNobody() {
 }
 
 constexpr int kCouldNotDropRights = 200;
+constexpr int kNoMount = 201;
+constexpr int kOldBytesChanged = 202;
+
+// In a child: puts `bytes` into a new file with plain system calls.
+bool PutRaw(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && ok;
+}
+
+QByteArray GetRaw(const QByteArray& path) {
+    QByteArray bytes(1 << 20, '\0');
+    const int fd = ::open(path.constData(), O_RDONLY);
+    if (fd < 0)
+        return {};
+    const ssize_t n = ::read(fd, bytes.data(), size_t(bytes.size()));
+    ::close(fd);
+    return n < 0 ? QByteArray() : bytes.left(n);
+}
 
 int Code(FileError e) { return int(e); }
 
@@ -471,6 +495,52 @@ private slots:
         QCOMPARE(st.st_uid, uid_t(0));
         QCOMPARE(int(st.st_mode & 07777), 0666);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"shared.html"_s});
+    }
+
+    void smallOrReadOnlyFileSystem_data() {
+        // How the tmpfs is remounted after the file is made.
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QByteArray>("size");
+        QTest::addColumn<bool>("hardLinked");
+        QTest::addColumn<int>("error");
+        QTest::newRow("read-only") << true << QByteArray() << false << Code(FileError::AccessDenied);
+        QTest::newRow("read-only, in place") << true << QByteArray() << true
+                                             << Code(FileError::AccessDenied);
+        QTest::newRow("no room for a second copy") << false << QByteArray("size=96k") << false
+                                                   << Code(FileError::DiskFull);
+    }
+
+    // A read-only file system stays an error, and a disk too full for the
+    // new file fails as such; the old file keeps its bytes.
+    void smallOrReadOnlyFileSystem() {
+        QFETCH(bool, readOnly);
+        QFETCH(QByteArray, size);
+        QFETCH(bool, hardLinked);
+        QFETCH(int, error);
+        const QByteArray mountPoint = Name(Path(u"mnt"_s));
+        QVERIFY(::mkdir(mountPoint.constData(), 0755) == 0);
+        const QByteArray path = mountPoint + "/page.html";
+        const QByteArray old(60 * 1024, 'o');
+        const ChildEnd end = InChild([&] {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("none", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+                return kNoMount;
+            if (!PutRaw(path, old))
+                return kNoMount;
+            if (hardLinked && ::link(path.constData(), (mountPoint + "/other.html").constData()) != 0)
+                return kNoMount;
+            if (::mount("none", mountPoint.constData(), "tmpfs",
+                        MS_REMOUNT | (readOnly ? MS_RDONLY : 0),
+                        size.isEmpty() ? nullptr : size.constData()) != 0)
+                return kNoMount;
+            const int result = int(WriteWholeFile(QFile::decodeName(path), QByteArray(60 * 1024, 'n')));
+            return GetRaw(path) == old ? result : kOldBytesChanged;
+        });
+        QVERIFY(end.exited);
+        if (end.code == kNoMount)
+            QSKIP("no private tmpfs mount can be made here");
+        QCOMPARE(end.code, error);
     }
 
     void longestFileNameSaves() {
