@@ -1,0 +1,368 @@
+#include "doc/CRecoveryKeeper.h"
+
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "res/StringTable.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+// ---------------------------------------------------------------------------
+// The block cache
+
+CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
+    : QObject(parent), m_document(document) {
+    connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
+    Rebuild();
+}
+
+void CBlockTextCache::Rebuild() {
+    m_blocks.clear();
+    m_blocks.reserve(m_document->blockCount());
+    for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next())
+        m_blocks.append(b.text());
+}
+
+void CBlockTextCache::OnContentsChange(int position, int, int added) {
+    const int count = m_document->blockCount();
+    const int first = m_document->findBlock(position).blockNumber();
+    QTextBlock lastBlock = m_document->findBlock(position + added);
+    const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
+    // Blocks before `first` and after `last` are the old ones, shifted.
+    const int oldLast = last - (count - int(m_blocks.size()));
+    if (first < 0 || last < first || oldLast < first - 1 || oldLast >= m_blocks.size()) {
+        Rebuild();
+        return;
+    }
+    const int common = qMin(last, oldLast) - first + 1;
+    QTextBlock b = m_document->findBlockByNumber(first);
+    for (int i = 0; i < common; ++i, b = b.next())
+        m_blocks[first + i] = b.text();
+    if (last > oldLast) {
+        QStringList inserted;
+        for (int i = oldLast + 1; i <= last; ++i, b = b.next())
+            inserted.append(b.text());
+        m_blocks.insert(oldLast + 1, inserted.size(), QString());
+        for (qsizetype i = 0; i < inserted.size(); ++i)
+            m_blocks[oldLast + 1 + i] = inserted[i];
+    } else if (oldLast > last) {
+        m_blocks.remove(last + 1, oldLast - last);
+    }
+}
+
+QStringList CBlockTextCache::Blocks() {
+    if (m_blocks.size() != m_document->blockCount())
+        Rebuild();
+    return m_blocks;
+}
+
+QString CBlockTextCache::Join(const QStringList& blocks) {
+    return blocks.join(QChar::ParagraphSeparator);
+}
+
+// ---------------------------------------------------------------------------
+// The worker: one write at a time; a newer job replaces a waiting one.
+
+struct JournalJob {
+    QString file;
+    io::Journal journal; // without its text
+    QStringList blocks;
+    quint64 generation = 0;
+};
+
+class CJournalWorker {
+public:
+    using Done = std::function<void(quint64 generation, io::JournalError error, int code)>;
+
+    explicit CJournalWorker(Done done) : m_done(std::move(done)), m_thread([this] { Run(); }) {}
+
+    ~CJournalWorker() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+            m_pending.reset();
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    void Submit(JournalJob job) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending = std::move(job);
+        }
+        m_wake.notify_all();
+    }
+
+    // Drops a waiting job and waits for the running one.
+    void Cancel() {
+        std::unique_lock lock(m_mutex);
+        m_pending.reset();
+        m_wake.wait(lock, [this] { return !m_busy; });
+    }
+
+    void WaitIdle() {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_busy && !m_pending; });
+    }
+
+    qint64 LastNs() const {
+        std::lock_guard lock(m_mutex);
+        return m_lastNs;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            JournalJob job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_stop || m_pending; });
+                if (m_stop)
+                    return;
+                job = std::move(*m_pending);
+                m_pending.reset();
+                m_busy = true;
+            }
+            QElapsedTimer timer;
+            timer.start();
+            job.journal.text = CBlockTextCache::Join(job.blocks);
+            job.blocks.clear();
+            const QByteArray bytes = io::SerializeJournal(job.journal);
+            job.journal.text.clear();
+            int code = 0;
+            const io::JournalError error = io::WriteJournalFile(job.file, bytes, &code);
+            {
+                std::lock_guard lock(m_mutex);
+                m_busy = false;
+                m_lastNs = timer.nsecsElapsed();
+            }
+            m_wake.notify_all();
+            m_done(job.generation, error, code);
+        }
+    }
+
+    Done m_done;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<JournalJob> m_pending;
+    bool m_busy = false;
+    bool m_stop = false;
+    qint64 m_lastNs = 0;
+    std::thread m_thread; // last: starts when everything above is ready
+};
+
+// ---------------------------------------------------------------------------
+// The keeper
+
+CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
+    : QObject(parent), m_document(document), m_folder(io::JournalFolder()) {
+    m_idle.setSingleShot(true);
+    m_max.setSingleShot(true);
+    SetIntervals(2000, 30000);
+    connect(&m_idle, &QTimer::timeout, this, &CRecoveryKeeper::OnTrigger);
+    connect(&m_max, &QTimer::timeout, this, &CRecoveryKeeper::OnTrigger);
+
+    QPointer<CRecoveryKeeper> self(this);
+    m_worker = std::make_unique<CJournalWorker>(
+        [self](quint64 generation, io::JournalError error, int code) {
+            QMetaObject::invokeMethod(
+                self.get(),
+                [self, generation, error, code] {
+                    if (self)
+                        self->OnWritten(generation, error, code);
+                },
+                Qt::QueuedConnection);
+        });
+
+    if (CEditorView* view = m_document->GetView()) {
+        QTextDocument* text = view->document();
+        m_cache = std::make_unique<CBlockTextCache>(text);
+        connect(text, &QTextDocument::contentsChange, this, &CRecoveryKeeper::OnChanged);
+        connect(text, &QTextDocument::modificationChanged, this, [this](bool modified) {
+            if (modified)
+                OnChanged();
+        });
+    }
+    connect(m_document, &CEditorDoc::documentReplaced, this, [this] {
+        m_idle.stop();
+        m_max.stop();
+        RemoveFile();
+    });
+    connect(m_document, &CEditorDoc::pathNameSet, this,
+            [this](const QString& path) { Retarget(path); });
+    connect(m_document, &CEditorDoc::documentSaved, this, [this] {
+        m_idle.stop();
+        m_max.stop();
+        WriteSync(Wanted());
+    });
+    connect(m_document, &CEditorDoc::changesDiscarded, this, [this] {
+        m_idle.stop();
+        m_max.stop();
+        WriteSync(m_document->GetPathName().isEmpty() ? Content::Nothing : Content::Owner);
+    });
+}
+
+CRecoveryKeeper::~CRecoveryKeeper() {
+    // The worker finishes its write before the keeper goes.
+    m_worker.reset();
+}
+
+void CRecoveryKeeper::SetIntervals(int idleMs, int maxMs) {
+    m_idle.setInterval(idleMs);
+    m_max.setInterval(maxMs);
+}
+
+qint64 CRecoveryKeeper::LastWorkerNs() const { return m_worker->LastNs(); }
+
+CRecoveryKeeper::Content CRecoveryKeeper::Wanted() const {
+    if (m_document->IsModified())
+        return Content::Text;
+    return m_document->GetPathName().isEmpty() ? Content::Nothing : Content::Owner;
+}
+
+io::Journal CRecoveryKeeper::Metadata(Content content) const {
+    io::Journal j;
+    j.path = m_document->GetPathName();
+    j.identity = m_document->FileIdentity();
+    j.format = m_document->TextFormat();
+    j.written = QDateTime::currentDateTimeUtc();
+    j.owner = io::CurrentOwner();
+    j.hasText = content == Content::Text;
+    return j;
+}
+
+QString CRecoveryKeeper::FileFor(const QString& path) {
+    if (path.isEmpty())
+        return QDir(m_folder).filePath(
+            io::JournalFileName(QString(), io::CurrentOwner(), ++m_untitledCount));
+    return QDir(m_folder).filePath(io::JournalFileName(path, io::CurrentOwner(), 0));
+}
+
+void CRecoveryKeeper::OnChanged() {
+    m_idle.start(); // restarted by every change
+    if (!m_max.isActive())
+        m_max.start(); // not restarted: continuous typing still writes
+}
+
+void CRecoveryKeeper::OnTrigger() {
+    m_idle.stop();
+    m_max.stop();
+    const Content wanted = Wanted();
+    if (wanted != Content::Text) {
+        if (m_fileHasText)
+            WriteSync(wanted); // undone back to the saved text: small, at once
+        return;
+    }
+    int code = 0;
+    if (!io::EnsureJournalFolder(m_folder, &code)) {
+        ReportFailure(code);
+        m_max.start(); // tried again later
+        return;
+    }
+    if (m_file.isEmpty())
+        m_file = FileFor(m_document->GetPathName());
+
+    QElapsedTimer timer;
+    timer.start();
+    JournalJob job;
+    job.blocks = m_cache ? m_cache->Blocks() : QStringList();
+    job.journal = Metadata(Content::Text);
+    job.file = m_file;
+    job.generation = ++m_generation;
+    m_lastSnapshotNs = timer.nsecsElapsed();
+    m_fileHasText = true;
+    m_worker->Submit(std::move(job));
+}
+
+void CRecoveryKeeper::OnWritten(quint64 generation, io::JournalError error, int code) {
+    if (error == io::JournalError::None) {
+        m_failureShown = false;
+    } else if (generation == m_generation) {
+        ReportFailure(code);
+        if (!m_max.isActive())
+            m_max.start(); // tried again later
+    }
+    emit journalWritten(error == io::JournalError::None);
+}
+
+void CRecoveryKeeper::ReportFailure(int code) {
+    if (m_failureShown)
+        return;
+    m_failureShown = true;
+    emit messageText(res::LoadString(res::IDS_JOURNAL_WRITE_FAILED)
+                         .arg(QDir::toNativeSeparators(m_folder),
+                              QString::fromLocal8Bit(std::strerror(code))));
+}
+
+void CRecoveryKeeper::Retarget(const QString& path) {
+    const QString file = FileFor(path);
+    if (file == m_file)
+        return;
+    RemoveFile();
+    m_file = file;
+    WriteSync(Wanted());
+}
+
+bool CRecoveryKeeper::WriteNow() {
+    m_idle.stop();
+    m_max.stop();
+    return WriteSync(Wanted());
+}
+
+bool CRecoveryKeeper::WriteSync(Content content) {
+    m_worker->Cancel();
+    ++m_generation; // a result still on its way is older than this
+    if (content == Content::Nothing) {
+        RemoveFile();
+        return true;
+    }
+    int code = 0;
+    if (!io::EnsureJournalFolder(m_folder, &code)) {
+        ReportFailure(code);
+        return false;
+    }
+    if (m_file.isEmpty())
+        m_file = FileFor(m_document->GetPathName());
+    io::Journal journal = Metadata(content);
+    if (content == Content::Text)
+        journal.text = CBlockTextCache::Join(m_cache ? m_cache->Blocks() : QStringList());
+    const io::JournalError error =
+        io::WriteJournalFile(m_file, io::SerializeJournal(journal), &code);
+    if (error != io::JournalError::None) {
+        ReportFailure(code);
+        return false;
+    }
+    m_fileHasText = content == Content::Text;
+    m_failureShown = false;
+    return true;
+}
+
+void CRecoveryKeeper::RemoveFile() {
+    m_worker->Cancel();
+    ++m_generation;
+    if (!m_file.isEmpty())
+        io::RemoveJournalFile(m_file);
+    m_file.clear();
+    m_fileHasText = false;
+}
+
+void CRecoveryKeeper::Release() {
+    m_idle.stop();
+    m_max.stop();
+    RemoveFile();
+}
+
+void CRecoveryKeeper::WaitForWorker() { m_worker->WaitIdle(); }
