@@ -405,9 +405,9 @@ private slots:
 
     void recoveryAtStartKeptOrDiscarded() {
         const QString a = WriteJournal(Folder(), DeadJournal(QString(), u"a"_s), u"a.vjr"_s);
-        io::Journal later = DeadJournal(Path(u"b.html"_s), u"b"_s);
-        later.written = later.written.addSecs(60);
-        const QString b = WriteJournal(Folder(), later, u"b.vjr"_s);
+        io::Journal earlier = DeadJournal(Path(u"b.html"_s), u"b"_s);
+        earlier.written = earlier.written.addSecs(-60);
+        const QString b = WriteJournal(Folder(), earlier, u"b.vjr"_s);
         // Not offered at all: a corrupt journal and a live owner's.
         WriteBytes(QDir(Folder()).filePath(u"c.vjr"_s), "VELMJRNL\x01");
         io::Journal live = DeadJournal(Path(u"d.html"_s), u"d"_s);
@@ -423,7 +423,8 @@ private slots:
             f.ui.recoverAnswers.enqueue(answer);
         f.ui.discardAnswers << false << true;
         QVERIFY(f.Start({}));
-        // a kept; b discarded after its confirmation said no once.
+        // The latest first: a kept; b discarded after its confirmation said
+        // no once.
         QCOMPARE(f.ui.recoverQuestions.size(), 3);
         QVERIFY(f.ui.recoverQuestions.first().contains(u"\n無題 ("_s));
         QCOMPARE(f.ui.discardQuestions.size(), 2);

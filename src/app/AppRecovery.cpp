@@ -78,8 +78,9 @@ bool CEditorApp::OfferRecoveries(const QString& except) {
             continue;
         found.push_back({file, std::move(journal)});
     }
+    // The latest first: most likely the one wanted.
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.journal.written < b.journal.written;
+        return a.journal.written > b.journal.written;
     });
     for (const Found& f : found) {
         if (m_terminating)

@@ -157,7 +157,8 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
                                                 : OpenDocumentFile(info.m_strFileName);
         if (m_terminating)
             return false;
-        if (opened == OpenResult::Opened || recovered)
+        // Declined (the file is open in another window): the empty pane stays.
+        if (opened == OpenResult::Opened || opened == OpenResult::Cancelled || recovered)
             return true;
         m_exitCode = 1;
         return false;
