@@ -122,6 +122,24 @@ private slots:
         }
     }
 
+    void writtenFromLinesAsFromOneText() {
+        // The keeper writes the text in runs of lines straight into the file.
+        io::Journal j = SampleJournal();
+        const io::TextLines lines = {{u"<P>日本"_s, QString(1, QChar(0xD800))},
+                                     {QString(), u"\U0001F600"_s + QChar(0xDC80)}};
+        j.text.clear();
+        const QString file = QDir(Path(u"lines"_s)).filePath(u"j.vjr"_s);
+        QVERIFY(io::EnsureJournalFolder(Path(u"lines"_s)));
+        QCOMPARE(io::WriteJournal(file, j, lines), io::JournalError::None);
+        j.text = u"<P>日本"_s + QChar::ParagraphSeparator + QChar(0xD800) +
+                 QChar::ParagraphSeparator + QChar::ParagraphSeparator + u"\U0001F600"_s +
+                 QChar(0xDC80);
+        QCOMPARE(ReadBytes(file), io::SerializeJournal(j));
+        io::Journal back;
+        QCOMPARE(io::ReadJournal(file, back), io::JournalError::None);
+        QVERIFY(back == j);
+    }
+
     void checksumIsCrc32() {
         QCOMPARE(io::Crc32("123456789", 9), 0xCBF43926u);
         const QByteArray long_(1000, 'a');
@@ -239,20 +257,26 @@ private slots:
     void blockCacheFollowsEveryEdit() {
         QTextDocument document; // laid out as the pane's is, or it reports no change
         document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
-        document.setPlainText(u"one\ntwo\nthree"_s);
+        QStringList lines;
+        for (int i = 0; i < 3000; ++i)
+            lines << u"line %1"_s.arg(i);
+        document.setPlainText(lines.join(u'\n'));
         CBlockTextCache cache(&document);
         QRandomGenerator random(12);
         QTextCursor c(&document);
-        for (int step = 0; step < 400; ++step) {
+        for (int step = 0; step < 300; ++step) {
             const int size = document.characterCount() - 1;
             const int a = int(random.bounded(size + 1));
-            const int b = int(random.bounded(size + 1));
+            // Mostly short selections, now and then across many runs.
+            const int b = step % 7 == 0 ? int(random.bounded(size + 1))
+                                        : qMin(size, a + int(random.bounded(40)));
             c.setPosition(a);
             c.setPosition(b, QTextCursor::KeepAnchor);
-            switch (random.bounded(4)) {
+            switch (random.bounded(5)) {
             case 0: c.insertText(u"x"_s); break;
             case 1: c.insertText(u"a\nb\nc"_s); break;
             case 2: c.removeSelectedText(); break;
+            case 3: c.insertText(lines.mid(0, int(random.bounded(1500))).join(u'\n')); break;
             default: c.insertBlock(); break;
             }
             if (step % 50 == 49)
@@ -261,6 +285,8 @@ private slots:
         }
         document.setPlainText(HardText());
         QCOMPARE(CBlockTextCache::Join(cache.Blocks()), document.toRawText());
+        // Every change was followed, none by reading the whole text again.
+        QCOMPARE(cache.Rebuilds(), 0);
     }
 
     void keeperWritesAfterPauseAndRemovesWhenDone() {

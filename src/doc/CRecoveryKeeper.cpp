@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -17,10 +18,18 @@
 #include <optional>
 #include <thread>
 
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 // ---------------------------------------------------------------------------
 // The block cache
+
+namespace {
+constexpr qsizetype kRun = 512; // blocks per run; a run is split at twice that
+}
 
 CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
     : QObject(parent), m_document(document) {
@@ -29,56 +38,127 @@ CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
 }
 
 void CBlockTextCache::Rebuild() {
-    m_blocks.clear();
-    m_blocks.reserve(m_document->blockCount());
-    for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next())
-        m_blocks.append(b.text());
+    ++m_rebuilds;
+    m_runs.clear();
+    m_count = m_document->blockCount();
+    m_runs.reserve(m_count / kRun + 1);
+    QStringList run;
+    run.reserve(kRun);
+    for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next()) {
+        run.append(b.text());
+        if (run.size() == kRun) {
+            m_runs.append(run);
+            run = QStringList();
+            run.reserve(kRun);
+        }
+    }
+    if (!run.isEmpty() || m_runs.isEmpty())
+        m_runs.append(run);
+}
+
+CBlockTextCache::Place CBlockTextCache::Locate(qsizetype number) const {
+    qsizetype start = 0;
+    for (qsizetype r = 0; r < m_runs.size(); ++r) {
+        const qsizetype size = m_runs[r].size();
+        if (number < start + size)
+            return {r, number - start};
+        start += size;
+    }
+    return {m_runs.size() - 1, m_runs.constLast().size()};
 }
 
 void CBlockTextCache::OnContentsChange(int position, int, int added) {
+    QElapsedTimer timer;
+    timer.start();
     const int count = m_document->blockCount();
     const int first = m_document->findBlock(position).blockNumber();
     QTextBlock lastBlock = m_document->findBlock(position + added);
     const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
     // Blocks before `first` and after `last` are the old ones, shifted.
-    const int oldLast = last - (count - int(m_blocks.size()));
-    if (first < 0 || last < first || oldLast < first - 1 || oldLast >= m_blocks.size()) {
+    const int oldLast = last - (count - int(m_count));
+    if (first < 0 || last < first || oldLast < first - 1 || oldLast >= m_count) {
         Rebuild();
         return;
     }
-    const int common = qMin(last, oldLast) - first + 1;
+    const auto measured = qScopeGuard(
+        [&] { m_longestUpdateNs = qMax(m_longestUpdateNs, timer.nsecsElapsed()); });
+
+    // The blocks both have in common are overwritten in place.
+    Place at = Locate(first);
     QTextBlock b = m_document->findBlockByNumber(first);
-    for (int i = 0; i < common; ++i, b = b.next())
-        m_blocks[first + i] = b.text();
+    for (qsizetype left = qMin(last, oldLast) - first + 1; left > 0;) {
+        QStringList& run = m_runs[at.run];
+        for (; at.index < run.size() && left > 0; ++at.index, --left, b = b.next())
+            run[at.index] = b.text();
+        if (left > 0)
+            at = {at.run + 1, 0};
+    }
     if (last > oldLast) {
+        QStringList& run = m_runs[at.run];
         QStringList inserted;
         for (int i = oldLast + 1; i <= last; ++i, b = b.next())
             inserted.append(b.text());
-        m_blocks.insert(oldLast + 1, inserted.size(), QString());
-        for (qsizetype i = 0; i < inserted.size(); ++i)
-            m_blocks[oldLast + 1 + i] = inserted[i];
-    } else if (oldLast > last) {
-        m_blocks.remove(last + 1, oldLast - last);
+        run = run.first(at.index) + inserted + run.sliced(at.index);
+        if (run.size() >= 2 * kRun) {
+            QStringList whole = std::move(run);
+            m_runs.removeAt(at.run);
+            for (qsizetype i = 0; i < whole.size(); i += kRun)
+                m_runs.insert(at.run + i / kRun, whole.mid(i, kRun));
+        }
+    } else {
+        for (qsizetype left = oldLast - last; left > 0;) {
+            if (at.index == m_runs[at.run].size()) {
+                at = {at.run + 1, 0};
+                continue;
+            }
+            QStringList& run = m_runs[at.run];
+            const qsizetype taken = qMin(left, run.size() - at.index);
+            run.remove(at.index, taken);
+            left -= taken;
+            if (run.isEmpty() && m_runs.size() > 1)
+                m_runs.removeAt(at.run);
+        }
     }
+    m_count = count;
 }
 
-QStringList CBlockTextCache::Blocks() {
-    if (m_blocks.size() != m_document->blockCount())
+io::TextLines CBlockTextCache::Blocks() {
+    if (m_count != m_document->blockCount())
         Rebuild();
-    return m_blocks;
+    return m_runs;
 }
 
-QString CBlockTextCache::Join(const QStringList& blocks) {
-    return blocks.join(QChar::ParagraphSeparator);
+QString CBlockTextCache::Join(const io::TextLines& blocks) {
+    qsizetype size = 0;
+    for (const QStringList& run : blocks)
+        for (const QString& line : run)
+            size += line.size() + 1;
+    QString text;
+    text.reserve(size);
+    bool first = true;
+    for (const QStringList& run : blocks)
+        for (const QString& line : run) {
+            if (!first)
+                text += QChar::ParagraphSeparator;
+            text += line;
+            first = false;
+        }
+    return text;
 }
 
 // ---------------------------------------------------------------------------
 // The worker: one write at a time; a newer job replaces a waiting one.
 
+qint64 ThreadCpuNs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
 struct JournalJob {
     QString file;
     io::Journal journal; // without its text
-    QStringList blocks;
+    io::TextLines blocks;
     quint64 generation = 0;
 };
 
@@ -122,9 +202,15 @@ public:
         std::lock_guard lock(m_mutex);
         return m_lastNs;
     }
+    qint64 LastCpuNs() const {
+        std::lock_guard lock(m_mutex);
+        return m_lastCpuNs;
+    }
 
 private:
     void Run() {
+        // Below the UI thread: on a busy machine typing goes first.
+        ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10);
         for (;;) {
             JournalJob job;
             {
@@ -138,16 +224,16 @@ private:
             }
             QElapsedTimer timer;
             timer.start();
-            job.journal.text = CBlockTextCache::Join(job.blocks);
-            job.blocks.clear();
-            const QByteArray bytes = io::SerializeJournal(job.journal);
-            job.journal.text.clear();
+            const qint64 cpuStart = ThreadCpuNs();
             int code = 0;
-            const io::JournalError error = io::WriteJournalFile(job.file, bytes, &code);
+            const io::JournalError error =
+                io::WriteJournal(job.file, job.journal, job.blocks, &code);
+            job.blocks.clear();
             {
                 std::lock_guard lock(m_mutex);
                 m_busy = false;
                 m_lastNs = timer.nsecsElapsed();
+                m_lastCpuNs = ThreadCpuNs() - cpuStart;
             }
             m_wake.notify_all();
             m_done(job.generation, error, code);
@@ -161,6 +247,7 @@ private:
     bool m_busy = false;
     bool m_stop = false;
     qint64 m_lastNs = 0;
+    qint64 m_lastCpuNs = 0;
     std::thread m_thread; // last: starts when everything above is ready
 };
 
@@ -226,6 +313,7 @@ void CRecoveryKeeper::SetIntervals(int idleMs, int maxMs) {
 }
 
 qint64 CRecoveryKeeper::LastWorkerNs() const { return m_worker->LastNs(); }
+qint64 CRecoveryKeeper::LastWorkerCpuNs() const { return m_worker->LastCpuNs(); }
 
 CRecoveryKeeper::Content CRecoveryKeeper::Wanted() const {
     if (m_document->IsModified())
@@ -278,7 +366,7 @@ void CRecoveryKeeper::OnTrigger() {
     QElapsedTimer timer;
     timer.start();
     JournalJob job;
-    job.blocks = m_cache ? m_cache->Blocks() : QStringList();
+    job.blocks = m_cache ? m_cache->Blocks() : io::TextLines();
     job.journal = Metadata(Content::Text);
     job.file = m_file;
     job.generation = ++m_generation;
@@ -336,11 +424,8 @@ bool CRecoveryKeeper::WriteSync(Content content) {
     }
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
-    io::Journal journal = Metadata(content);
-    if (content == Content::Text)
-        journal.text = CBlockTextCache::Join(m_cache ? m_cache->Blocks() : QStringList());
-    const io::JournalError error =
-        io::WriteJournalFile(m_file, io::SerializeJournal(journal), &code);
+    const io::JournalError error = io::WriteJournal(
+        m_file, Metadata(content), m_cache ? m_cache->Blocks() : io::TextLines(), &code);
     if (error != io::JournalError::None) {
         ReportFailure(code);
         return false;

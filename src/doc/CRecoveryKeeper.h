@@ -14,9 +14,10 @@
 class CEditorDoc;
 class QTextDocument;
 
-// The pane's text as one string per block, kept up to date from the
-// document's change notifications, so that a copy of the whole text costs a
-// reference count and not a walk over the document.
+// The pane's text as one string per block, in runs of a few hundred blocks,
+// kept up to date from the document's change notifications. A copy of the
+// whole text costs a reference count, and a change after a copy copies only
+// the run it touches, not a walk over the document.
 class CBlockTextCache : public QObject {
     Q_OBJECT
 
@@ -24,16 +25,33 @@ public:
     explicit CBlockTextCache(QTextDocument* document, QObject* parent = nullptr);
 
     // The blocks as they are now (implicitly shared).
-    QStringList Blocks();
+    io::TextLines Blocks();
     // Joins blocks as QTextDocument::toRawText() does.
-    static QString Join(const QStringList& blocks);
+    static QString Join(const io::TextLines& blocks);
+
+    // The longest time one change took to follow, a whole new text aside
+    // (nanoseconds).
+    qint64 LongestUpdateNs() const { return m_longestUpdateNs; }
+    void ResetLongestUpdate() { m_longestUpdateNs = 0; }
+    // How often the whole text was read again because a change could not be
+    // followed.
+    int Rebuilds() const { return m_rebuilds; }
 
 private:
+    struct Place {
+        qsizetype run;
+        qsizetype index;
+    };
+    // Where block `number` is; the end of the last run for the block count.
+    Place Locate(qsizetype number) const;
     void OnContentsChange(int position, int removed, int added);
     void Rebuild();
 
     QTextDocument* m_document;
-    QStringList m_blocks;
+    io::TextLines m_runs;
+    qsizetype m_count = 0;
+    qint64 m_longestUpdateNs = 0;
+    int m_rebuilds = -1; // the first build is no rebuild
 };
 
 class CJournalWorker;
@@ -70,9 +88,18 @@ public:
     void WaitForWorker();
 
     // Time the last copy of the text took on this thread, and the worker's
-    // time for the last write (nanoseconds).
+    // time for the last write (nanoseconds). The worker runs below the UI
+    // thread's priority, so on a busy machine its time grows first.
     qint64 LastSnapshotNs() const { return m_lastSnapshotNs; }
     qint64 LastWorkerNs() const;
+    // The processor time of the worker's last write.
+    qint64 LastWorkerCpuNs() const;
+    // The longest time the text copy took to follow one change.
+    qint64 LongestCacheUpdateNs() const { return m_cache ? m_cache->LongestUpdateNs() : 0; }
+    void ResetMeasurements() {
+        if (m_cache)
+            m_cache->ResetLongestUpdate();
+    }
 
 signals:
     // A text for the status bar's message pane.

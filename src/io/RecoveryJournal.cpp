@@ -46,17 +46,24 @@ const std::array<std::array<quint32, 256>, 8>& CrcTables() {
     return tables;
 }
 
-class Writer {
+// Writes the journal's bytes to a sink (a function taking a run of bytes),
+// keeping the count and the checksum of what went out.
+template <typename Sink> class Encoder {
 public:
-    explicit Writer(qsizetype reserve) { m_bytes.reserve(reserve); }
+    explicit Encoder(Sink& sink) : m_sink(sink) {}
 
+    void Append(const char* data, qsizetype size) {
+        m_crc = Crc32(data, size, m_crc);
+        m_size += size;
+        m_sink(data, size);
+    }
     template <typename T> void Put(T value) {
         const T le = qToLittleEndian(value);
-        m_bytes.append(reinterpret_cast<const char*>(&le), sizeof le);
+        Append(reinterpret_cast<const char*>(&le), sizeof le);
     }
-    void PutUnits(const QString& s) {
+    void PutUnits(QStringView s) {
         if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
-            m_bytes.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+            Append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
         } else {
             for (QChar c : s)
                 Put<quint16>(c.unicode());
@@ -66,11 +73,73 @@ public:
         Put<quint32>(quint32(s.size()));
         PutUnits(s);
     }
-    QByteArray& Bytes() { return m_bytes; }
+    quint64 Size() const { return quint64(m_size); }
+    quint32 Crc() const { return m_crc; }
 
 private:
-    QByteArray m_bytes;
+    Sink& m_sink;
+    quint32 m_crc = 0;
+    qsizetype m_size = 0;
 };
+
+// The whole journal; the text is `lines` joined by U+2029 when given,
+// `journal.text` otherwise.
+template <typename Sink> void Encode(const Journal& journal, const TextLines* lines, Sink& sink) {
+    Encoder<Sink> e(sink);
+    e.Append(kMagic, sizeof kMagic);
+    e.template Put<quint32>(kVersion);
+    e.template Put<quint32>(journal.hasText ? kFlagHasText : 0);
+    e.PutString(journal.path);
+
+    e.template Put<quint8>(journal.identity.exists ? 1 : 0);
+    e.template Put<quint64>(journal.identity.device);
+    e.template Put<quint64>(journal.identity.inode);
+    e.template Put<qint64>(journal.identity.size);
+    e.template Put<qint64>(journal.identity.mtimeNs);
+
+    e.template Put<quint8>(quint8(journal.format.lineEnd));
+    QList<char16_t> keys = journal.format.duplicateForms.keys();
+    std::sort(keys.begin(), keys.end());
+    e.template Put<quint32>(quint32(keys.size()));
+    for (char16_t key : keys) {
+        e.template Put<quint16>(key);
+        e.template Put<quint16>(journal.format.duplicateForms.value(key));
+    }
+
+    e.template Put<qint64>(journal.written.isValid() ? journal.written.toMSecsSinceEpoch() : 0);
+    e.PutString(journal.owner.host);
+    e.PutString(journal.owner.bootId);
+    e.template Put<qint64>(journal.owner.pid);
+    e.template Put<quint64>(journal.owner.startTime);
+
+    if (!journal.hasText) {
+        e.template Put<quint64>(0);
+    } else if (!lines) {
+        e.template Put<quint64>(quint64(journal.text.size()));
+        e.PutUnits(journal.text);
+    } else {
+        quint64 length = 0;
+        bool firstLine = true;
+        for (const QStringList& run : *lines)
+            for (const QString& line : run) {
+                length += quint64(line.size()) + (firstLine ? 0 : 1);
+                firstLine = false;
+            }
+        e.template Put<quint64>(length);
+        firstLine = true;
+        for (const QStringList& run : *lines)
+            for (const QString& line : run) {
+                if (!firstLine)
+                    e.template Put<quint16>(QChar::ParagraphSeparator);
+                e.PutUnits(line);
+                firstLine = false;
+            }
+    }
+
+    e.template Put<quint64>(e.Size());
+    const quint32 crc = qToLittleEndian(e.Crc());
+    sink(reinterpret_cast<const char*>(&crc), sizeof crc);
+}
 
 class Reader {
 public:
@@ -155,40 +224,11 @@ quint32 Crc32(const char* data, qsizetype size, quint32 crc) {
 }
 
 QByteArray SerializeJournal(const Journal& journal) {
-    Writer w(journal.text.size() * 2 + journal.path.size() * 2 + 256);
-    w.Bytes().append(kMagic, sizeof kMagic);
-    w.Put<quint32>(kVersion);
-    w.Put<quint32>(journal.hasText ? kFlagHasText : 0);
-    w.PutString(journal.path);
-
-    w.Put<quint8>(journal.identity.exists ? 1 : 0);
-    w.Put<quint64>(journal.identity.device);
-    w.Put<quint64>(journal.identity.inode);
-    w.Put<qint64>(journal.identity.size);
-    w.Put<qint64>(journal.identity.mtimeNs);
-
-    w.Put<quint8>(quint8(journal.format.lineEnd));
-    QList<char16_t> keys = journal.format.duplicateForms.keys();
-    std::sort(keys.begin(), keys.end());
-    w.Put<quint32>(quint32(keys.size()));
-    for (char16_t key : keys) {
-        w.Put<quint16>(key);
-        w.Put<quint16>(journal.format.duplicateForms.value(key));
-    }
-
-    w.Put<qint64>(journal.written.isValid() ? journal.written.toMSecsSinceEpoch() : 0);
-    w.PutString(journal.owner.host);
-    w.PutString(journal.owner.bootId);
-    w.Put<qint64>(journal.owner.pid);
-    w.Put<quint64>(journal.owner.startTime);
-
-    const QString& text = journal.hasText ? journal.text : QString();
-    w.Put<quint64>(quint64(text.size()));
-    w.PutUnits(text);
-
-    w.Put<quint64>(quint64(w.Bytes().size()));
-    w.Put<quint32>(Crc32(w.Bytes().constData(), w.Bytes().size()));
-    return std::move(w.Bytes());
+    QByteArray bytes;
+    bytes.reserve(journal.text.size() * 2 + journal.path.size() * 2 + 256);
+    auto sink = [&bytes](const char* data, qsizetype size) { bytes.append(data, size); };
+    Encode(journal, nullptr, sink);
+    return bytes;
 }
 
 JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
@@ -354,52 +394,82 @@ JournalError ReadJournal(const QString& file, Journal& journal) {
     return ParseJournal(bytes, journal);
 }
 
-JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int* error) {
+namespace {
+
+// Writes through a temporary file in the folder of `file`, renamed over it
+// once everything is on the disk. `produce` hands the bytes to a sink.
+template <typename Produce>
+JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
     const QFileInfo info(file);
     const QString folder = info.absolutePath();
     QByteArray temp = QFile::encodeName(folder + u"/.tmp-"_s + info.fileName() + u".XXXXXX"_s);
-    auto fail = [error](int code) {
+    int code = 0;
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // mode 0600
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return JournalError::Unwritable;
+    }
+    auto writeAll = [fd, &code](const char* p, qsizetype left) {
+        while (left > 0 && code == 0) {
+            const ssize_t n = ::write(fd, p, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                code = n < 0 ? errno : ENOSPC;
+                break;
+            }
+            p += n;
+            left -= n;
+        }
+    };
+    // Small runs are gathered; large ones go out as they are.
+    constexpr qsizetype kBuffer = qsizetype(1) << 20;
+    QByteArray buffer;
+    buffer.reserve(kBuffer);
+    auto sink = [&](const char* data, qsizetype size) {
+        if (buffer.size() + size > kBuffer) {
+            writeAll(buffer.constData(), buffer.size());
+            buffer.resize(0);
+        }
+        if (size >= kBuffer / 4)
+            writeAll(data, size);
+        else
+            buffer.append(data, size);
+    };
+    produce(sink);
+    writeAll(buffer.constData(), buffer.size());
+    if (code == 0 && ::fsync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code == 0 && ::rename(temp.constData(), QFile::encodeName(file).constData()) != 0)
+        code = errno;
+    if (code != 0) {
+        ::unlink(temp.constData());
         if (error)
             *error = code;
         return JournalError::Unwritable;
-    };
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // mode 0600
-    if (fd < 0)
-        return fail(errno);
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int code = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temp.constData());
-            return fail(code);
-        }
-        p += n;
-        left -= n;
     }
-    if (::fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
-        ::unlink(temp.constData());
-        return fail(code);
+    if (!FsyncFolder(folder)) {
+        if (error)
+            *error = errno;
+        return JournalError::Unwritable;
     }
-    if (::close(fd) != 0) {
-        const int code = errno;
-        ::unlink(temp.constData());
-        return fail(code);
-    }
-    if (::rename(temp.constData(), QFile::encodeName(file).constData()) != 0) {
-        const int code = errno;
-        ::unlink(temp.constData());
-        return fail(code);
-    }
-    if (!FsyncFolder(folder))
-        return fail(errno);
     return JournalError::None;
+}
+
+} // namespace
+
+JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int* error) {
+    return WriteAtomically(
+        file, [&bytes](auto& sink) { sink(bytes.constData(), bytes.size()); }, error);
+}
+
+JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
+                          int* error) {
+    return WriteAtomically(
+        file, [&](auto& sink) { Encode(journal, &lines, sink); }, error);
 }
 
 bool RemoveJournalFile(const QString& file) {

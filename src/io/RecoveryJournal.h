@@ -38,6 +38,9 @@ struct Journal {
     friend bool operator==(const Journal&, const Journal&) = default;
 };
 
+// A text as runs of lines; the lines are joined by U+2029.
+using TextLines = QList<QStringList>;
+
 enum class JournalError {
     None,
     NotFound,
@@ -87,6 +90,10 @@ JournalError ReadJournal(const QString& file, Journal& journal);
 // the same folder (mode 0600), written, fsynced, renamed over `file`, and the
 // folder fsynced. On failure nothing at `file` changes.
 JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int* error = nullptr);
+// Writes `journal` with `lines` as its text (journal.text is not used) the
+// same way, serialising straight into the file.
+JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
+                          int* error = nullptr);
 // Removes the journal file; true when it is gone.
 bool RemoveJournalFile(const QString& file);
 
