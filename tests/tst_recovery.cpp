@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QtEndian>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -513,6 +514,28 @@ private slots:
         // Its owner gone, the record without text is no lock any more.
         f.ui.inUseQuestions.clear();
         QVERIFY(f.app->OpenDocumentFile(Path(u"none.html"_s)) != CEditorApp::OpenResult::Cancelled);
+    }
+
+    // Last: leaving the event loop stays in force for the rest of the process.
+    void terminationSignalKeepsTheChanges() {
+        const QString page = Path(u"signal.html"_s);
+        WriteBytes(page, "<P>a</P>");
+        AppFixture f;
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        TypeAtEnd(f.View(), u"<B>"_s);
+        ::raise(SIGHUP); // through the socket pair and the event loop
+        CRecoveryKeeper* keeper = f.app->GetRecoveryKeeper();
+        io::Journal j;
+        QTRY_VERIFY(io::ReadJournal(keeper->JournalFile(), j) == io::JournalError::None &&
+                    j.hasText);
+        QCOMPARE(j.text, u"<P>a</P><B>"_s);
+        QCOMPARE(f.app->ExitCode(), 0);
+        QVERIFY(f.ui.saveQuestions.isEmpty());
+        const QString file = keeper->JournalFile();
+        f.Stop(); // the end does not take the journal away
+        QCOMPARE(io::ReadJournal(file, j), io::JournalError::None);
+        QVERIFY(j.hasText);
+        QCOMPARE(ReadBytes(page), QByteArray("<P>a</P>"));
     }
 };
 
