@@ -397,6 +397,24 @@ private slots:
         // The next attempt succeeds once the folder can be made.
         QVERIFY(QFile::remove(Path(u"blocked"_s)));
         QTRY_VERIFY(!keeper.JournalFile().isEmpty() && QFile::exists(keeper.JournalFile()));
+        QCOMPARE(messages.size(), 1);
+
+        // The worker's write fails: a folder stands where the journal goes.
+        const QString file = keeper.JournalFile();
+        keeper.WaitForWorker();
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkdir(file));
+        QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        TypeAtEnd(&view, u"c"_s);
+        QTRY_COMPARE(messages.size(), 2);
+        QVERIFY(!written.isEmpty() && !written.first().first().toBool());
+        TypeAtEnd(&view, u"d"_s);
+        QTRY_VERIFY(written.size() >= 2);
+        QTest::qWait(100);
+        QCOMPARE(messages.size(), 2);
+        // No temporary file is left behind by the failures.
+        QCOMPARE(QDir(keeper.Folder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(QDir().rmdir(file));
         keeper.Release();
     }
 
@@ -490,13 +508,15 @@ private slots:
         QProcess other;
         other.start(u"sleep"_s, {u"30"_s});
         QVERIFY(other.waitForStarted());
-        io::Journal lock = DeadJournal(page, QString());
+        // The other window opened it through a symbolic link.
+        const QString link = Path(u"link.html"_s);
+        QVERIFY(QFile::link(page, link));
+        io::Journal lock = DeadJournal(link, QString());
         lock.hasText = false;
         lock.owner = io::CurrentOwner();
         lock.owner.pid = other.processId();
         lock.owner.startTime = io::ProcessStartTime(lock.owner.pid);
-        WriteJournal(Folder(), lock,
-                     io::JournalFileName(page, lock.owner, 0));
+        WriteJournal(Folder(), lock, io::JournalFileName(link, lock.owner, 0));
 
         AppFixture f;
         testing::SetText(f.View(), u"mine"_s, 0, 0);

@@ -3,6 +3,7 @@
 
 #include "app/CEditorApp.h"
 
+#include "app/RecentFileList.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CRecoveryKeeper.h"
 #include "doc/UiServices.h"
@@ -74,7 +75,7 @@ bool CEditorApp::OfferRecoveries(const QString& except) {
             io::RemoveJournalFile(file); // the record of an editor that is gone
             continue;
         }
-        if (!skipped.isEmpty() && journal.path == skipped)
+        if (!skipped.isEmpty() && (journal.path == skipped || IsSameFile(journal.path, skipped)))
             continue;
         found.push_back({file, std::move(journal)});
     }
@@ -102,7 +103,8 @@ CEditorApp::JournalCheck CEditorApp::CheckJournalsOf(const QString& path) {
     bool inUseAsked = false;
     for (const QString& file : io::ListJournalFiles(m_keeper->Folder(), path)) {
         io::Journal journal;
-        if (io::ReadJournal(file, journal) != io::JournalError::None || journal.path != path)
+        if (io::ReadJournal(file, journal) != io::JournalError::None ||
+            !(journal.path == path || IsSameFile(journal.path, path)))
             continue;
         switch (io::StateOf(journal.owner)) {
         case io::OwnerState::Self:

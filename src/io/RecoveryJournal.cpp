@@ -370,9 +370,11 @@ OwnerState StateOf(const JournalOwner& owner) {
 }
 
 QString PathKey(const QString& absolutePath) {
+    // A file reached through a symbolic link has the key of its target.
+    const QString canonical = QFileInfo(absolutePath).canonicalFilePath();
+    const QString path = canonical.isEmpty() ? absolutePath : canonical;
     return QString::fromLatin1(
-        QCryptographicHash::hash(QFile::encodeName(absolutePath), QCryptographicHash::Sha1)
-            .toHex());
+        QCryptographicHash::hash(QFile::encodeName(path), QCryptographicHash::Sha1).toHex());
 }
 
 QString JournalFileName(const QString& absolutePath, const JournalOwner& owner,

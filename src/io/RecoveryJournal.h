@@ -78,7 +78,8 @@ OwnerState StateOf(const JournalOwner& owner);
 // The start time of process `pid` (0 when it does not exist).
 quint64 ProcessStartTime(qint64 pid);
 
-// File names: a document with a path gets "<hash of the path>-<owner>.vjr",
+// File names: a document with a path gets "<hash of the path>-<owner>.vjr"
+// (symbolic links resolved),
 // so that the journals of a file are found from its path; an untitled one
 // "untitled-<owner>-<n>.vjr".
 QString PathKey(const QString& absolutePath);
