@@ -37,7 +37,9 @@ QByteArray LoadAverage() {
     return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0) : QByteArray("?");
 }
 
-double Ms(qint64 ns) { return double(ns) / 1e6; }
+double Ms(qint64 ns) {
+    return double(ns) / 1e6;
+}
 
 void Report(const char* what, double ms, double goalMs) {
     std::printf("  %-52s %9.2f ms   goal <= %6.1f ms  %s\n", what, ms, goalMs,

@@ -35,12 +35,12 @@ namespace {
 // bytes, characters code page 932 cannot hold, line breaks.
 QString HardText() {
     QString text = u"<P>日本語 ﾃｽﾄ"_s;
-    text += QChar(0xD800);                    // lone high surrogate
-    text += u"x"_s + QChar(0xDFFF) + u"y"_s;  // lone low surrogate
+    text += QChar(0xD800);                   // lone high surrogate
+    text += u"x"_s + QChar(0xDFFF) + u"y"_s; // lone low surrogate
     text += QChar(0xDC80);
     text += QChar(0xDCFF); // preserved raw bytes
     text += QChar::ParagraphSeparator;
-    text += u"\U0001F600 é ẞ"_s;              // not in code page 932
+    text += u"\U0001F600 é ẞ"_s; // not in code page 932
     text += QChar::ParagraphSeparator;
     text += QChar(0);
     return text;
@@ -103,8 +103,16 @@ private slots:
     void formatRoundTripIsLossless() {
         const io::Journal cases[] = {
             SampleJournal(),
-            [] { io::Journal j = SampleJournal(); j.path.clear(); return j; }(), // untitled
-            [] { io::Journal j = SampleJournal(); j.text.clear(); return j; }(), // empty text
+            [] {
+                io::Journal j = SampleJournal();
+                j.path.clear();
+                return j;
+            }(), // untitled
+            [] {
+                io::Journal j = SampleJournal();
+                j.text.clear();
+                return j;
+            }(), // empty text
             [] {
                 io::Journal j = SampleJournal(); // the owner record alone
                 j.hasText = false;
@@ -274,11 +282,21 @@ private slots:
             c.setPosition(a);
             c.setPosition(b, QTextCursor::KeepAnchor);
             switch (random.bounded(5)) {
-            case 0: c.insertText(u"x"_s); break;
-            case 1: c.insertText(u"a\nb\nc"_s); break;
-            case 2: c.removeSelectedText(); break;
-            case 3: c.insertText(lines.mid(0, int(random.bounded(1500))).join(u'\n')); break;
-            default: c.insertBlock(); break;
+            case 0:
+                c.insertText(u"x"_s);
+                break;
+            case 1:
+                c.insertText(u"a\nb\nc"_s);
+                break;
+            case 2:
+                c.removeSelectedText();
+                break;
+            case 3:
+                c.insertText(lines.mid(0, int(random.bounded(1500))).join(u'\n'));
+                break;
+            default:
+                c.insertBlock();
+                break;
             }
             if (step % 50 == 49)
                 document.undo();

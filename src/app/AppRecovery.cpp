@@ -58,8 +58,7 @@ CEditorApp::RecoveryChoice CEditorApp::OfferRecovery(const QString& file,
 }
 
 bool CEditorApp::OfferRecoveries(const QString& except) {
-    const QString skipped =
-        except.isEmpty() ? QString() : QFileInfo(except).absoluteFilePath();
+    const QString skipped = except.isEmpty() ? QString() : QFileInfo(except).absoluteFilePath();
     struct Found {
         QString file;
         io::Journal journal;
@@ -80,9 +79,8 @@ bool CEditorApp::OfferRecoveries(const QString& except) {
         found.push_back({file, std::move(journal)});
     }
     // The latest first: most likely the one wanted.
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.journal.written > b.journal.written;
-    });
+    std::sort(found.begin(), found.end(),
+              [](const Found& a, const Found& b) { return a.journal.written > b.journal.written; });
     for (const Found& f : found) {
         if (m_terminating)
             return false;

@@ -80,8 +80,8 @@ void CBlockTextCache::OnContentsChange(int position, int, int added) {
         Rebuild();
         return;
     }
-    const auto measured = qScopeGuard(
-        [&] { m_longestUpdateNs = qMax(m_longestUpdateNs, timer.nsecsElapsed()); });
+    const auto measured =
+        qScopeGuard([&] { m_longestUpdateNs = qMax(m_longestUpdateNs, timer.nsecsElapsed()); });
 
     // The blocks both have in common are overwritten in place.
     Place at = Locate(first);
@@ -312,8 +312,12 @@ void CRecoveryKeeper::SetIntervals(int idleMs, int maxMs) {
     m_max.setInterval(maxMs);
 }
 
-qint64 CRecoveryKeeper::LastWorkerNs() const { return m_worker->LastNs(); }
-qint64 CRecoveryKeeper::LastWorkerCpuNs() const { return m_worker->LastCpuNs(); }
+qint64 CRecoveryKeeper::LastWorkerNs() const {
+    return m_worker->LastNs();
+}
+qint64 CRecoveryKeeper::LastWorkerCpuNs() const {
+    return m_worker->LastCpuNs();
+}
 
 CRecoveryKeeper::Content CRecoveryKeeper::Wanted() const {
     if (m_document->IsModified())
@@ -390,9 +394,9 @@ void CRecoveryKeeper::ReportFailure(int code) {
     if (m_failureShown)
         return;
     m_failureShown = true;
-    emit messageText(res::LoadString(res::IDS_JOURNAL_WRITE_FAILED)
-                         .arg(QDir::toNativeSeparators(m_folder),
-                              QString::fromLocal8Bit(std::strerror(code))));
+    emit messageText(
+        res::LoadString(res::IDS_JOURNAL_WRITE_FAILED)
+            .arg(QDir::toNativeSeparators(m_folder), QString::fromLocal8Bit(std::strerror(code))));
 }
 
 void CRecoveryKeeper::Retarget(const QString& path) {
@@ -450,4 +454,6 @@ void CRecoveryKeeper::Release() {
     RemoveFile();
 }
 
-void CRecoveryKeeper::WaitForWorker() { m_worker->WaitIdle(); }
+void CRecoveryKeeper::WaitForWorker() {
+    m_worker->WaitIdle();
+}

@@ -194,7 +194,8 @@ QString OwnerTag(const JournalOwner& owner) {
 }
 
 bool FsyncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const bool done = ::fsync(fd) == 0;
@@ -209,10 +210,10 @@ quint32 Crc32(const char* data, qsizetype size, quint32 crc) {
     const auto* p = reinterpret_cast<const uchar*>(data);
     crc = ~crc;
     while (size >= 8) {
-        const quint32 lo = crc ^ (quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 |
-                                  quint32(p[3]) << 24);
-        const quint32 hi = quint32(p[4]) | quint32(p[5]) << 8 | quint32(p[6]) << 16 |
-                           quint32(p[7]) << 24;
+        const quint32 lo =
+            crc ^ (quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
+        const quint32 hi =
+            quint32(p[4]) | quint32(p[5]) << 8 | quint32(p[6]) << 16 | quint32(p[7]) << 24;
         crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
               t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
         p += 8;
@@ -245,8 +246,7 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     const quint32 checksum = trailer.Get<quint32>();
     if (recorded > quint64(bodySize))
         return JournalError::Truncated;
-    if (recorded != quint64(bodySize) ||
-        Crc32(bytes.constData(), bodySize + 8) != checksum)
+    if (recorded != quint64(bodySize) || Crc32(bytes.constData(), bodySize + 8) != checksum)
         return JournalError::Corrupt;
 
     Reader r(bytes.constData() + sizeof kMagic, bodySize - qsizetype(sizeof kMagic));

@@ -70,9 +70,9 @@ bool EnsureJournalFolder(const QString& folder, int* error = nullptr);
 const JournalOwner& CurrentOwner();
 // What the owner record of a journal means to this process.
 enum class OwnerState {
-    Self,    // this process
-    Alive,   // another running process on this host, or any process elsewhere
-    Dead,    // gone: no such process, another start time, or another boot
+    Self,  // this process
+    Alive, // another running process on this host, or any process elsewhere
+    Dead,  // gone: no such process, another start time, or another boot
 };
 OwnerState StateOf(const JournalOwner& owner);
 // The start time of process `pid` (0 when it does not exist).
