@@ -116,7 +116,7 @@ CUiServices::RecoveryAnswer CDesktopUiServices::AskRecover(const QString& text) 
     QMessageBox box(QMessageBox::Warning, AppTitle(), text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     QPushButton* discard =
-        box.addButton(res::LoadString(res::IDS_RECOVER_DISCARD), QMessageBox::DestructiveRole);
+        box.addButton(res::LoadString(res::IDS_RECOVER_DISCARD), QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     const int result = box.exec();
