@@ -346,8 +346,9 @@ private slots:
         QCOMPARE(j.path, QFileInfo(page).absoluteFilePath());
         QCOMPARE(j.identity, doc.FileIdentity());
 
-        TypeAtEnd(&view, u"z"_s);
+        QCoreApplication::sendPostedEvents(); // earlier writes are reported
         QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        TypeAtEnd(&view, u"z"_s);
         QTRY_VERIFY(!written.isEmpty());
         QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
         QVERIFY(j.hasText);
@@ -420,6 +421,7 @@ private slots:
         // The worker's write fails: a folder stands where the journal goes.
         const QString file = keeper.JournalFile();
         keeper.WaitForWorker();
+        QCoreApplication::sendPostedEvents(); // the last success is reported
         QVERIFY(QFile::remove(file));
         QVERIFY(QDir().mkdir(file));
         QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
@@ -518,6 +520,31 @@ private slots:
         QCOMPARE(io::ReadJournal(f.app->GetRecoveryKeeper()->JournalFile(), mine),
                  io::JournalError::None);
         QVERIFY(!mine.hasText);
+    }
+
+    void recoveredDocumentComesBeforeTheCommandLineFile() {
+        const QString recovered = Path(u"first.html"_s);
+        const QString given = Path(u"given.html"_s);
+        WriteBytes(given, "<P>given</P>");
+        WriteJournal(Folder(), DeadJournal(recovered, u"<P>kept</P>"_s), u"first.vjr"_s);
+        AppFixture f; // the first start keeps what it is offered
+        f.ui.recoverQuestions.clear();
+        f.ui.saveQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::Cancel);
+        // The file then opens as any other: the save question comes, and
+        // cancelling it keeps the recovered document and the program.
+        QVERIFY(f.Start({given}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QCOMPARE(f.ui.saveQuestions.size(), 1);
+        QCOMPARE(f.Doc()->GetPathName(), recovered);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>kept</P>"_s);
+        QVERIFY(f.Doc()->IsModified());
+        // Opened after all: the recovered changes were saved first.
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::Yes);
+        QCOMPARE(f.app->OpenDocumentFile(given), CEditorApp::OpenResult::Opened);
+        QCOMPARE(ReadBytes(recovered), QByteArray("<P>kept</P>"));
+        QCOMPARE(f.View()->GetWholeText(), u"<P>given</P>"_s);
     }
 
     void fileInUseAsksBeforeOpening() {
