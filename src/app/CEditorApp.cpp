@@ -5,7 +5,9 @@
 #include "app/CMainFrame.h"
 #include "app/CSplashWnd.h"
 #include "app/Platform.h"
+#include "app/TerminationSignals.h"
 #include "doc/CEditorDoc.h"
+#include "doc/CRecoveryKeeper.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
 #include "print/Printing.h"
@@ -16,6 +18,7 @@
 #include <QScreen>
 #include <QFile>
 #include <QFileInfo>
+#include <QSessionManager>
 #include <QSettings>
 
 using namespace Qt::StringLiterals;
@@ -37,7 +40,9 @@ CEditorApp::CEditorApp(QObject* parent) : QObject(parent) {
 }
 
 CEditorApp::~CEditorApp() {
-    // The window goes before the document whose view it holds.
+    // The keeper watches the pane; the window goes before the document whose
+    // view it holds.
+    m_keeper.reset();
     m_frame.reset();
     m_document.reset();
 }
@@ -72,6 +77,9 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
 int CEditorApp::ExitInstance() {
     if (m_unregistered)
         return m_exitCode;
+    // A normal end has saved or discarded the changes.
+    if (m_keeper && !m_keepJournal)
+        m_keeper->Release();
     SaveRecentFileList();
     auto settings = platform::OpenSettings();
     settings->setValue(kSettingsSection + u'/' + kPreviewPages, m_previewPages);
@@ -123,21 +131,45 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
             });
     m_frame->UpdateRecentFileMenu(m_recentFiles);
 
+    m_keeper = std::make_unique<CRecoveryKeeper>(m_document.get());
+    connect(m_keeper.get(), &CRecoveryKeeper::messageText, m_frame.get(),
+            &CMainFrame::SetMessageText);
+    connect(CTerminationSignals::Instance(), &CTerminationSignals::received, this,
+            &CEditorApp::OnTerminationSignal);
+#ifndef QT_NO_SESSIONMANAGER
+    // Logging out: the changes go to the journal, and nothing is asked.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { m_keeper->WriteNow(); });
+#endif
+
     switch (info.m_nShellCommand) {
     case CCommandLineInfo::FileNew:
     case CCommandLineInfo::FileDDE: // nothing talks to the program: start as usual
         m_document->OnNewDocument();
-        return true;
-    case CCommandLineInfo::FileOpen:
+        OfferRecoveries();
+        return !m_terminating;
+    case CCommandLineInfo::FileOpen: {
+        m_document->OnNewDocument();
+        // A recovered document comes first; the file then opens as any
+        // other, with the save question for the recovered changes.
+        const bool recovered = OfferRecoveries(info.m_strFileName);
+        const OpenResult opened = m_terminating ? OpenResult::Cancelled
+                                                : OpenDocumentFile(info.m_strFileName);
+        if (m_terminating)
+            return false;
+        // Declined (the file is open in another window): the empty pane stays.
+        if (opened == OpenResult::Opened || opened == OpenResult::Cancelled || recovered)
+            return true;
+        m_exitCode = 1;
+        return false;
+    }
     case CCommandLineInfo::FilePrint:
     case CCommandLineInfo::FilePrintTo:
         m_document->OnNewDocument();
-        if (OpenDocumentFile(info.m_strFileName) != OpenResult::Opened) {
+        if (OpenFile(info.m_strFileName, false) != OpenResult::Opened) {
             m_exitCode = 1;
             return false;
         }
-        if (info.m_nShellCommand == CCommandLineInfo::FileOpen)
-            return true;
         // Printed without a dialog, and the program ends; a job that did not
         // print every page ends it with a failure.
         m_exitCode = print::PrintDirect(m_frame->GetActiveView(), info.m_strPrinterName,
@@ -152,6 +184,10 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
 }
 
 CEditorApp::OpenResult CEditorApp::OpenDocumentFile(const QString& path) {
+    return OpenFile(path, true);
+}
+
+CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJournals) {
     QString name = path;
     if (name.startsWith(u'"'))
         name.remove(0, 1);
@@ -165,6 +201,16 @@ CEditorApp::OpenResult CEditorApp::OpenDocumentFile(const QString& path) {
         m_frame->raise();
         m_frame->activateWindow();
         return OpenResult::AlreadyOpen;
+    }
+    if (checkJournals) {
+        switch (CheckJournalsOf(full)) {
+        case JournalCheck::Proceed:
+            break;
+        case JournalCheck::Recovered:
+            return OpenResult::Opened;
+        case JournalCheck::Cancelled:
+            return OpenResult::Cancelled;
+        }
     }
     if (!m_document->SaveModified())
         return OpenResult::Cancelled;

@@ -14,6 +14,11 @@
 class CEditorDoc;
 class CEditorView;
 class CMainFrame;
+class CRecoveryKeeper;
+
+namespace io {
+struct Journal;
+}
 
 // The application: starts the program, owns the document and the main
 // window, and handles the application-wide commands.
@@ -34,10 +39,21 @@ public:
     CEditorDoc* GetDocument() const { return m_document.get(); }
     CMainFrame* GetMainFrame() const { return m_frame.get(); }
     CEditorView* GetView() const;
+    CRecoveryKeeper* GetRecoveryKeeper() const { return m_keeper.get(); }
 
     enum class OpenResult { Opened, AlreadyOpen, Cancelled, Failed };
     // Opens `path` as the document, asking first to save a modified one.
+    // Journals of the file are offered first: another window's (opened
+    // anyway only when the user says so) and a crashed one's (recovered when
+    // the user chooses it, which counts as opened).
     OpenResult OpenDocumentFile(const QString& path);
+
+    // Offers, one at a time, the journals with unsaved text whose owner has
+    // gone, except those of `except`; true when one was recovered.
+    bool OfferRecoveries(const QString& except = QString());
+    // SIGTERM, SIGHUP, SIGINT: the journal of a modified document is written
+    // and the program ends without a question.
+    void OnTerminationSignal();
 
     void OnFileNew();
     void OnFileOpen();
@@ -62,6 +78,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class RecoveryChoice { Recovered, Kept, Discarded, Cancelled };
+    RecoveryChoice OfferRecovery(const QString& file, const io::Journal& journal);
+    enum class JournalCheck { Proceed, Recovered, Cancelled };
+    JournalCheck CheckJournalsOf(const QString& path);
+    OpenResult OpenFile(const QString& path, bool checkJournals);
     bool ProcessShellCommand(const CCommandLineInfo& info);
     void LoadStdProfileSettings();
     void SaveRecentFileList() const;
@@ -70,6 +91,9 @@ private:
     int m_previewPages = 0;
     int m_exitCode = 0;
     bool m_unregistered = false;
+    bool m_terminating = false;
+    bool m_keepJournal = false; // the program ends with unsaved changes in it
     std::unique_ptr<CEditorDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CRecoveryKeeper> m_keeper;
 };

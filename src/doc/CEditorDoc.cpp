@@ -53,6 +53,7 @@ bool CEditorDoc::OnNewDocument() {
     m_identity = {};
     m_format = {};
     SetTitle(res::LoadString(res::IDS_UNTITLED));
+    emit documentReplaced();
     return true;
 }
 
@@ -72,7 +73,25 @@ bool CEditorDoc::OnOpenDocument(const QString& path) {
         m_view->OnInitialUpdate();
     }
     m_identity = identity;
+    emit documentReplaced();
     return true;
+}
+
+void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,
+                                    const io::FileIdentity& identity,
+                                    const io::TextFormat& format) {
+    if (m_view) {
+        m_view->SetWholeText(text);
+        m_view->OnInitialUpdate();
+    }
+    m_identity = identity;
+    m_format = format;
+    m_pathName.clear();
+    SetTitle(res::LoadString(res::IDS_UNTITLED));
+    emit documentReplaced();
+    SetModifiedFlag(true);
+    if (!path.isEmpty())
+        SetPathName(path, false);
 }
 
 bool CEditorDoc::ConfirmUnencodable(const QString& text) {
@@ -103,6 +122,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     }
     m_identity = identity;
     SetModifiedFlag(false);
+    emit documentSaved();
     return true;
 }
 
@@ -118,6 +138,7 @@ bool CEditorDoc::SaveModified() {
     case CUiServices::Answer::Yes:
         return DoFileSave();
     case CUiServices::Answer::No:
+        emit changesDiscarded();
         return true;
     case CUiServices::Answer::Cancel:
         break;

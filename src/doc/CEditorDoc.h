@@ -55,12 +55,24 @@ public:
     const io::FileIdentity& FileIdentity() const { return m_identity; }
     const io::TextFormat& TextFormat() const { return m_format; }
 
+    // Puts a recovered document in place of this one: its text, marked
+    // modified, with the path (empty: untitled), file identity and text
+    // format it had.
+    void RestoreFromJournal(const QString& path, const QString& text,
+                            const io::FileIdentity& identity, const io::TextFormat& format);
+
     // The name Save As proposes for a document without a path.
     static QString ProposedFileName(const QString& title);
 
 signals:
     void titleChanged(const QString& title);
     void pathNameSet(const QString& path, bool addToRecentFiles);
+    // The pane holds another document (new, opened or recovered).
+    void documentReplaced();
+    // The text was written to its file and verified.
+    void documentSaved();
+    // The user chose not to save the changes.
+    void changesDiscarded();
 
 private:
     void ReportFileError(FileError error, const QString& path, bool loading);

@@ -112,6 +112,31 @@ bool CDesktopUiServices::AskWriteReferences(const QString& text) {
     return box.clickedButton() == write;
 }
 
+CUiServices::RecoveryAnswer CDesktopUiServices::AskRecover(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, AppTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    QPushButton* discard =
+        box.addButton(res::LoadString(res::IDS_RECOVER_DISCARD), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    const int result = box.exec();
+    if (box.clickedButton() == discard)
+        return RecoveryAnswer::Discard;
+    return result == QMessageBox::Yes ? RecoveryAnswer::Recover : RecoveryAnswer::Keep;
+}
+
+bool CDesktopUiServices::ConfirmDiscardRecovery(const QString& text) {
+    return QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool CDesktopUiServices::AskOpenInUse(const QString& text) {
+    return QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
 std::optional<QString> CDesktopUiServices::ChooseFileToOpen(QWidget* owner) {
     return RunFileDialog(MakeOpenFileDialog(owner));
 }

@@ -18,6 +18,8 @@ class QWidget;
 class CUiServices {
 public:
     enum class Answer { Yes, No, Cancel };
+    // The recovery question: restore, keep the journal for later, or discard.
+    enum class RecoveryAnswer { Recover, Keep, Discard };
 
     virtual ~CUiServices();
 
@@ -29,6 +31,13 @@ public:
     virtual Answer AskSaveChanges(const QString& text) = 0;
     // Whether characters that cannot be written may go out as references.
     virtual bool AskWriteReferences(const QString& text) = 0;
+    // Whether to restore unsaved changes found in a recovery journal (はい /
+    // いいえ / 破棄).
+    virtual RecoveryAnswer AskRecover(const QString& text) = 0;
+    // Whether a recovery journal may really be deleted.
+    virtual bool ConfirmDiscardRecovery(const QString& text) = 0;
+    // Whether to open a file that another window is editing.
+    virtual bool AskOpenInUse(const QString& text) = 0;
     // The program's File Open dialog; nothing when cancelled.
     virtual std::optional<QString> ChooseFileToOpen(QWidget* owner) = 0;
     // The framework's open dialog for the document type.
@@ -48,6 +57,9 @@ public:
     void Information(const QString& text) override;
     Answer AskSaveChanges(const QString& text) override;
     bool AskWriteReferences(const QString& text) override;
+    RecoveryAnswer AskRecover(const QString& text) override;
+    bool ConfirmDiscardRecovery(const QString& text) override;
+    bool AskOpenInUse(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;

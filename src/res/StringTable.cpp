@@ -111,6 +111,14 @@ const Entry kStrings[] = {
     {IDP_SAVED_FILE_DIFFERS, u"%1 へ書き込んだ内容を確認できませんでした。ﾃﾞｨｽｸの空きやﾌｧｲﾙの状態を確認してから、もう一度保存してください。"},
     {IDP_FILE_NOT_RESTORED, u"%1 へ書き込めず、元の内容に戻すこともできませんでした。元の内容は %2 に残してあります。"},
 
+    // Recovery journals
+    {IDP_RECOVER_ASK, u"保存されていない変更が見つかりました。復元しますか?\n%1 (%2)"},
+    {IDS_RECOVER_DISCARD, u"破棄"},
+    {IDP_RECOVER_DISCARD_CONFIRM, u"%1 の変更を復元しないで削除します。よろしいですか?"},
+    {IDP_FILE_IN_USE, u"%1 はほかのｳｨﾝﾄﾞｳで編集中です。開きますか?"},
+    {IDS_JOURNAL_WRITE_FAILED, u"復元用のﾌｧｲﾙを %1 に書き込めませんでした (%2)。あとでもう一度書き込みます。"},
+    {IDS_JOURNAL_TIME_FORMAT, u"yyyy/MM/dd HH:mm:ss"},
+
     // Tag dictionary and about box
     {IDS_DICT_NOTHING_SELECTED, u"タグが選択されていません。"},
     {IDS_DICT_NOT_FOUND, u"検索した結果、発見されませんでした。\n\n連絡先:"},

@@ -7,6 +7,7 @@ VELM=${1:?usage: test_x.sh path/to/velm}
 E2E_TMP=$(mktemp -d)
 export HOME=$E2E_TMP/home
 export XDG_CONFIG_HOME=$HOME/.config
+export XDG_STATE_HOME=$HOME/.local/state
 export XDG_RUNTIME_DIR=$E2E_TMP/run
 export LC_ALL=C.UTF-8
 export QT_QPA_PLATFORM=xcb
@@ -61,11 +62,33 @@ wait_for_window() {
 
 # Starts the program with the given arguments and waits for its main window.
 start_app() {
-    "$VELM" "$@" >"$E2E_TMP/app.log" 2>&1 &
+    launch_app "$@"
+    wait_for_main_window
+}
+
+# Starts the program without waiting for anything.
+launch_app() {
+    "$VELM" "$@" >>"$E2E_TMP/app.log" 2>&1 &
     APP_PID=$!
+}
+
+# Waits for the program's main window and focuses it.
+wait_for_main_window() {
     wait_for_window ' - Velm HTML Editor$'
     xdotool windowfocus --sync "$WID" 2>/dev/null || true
     sleep 0.3
+}
+
+# Waits for a message box (titled with the program's name) and focuses it.
+wait_for_message_box() {
+    wait_for_window '^Velm HTML Editor$'
+    xdotool windowfocus --sync "$WID" 2>/dev/null || true
+    sleep 0.3
+}
+
+# The recovery journals in the state folder.
+journal_files() {
+    ls -1 "$XDG_STATE_HOME/velm/recovery" 2>/dev/null | grep '\.vjr$' || true
 }
 
 # Sends key presses to the focused window, e.g. keys ctrl+s.

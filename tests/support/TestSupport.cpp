@@ -38,6 +38,21 @@ bool FakeUi::AskWriteReferences(const QString& text) {
     return writeReferences;
 }
 
+CUiServices::RecoveryAnswer FakeUi::AskRecover(const QString& text) {
+    recoverQuestions << text;
+    return recoverAnswers.isEmpty() ? RecoveryAnswer::Keep : recoverAnswers.dequeue();
+}
+
+bool FakeUi::ConfirmDiscardRecovery(const QString& text) {
+    discardQuestions << text;
+    return !discardAnswers.isEmpty() && discardAnswers.dequeue();
+}
+
+bool FakeUi::AskOpenInUse(const QString& text) {
+    inUseQuestions << text;
+    return !inUseAnswers.isEmpty() && inUseAnswers.dequeue();
+}
+
 std::optional<QString> FakeUi::ChooseFileToOpen(QWidget*) {
     ++openDialogs;
     return openPaths.isEmpty() ? std::nullopt : openPaths.dequeue();

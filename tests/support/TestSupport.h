@@ -44,6 +44,9 @@ public:
     void Information(const QString& text) override { informations << text; }
     Answer AskSaveChanges(const QString& text) override;
     bool AskWriteReferences(const QString& text) override;
+    RecoveryAnswer AskRecover(const QString& text) override;
+    bool ConfirmDiscardRecovery(const QString& text) override;
+    bool AskOpenInUse(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;
@@ -53,12 +56,18 @@ public:
     QStringList saveQuestions;
     QStringList referenceQuestions;
     QStringList proposedNames;
+    QStringList recoverQuestions;
+    QStringList discardQuestions;
+    QStringList inUseQuestions;
     int openDialogs = 0;
 
     QQueue<Answer> saveAnswers;              // default: Cancel
     QQueue<std::optional<QString>> openPaths; // default: cancelled
     QQueue<std::optional<QString>> saveAsPaths;
     bool writeReferences = false;
+    QQueue<RecoveryAnswer> recoverAnswers; // default: Keep
+    QQueue<bool> discardAnswers;           // default: no
+    QQueue<bool> inUseAnswers;             // default: no
 
 private:
     CUiServices* m_previous;

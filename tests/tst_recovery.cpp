@@ -1,0 +1,608 @@
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "app/Platform.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/CRecoveryKeeper.h"
+#include "io/RecoveryJournal.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextDocumentLayout>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QtEndian>
+
+#include <csignal>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using testing::AppFixture;
+using testing::ReadBytes;
+using testing::WriteBytes;
+using RecoveryAnswer = CUiServices::RecoveryAnswer;
+
+namespace {
+
+// Everything a journal must carry through unchanged: lone surrogates, raw
+// bytes, characters code page 932 cannot hold, line breaks.
+QString HardText() {
+    QString text = u"<P>日本語 ﾃｽﾄ"_s;
+    text += QChar(0xD800);                   // lone high surrogate
+    text += u"x"_s + QChar(0xDFFF) + u"y"_s; // lone low surrogate
+    text += QChar(0xDC80);
+    text += QChar(0xDCFF); // preserved raw bytes
+    text += QChar::ParagraphSeparator;
+    text += u"\U0001F600 é ẞ"_s; // not in code page 932
+    text += QChar::ParagraphSeparator;
+    text += QChar(0);
+    return text;
+}
+
+io::Journal SampleJournal() {
+    io::Journal j;
+    j.path = u"/tmp/フォルダ/page.html"_s;
+    j.identity = {true, 2049, 1234567, 98765, 1700000000123456789};
+    j.format.lineEnd = io::LineEnd::Lf;
+    j.format.duplicateForms.insert(u'∵', 0x81E6);
+    j.format.duplicateForms.insert(u'≒', 0x81E0);
+    j.written = QDateTime::fromMSecsSinceEpoch(1765000000123, Qt::UTC);
+    j.owner = io::CurrentOwner();
+    j.hasText = true;
+    j.text = HardText();
+    return j;
+}
+
+// A journal owned by a process that is gone.
+io::Journal DeadJournal(const QString& path, const QString& text) {
+    io::Journal j = SampleJournal();
+    j.path = path;
+    j.text = text;
+    j.owner.bootId = u"00000000-dead-beef-0000-000000000000"_s;
+    return j;
+}
+
+QString WriteJournal(const QString& folder, const io::Journal& j, const QString& name) {
+    if (!io::EnsureJournalFolder(folder))
+        qFatal("no journal folder");
+    const QString file = QDir(folder).filePath(name);
+    if (io::WriteJournalFile(file, io::SerializeJournal(j)) != io::JournalError::None)
+        qFatal("journal not written");
+    return file;
+}
+
+void TypeAtEnd(CEditorView* view, const QString& text) {
+    QTextCursor c = view->textCursor();
+    c.movePosition(QTextCursor::End);
+    view->setTextCursor(c);
+    QTest::keyClicks(view, text);
+}
+
+} // namespace
+
+class TestRecovery : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    QString Folder() const { return io::JournalFolder(); }
+
+private slots:
+    void initTestCase() { platform::Initialize(); }
+    void init() { QDir(Folder()).removeRecursively(); }
+
+    // ---- the format
+
+    void formatRoundTripIsLossless() {
+        const io::Journal cases[] = {
+            SampleJournal(),
+            [] {
+                io::Journal j = SampleJournal();
+                j.path.clear();
+                return j;
+            }(), // untitled
+            [] {
+                io::Journal j = SampleJournal();
+                j.text.clear();
+                return j;
+            }(), // empty text
+            [] {
+                io::Journal j = SampleJournal(); // the owner record alone
+                j.hasText = false;
+                j.text.clear();
+                j.identity = {};
+                j.format = {};
+                return j;
+            }(),
+        };
+        for (const io::Journal& j : cases) {
+            io::Journal back;
+            QCOMPARE(io::ParseJournal(io::SerializeJournal(j), back), io::JournalError::None);
+            QCOMPARE(back.text.size(), j.text.size());
+            QVERIFY(back.text == j.text); // unit for unit
+            QVERIFY(back == j);
+        }
+    }
+
+    void writtenFromLinesAsFromOneText() {
+        // The keeper writes the text in runs of lines straight into the file.
+        io::Journal j = SampleJournal();
+        const io::TextLines lines = {{u"<P>日本"_s, QString(1, QChar(0xD800))},
+                                     {QString(), u"\U0001F600"_s + QChar(0xDC80)}};
+        j.text.clear();
+        const QString file = QDir(Path(u"lines"_s)).filePath(u"j.vjr"_s);
+        QVERIFY(io::EnsureJournalFolder(Path(u"lines"_s)));
+        QCOMPARE(io::WriteJournal(file, j, lines), io::JournalError::None);
+        j.text = u"<P>日本"_s + QChar::ParagraphSeparator + QChar(0xD800) +
+                 QChar::ParagraphSeparator + QChar::ParagraphSeparator + u"\U0001F600"_s +
+                 QChar(0xDC80);
+        QCOMPARE(ReadBytes(file), io::SerializeJournal(j));
+        io::Journal back;
+        QCOMPARE(io::ReadJournal(file, back), io::JournalError::None);
+        QVERIFY(back == j);
+    }
+
+    void checksumIsCrc32() {
+        QCOMPARE(io::Crc32("123456789", 9), 0xCBF43926u);
+        const QByteArray long_(1000, 'a');
+        // Split runs continue one checksum.
+        QCOMPARE(io::Crc32(long_.constData() + 5, 995, io::Crc32(long_.constData(), 5)),
+                 io::Crc32(long_.constData(), 1000));
+    }
+
+    void truncatedOrCorruptJournalIsRefusedWhole() {
+        const QByteArray bytes = io::SerializeJournal(SampleJournal());
+        io::Journal untouched;
+        untouched.text = u"before"_s;
+        for (qsizetype size = 0; size < bytes.size(); ++size) {
+            io::Journal j = untouched;
+            const io::JournalError e = io::ParseJournal(bytes.first(size), j);
+            QVERIFY2(e == io::JournalError::Truncated || e == io::JournalError::Corrupt,
+                     qPrintable(u"cut at %1"_s.arg(size)));
+            QVERIFY(j == untouched);
+        }
+        for (qsizetype at : {qsizetype(0), qsizetype(9), qsizetype(40), bytes.size() / 2,
+                             bytes.size() - 13, bytes.size() - 1}) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(damaged[at] ^ 0x20);
+            io::Journal j = untouched;
+            QCOMPARE(io::ParseJournal(damaged, j), io::JournalError::Corrupt);
+            QVERIFY(j == untouched);
+        }
+        // Extra bytes after a complete journal.
+        io::Journal j;
+        QVERIFY(io::ParseJournal(bytes + "x", j) != io::JournalError::None);
+
+        // On disk: reported, and the file stays.
+        const QString file = WriteJournal(Folder(), SampleJournal(), u"cut.vjr"_s);
+        WriteBytes(file, bytes.first(bytes.size() - 100));
+        QCOMPARE(io::ReadJournal(file, j), io::JournalError::Truncated);
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(io::ReadJournal(Path(u"none.vjr"_s), j), io::JournalError::NotFound);
+    }
+
+    void unknownVersionIsRefused() {
+        QByteArray bytes = io::SerializeJournal(SampleJournal());
+        bytes[8] = 2; // version, with a checksum that matches
+        const qsizetype body = bytes.size() - 4;
+        const quint32 crc = qToLittleEndian(io::Crc32(bytes.constData(), body));
+        bytes.replace(body, 4, reinterpret_cast<const char*>(&crc), 4);
+        io::Journal j;
+        QCOMPARE(io::ParseJournal(bytes, j), io::JournalError::Corrupt);
+    }
+
+    // ---- files
+
+    void filesArePrivateAndAtomic() {
+        const QString folder = Path(u"state/velm/recovery"_s);
+        QVERIFY(io::EnsureJournalFolder(folder));
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0700u);
+
+        const QString page = Path(u"page.html"_s);
+        const QString name = io::JournalFileName(page, io::CurrentOwner(), 0);
+        const QString file = WriteJournal(folder, SampleJournal(), name);
+        QCOMPARE(::stat(QFile::encodeName(file).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+        // Only the journal: no temporary file is left.
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+
+        const QString other = WriteJournal(folder, SampleJournal(),
+                                           io::JournalFileName(QString(), io::CurrentOwner(), 3));
+        QCOMPARE(io::ListJournalFiles(folder, page), QStringList{file});
+        QCOMPARE(io::ListJournalFiles(folder).size(), 2);
+        QVERIFY(io::ListJournalFiles(folder, Path(u"other.html"_s)).isEmpty());
+        QVERIFY(io::RemoveJournalFile(other));
+        QVERIFY(!QFile::exists(other));
+
+        // A folder that cannot be made.
+        WriteBytes(Path(u"plain"_s), "x");
+        int code = 0;
+        QVERIFY(!io::EnsureJournalFolder(Path(u"plain/recovery"_s), &code));
+        QVERIFY(code != 0);
+    }
+
+    void ownerLiveness() {
+        const io::JournalOwner self = io::CurrentOwner();
+        QVERIFY(self.pid > 0 && self.startTime > 0 && !self.bootId.isEmpty());
+        QCOMPARE(io::StateOf(self), io::OwnerState::Self);
+
+        io::JournalOwner reused = self;
+        reused.startTime += 1; // our number, another process
+        QCOMPARE(io::StateOf(reused), io::OwnerState::Dead);
+
+        io::JournalOwner otherBoot = self;
+        otherBoot.bootId = u"another-boot"_s;
+        QCOMPARE(io::StateOf(otherBoot), io::OwnerState::Dead);
+
+        io::JournalOwner otherHost = self;
+        otherHost.host += u".elsewhere"_s;
+        otherHost.pid = 1;
+        QCOMPARE(io::StateOf(otherHost), io::OwnerState::Alive);
+
+        QProcess child;
+        child.start(u"sleep"_s, {u"30"_s});
+        QVERIFY(child.waitForStarted());
+        io::JournalOwner running = self;
+        running.pid = child.processId();
+        running.startTime = io::ProcessStartTime(running.pid);
+        QVERIFY(running.startTime > 0);
+        QCOMPARE(io::StateOf(running), io::OwnerState::Alive);
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(io::StateOf(running), io::OwnerState::Dead);
+    }
+
+    // ---- the keeper
+
+    void blockCacheFollowsEveryEdit() {
+        QTextDocument document; // laid out as the pane's is, or it reports no change
+        document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
+        QStringList lines;
+        for (int i = 0; i < 3000; ++i)
+            lines << u"line %1"_s.arg(i);
+        document.setPlainText(lines.join(u'\n'));
+        CBlockTextCache cache(&document);
+        QRandomGenerator random(12);
+        QTextCursor c(&document);
+        for (int step = 0; step < 300; ++step) {
+            const int size = document.characterCount() - 1;
+            const int a = int(random.bounded(size + 1));
+            // Mostly short selections, now and then across many runs.
+            const int b = step % 7 == 0 ? int(random.bounded(size + 1))
+                                        : qMin(size, a + int(random.bounded(40)));
+            c.setPosition(a);
+            c.setPosition(b, QTextCursor::KeepAnchor);
+            switch (random.bounded(5)) {
+            case 0:
+                c.insertText(u"x"_s);
+                break;
+            case 1:
+                c.insertText(u"a\nb\nc"_s);
+                break;
+            case 2:
+                c.removeSelectedText();
+                break;
+            case 3:
+                c.insertText(lines.mid(0, int(random.bounded(1500))).join(u'\n'));
+                break;
+            default:
+                c.insertBlock();
+                break;
+            }
+            if (step % 50 == 49)
+                document.undo();
+            QCOMPARE(CBlockTextCache::Join(cache.Blocks()), document.toRawText());
+        }
+        document.setPlainText(HardText());
+        QCOMPARE(CBlockTextCache::Join(cache.Blocks()), document.toRawText());
+        // Every change was followed, none by reading the whole text again.
+        QCOMPARE(cache.Rebuilds(), 0);
+    }
+
+    void keeperWritesAfterPauseAndRemovesWhenDone() {
+        testing::FakeUi ui;
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        CRecoveryKeeper keeper(&doc);
+        keeper.SetFolder(Folder());
+        keeper.SetIntervals(50, 5000);
+
+        // Untitled: nothing until there is a change, then the text.
+        QVERIFY(io::ListJournalFiles(Folder()).isEmpty());
+        TypeAtEnd(&view, u"abc"_s);
+        QTRY_VERIFY(!keeper.JournalFile().isEmpty() && QFile::exists(keeper.JournalFile()));
+        keeper.WaitForWorker();
+        io::Journal j;
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(j.hasText && j.path.isEmpty());
+        QCOMPARE(j.text, u"abc"_s);
+        QCOMPARE(j.owner, io::CurrentOwner());
+
+        // A new document replaces it: the journal goes.
+        const QString untitled = keeper.JournalFile();
+        doc.OnNewDocument();
+        QVERIFY(!QFile::exists(untitled));
+
+        // A file: the owner record while unchanged, the text while changed,
+        // the record again after a save.
+        const QString page = Path(u"keeper.html"_s);
+        WriteBytes(page, "<P>\x82\xa0</P>\r\n\x80");
+        QVERIFY(doc.OnOpenDocument(page));
+        doc.SetPathName(page);
+        QVERIFY(QFile::exists(keeper.JournalFile()));
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(!j.hasText);
+        QCOMPARE(j.path, QFileInfo(page).absoluteFilePath());
+        QCOMPARE(j.identity, doc.FileIdentity());
+
+        QCoreApplication::sendPostedEvents(); // earlier writes are reported
+        QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        TypeAtEnd(&view, u"z"_s);
+        QTRY_VERIFY(!written.isEmpty());
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(j.hasText);
+        QCOMPARE(j.text, view.GetWholeText());
+        QVERIFY(j.text.contains(QChar(0xDC80)));
+
+        QVERIFY(doc.DoFileSave());
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(!j.hasText);
+
+        // Discarding at the save question drops the text, keeps the record.
+        TypeAtEnd(&view, u"y"_s);
+        written.clear();
+        QTRY_VERIFY(!written.isEmpty());
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(j.hasText);
+        ui.saveAnswers.enqueue(CUiServices::Answer::No);
+        QVERIFY(doc.SaveModified());
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QVERIFY(!j.hasText);
+
+        // Closing unmodified removes it.
+        const QString lock = keeper.JournalFile();
+        keeper.Release();
+        QVERIFY(!QFile::exists(lock));
+        QVERIFY(io::ListJournalFiles(Folder()).isEmpty());
+    }
+
+    void continuousTypingStillWrites() {
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        CRecoveryKeeper keeper(&doc);
+        keeper.SetFolder(Folder());
+        keeper.SetIntervals(400, 100); // the pause never comes
+        QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        for (int i = 0; i < 40 && written.isEmpty(); ++i) {
+            TypeAtEnd(&view, u"k"_s);
+            QTest::qWait(20);
+        }
+        QVERIFY(!written.isEmpty());
+        QVERIFY(written.first().first().toBool());
+    }
+
+    void failedWriteIsShownOnceAndRetried() {
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        CRecoveryKeeper keeper(&doc);
+        // A regular file where the folder's parent should be: mkdir fails,
+        // whoever runs the test.
+        WriteBytes(Path(u"blocked"_s), "x");
+        keeper.SetFolder(Path(u"blocked/recovery"_s));
+        keeper.SetIntervals(20, 60);
+        QSignalSpy messages(&keeper, &CRecoveryKeeper::messageText);
+        TypeAtEnd(&view, u"a"_s);
+        QTRY_COMPARE(messages.size(), 1);
+        QVERIFY(messages.first().first().toString().contains(u"blocked"_s));
+        TypeAtEnd(&view, u"b"_s);
+        QTest::qWait(300);
+        QCOMPARE(messages.size(), 1); // once, not per attempt
+
+        // The next attempt succeeds once the folder can be made.
+        QVERIFY(QFile::remove(Path(u"blocked"_s)));
+        QTRY_VERIFY(!keeper.JournalFile().isEmpty() && QFile::exists(keeper.JournalFile()));
+        QCOMPARE(messages.size(), 1);
+
+        // The worker's write fails: a folder stands where the journal goes.
+        const QString file = keeper.JournalFile();
+        keeper.WaitForWorker();
+        QCoreApplication::sendPostedEvents(); // the last success is reported
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkdir(file));
+        QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        TypeAtEnd(&view, u"c"_s);
+        QTRY_COMPARE(messages.size(), 2);
+        QVERIFY(!written.isEmpty() && !written.first().first().toBool());
+        TypeAtEnd(&view, u"d"_s);
+        QTRY_VERIFY(written.size() >= 2);
+        QTest::qWait(100);
+        QCOMPARE(messages.size(), 2);
+        // No temporary file is left behind by the failures.
+        QCOMPARE(QDir(keeper.Folder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(QDir().rmdir(file));
+        keeper.Release();
+    }
+
+    // ---- the application
+
+    void recoveryAtStartRestoresTheDocument() {
+        const QString page = Path(u"recovered.html"_s);
+        WriteBytes(page, "<P>old</P>");
+        io::Journal dead = DeadJournal(page, HardText());
+        const QString old = WriteJournal(Folder(), dead, u"old-journal.vjr"_s);
+
+        AppFixture f; // the first start keeps what it is offered
+        f.ui.recoverQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        QVERIFY(f.Start({}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QVERIFY(f.ui.recoverQuestions.first().startsWith(
+            u"保存されていない変更が見つかりました。復元しますか?\n"_s +
+            QDir::toNativeSeparators(page)));
+        QCOMPARE(f.View()->GetWholeText(), HardText());
+        QVERIFY(f.Doc()->IsModified());
+        QCOMPARE(f.Doc()->GetPathName(), page);
+        QCOMPARE(f.Doc()->FileIdentity(), dead.identity);
+        QCOMPARE(f.Doc()->TextFormat(), dead.format);
+        // Taken over: this process's journal holds the text, the old one is gone.
+        QVERIFY(!QFile::exists(old));
+        io::Journal mine;
+        QCOMPARE(io::ReadJournal(f.app->GetRecoveryKeeper()->JournalFile(), mine),
+                 io::JournalError::None);
+        QCOMPARE(mine.text, HardText());
+        QCOMPARE(mine.owner, io::CurrentOwner());
+    }
+
+    void recoveryAtStartKeptOrDiscarded() {
+        const QString a = WriteJournal(Folder(), DeadJournal(QString(), u"a"_s), u"a.vjr"_s);
+        io::Journal earlier = DeadJournal(Path(u"b.html"_s), u"b"_s);
+        earlier.written = earlier.written.addSecs(-60);
+        const QString b = WriteJournal(Folder(), earlier, u"b.vjr"_s);
+        // Not offered at all: a corrupt journal and a live owner's.
+        WriteBytes(QDir(Folder()).filePath(u"c.vjr"_s), "VELMJRNL\x01");
+        io::Journal live = DeadJournal(Path(u"d.html"_s), u"d"_s);
+        live.owner = io::CurrentOwner();
+        live.owner.pid = 1; // init: alive, and not us
+        live.owner.startTime = io::ProcessStartTime(1);
+        WriteJournal(Folder(), live, u"d.vjr"_s);
+
+        AppFixture f;
+        f.ui.recoverQuestions.clear();
+        for (RecoveryAnswer answer :
+             {RecoveryAnswer::Keep, RecoveryAnswer::Discard, RecoveryAnswer::Discard})
+            f.ui.recoverAnswers.enqueue(answer);
+        f.ui.discardAnswers << false << true;
+        QVERIFY(f.Start({}));
+        // The latest first: a kept; b discarded after its confirmation said
+        // no once.
+        QCOMPARE(f.ui.recoverQuestions.size(), 3);
+        QVERIFY(f.ui.recoverQuestions.first().contains(u"\n無題 ("_s));
+        QCOMPARE(f.ui.discardQuestions.size(), 2);
+        QVERIFY(QFile::exists(a));
+        QVERIFY(!QFile::exists(b));
+        QVERIFY(QFile::exists(QDir(Folder()).filePath(u"c.vjr"_s)));
+        QVERIFY(QFile::exists(QDir(Folder()).filePath(u"d.vjr"_s)));
+        QVERIFY(!f.Doc()->IsModified());
+    }
+
+    void openingAFileOffersItsJournalFirst() {
+        const QString page = Path(u"offered.html"_s);
+        WriteBytes(page, "<P>disk</P>");
+        const io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        WriteJournal(Folder(), dead, io::JournalFileName(page, dead.owner, 0));
+        // Given on the command line: asked once, before the file opens.
+        AppFixture f; // the first start keeps what it is offered
+        f.ui.recoverQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        QVERIFY(f.Start({page}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>unsaved</P>"_s);
+        QVERIFY(f.Doc()->IsModified());
+        // Ctrl+S writes to the kept path.
+        QVERIFY(f.Frame()->RouteCommand(57603));
+        QCOMPARE(ReadBytes(page), QByteArray("<P>unsaved</P>"));
+        io::Journal mine;
+        QCOMPARE(io::ReadJournal(f.app->GetRecoveryKeeper()->JournalFile(), mine),
+                 io::JournalError::None);
+        QVERIFY(!mine.hasText);
+    }
+
+    void recoveredDocumentComesBeforeTheCommandLineFile() {
+        const QString recovered = Path(u"first.html"_s);
+        const QString given = Path(u"given.html"_s);
+        WriteBytes(given, "<P>given</P>");
+        WriteJournal(Folder(), DeadJournal(recovered, u"<P>kept</P>"_s), u"first.vjr"_s);
+        AppFixture f; // the first start keeps what it is offered
+        f.ui.recoverQuestions.clear();
+        f.ui.saveQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::Cancel);
+        // The file then opens as any other: the save question comes, and
+        // cancelling it keeps the recovered document and the program.
+        QVERIFY(f.Start({given}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QCOMPARE(f.ui.saveQuestions.size(), 1);
+        QCOMPARE(f.Doc()->GetPathName(), recovered);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>kept</P>"_s);
+        QVERIFY(f.Doc()->IsModified());
+        // Opened after all: the recovered changes were saved first.
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::Yes);
+        QCOMPARE(f.app->OpenDocumentFile(given), CEditorApp::OpenResult::Opened);
+        QCOMPARE(ReadBytes(recovered), QByteArray("<P>kept</P>"));
+        QCOMPARE(f.View()->GetWholeText(), u"<P>given</P>"_s);
+    }
+
+    void fileInUseAsksBeforeOpening() {
+        const QString page = Path(u"inuse.html"_s);
+        WriteBytes(page, "<P>x</P>");
+        QProcess other;
+        other.start(u"sleep"_s, {u"30"_s});
+        QVERIFY(other.waitForStarted());
+        // The other window opened it through a symbolic link.
+        const QString link = Path(u"link.html"_s);
+        QVERIFY(QFile::link(page, link));
+        io::Journal lock = DeadJournal(link, QString());
+        lock.hasText = false;
+        lock.owner = io::CurrentOwner();
+        lock.owner.pid = other.processId();
+        lock.owner.startTime = io::ProcessStartTime(lock.owner.pid);
+        WriteJournal(Folder(), lock, io::JournalFileName(link, lock.owner, 0));
+
+        AppFixture f;
+        testing::SetText(f.View(), u"mine"_s, 0, 0);
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Cancelled);
+        QCOMPARE(f.ui.inUseQuestions,
+                 QStringList{u"%1 はほかのｳｨﾝﾄﾞｳで編集中です。開きますか?"_s.arg(page)});
+        QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
+        QVERIFY(f.Doc()->GetPathName().isEmpty());
+
+        f.ui.inUseAnswers.enqueue(true);
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>x</P>"_s);
+        other.kill();
+        other.waitForFinished();
+        // Its owner gone, the record without text is no lock any more.
+        f.ui.inUseQuestions.clear();
+        QVERIFY(f.app->OpenDocumentFile(Path(u"none.html"_s)) != CEditorApp::OpenResult::Cancelled);
+    }
+
+    // Last: leaving the event loop stays in force for the rest of the process.
+    void terminationSignalKeepsTheChanges() {
+        const QString page = Path(u"signal.html"_s);
+        WriteBytes(page, "<P>a</P>");
+        AppFixture f;
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        TypeAtEnd(f.View(), u"<B>"_s);
+        ::raise(SIGHUP); // through the socket pair and the event loop
+        CRecoveryKeeper* keeper = f.app->GetRecoveryKeeper();
+        io::Journal j;
+        QTRY_VERIFY(io::ReadJournal(keeper->JournalFile(), j) == io::JournalError::None &&
+                    j.hasText);
+        QCOMPARE(j.text, u"<P>a</P><B>"_s);
+        QCOMPARE(f.app->ExitCode(), 0);
+        QVERIFY(f.ui.saveQuestions.isEmpty());
+        const QString file = keeper->JournalFile();
+        f.Stop(); // the end does not take the journal away
+        QCOMPARE(io::ReadJournal(file, j), io::JournalError::None);
+        QVERIFY(j.hasText);
+        QCOMPARE(ReadBytes(page), QByteArray("<P>a</P>"));
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "tst_recovery.moc"
