@@ -29,6 +29,10 @@ public:
     virtual Answer AskSaveChanges(const QString& text) = 0;
     // Whether characters that cannot be written may go out as references.
     virtual bool AskWriteReferences(const QString& text) = 0;
+    // A question answered with yes (true) or no.
+    virtual bool AskYesNo(const QString& text) = 0;
+    // Whether text that will read back differently may be written anyway.
+    virtual bool AskWriteAnyway(const QString& text) = 0;
     // The program's File Open dialog; nothing when cancelled.
     virtual std::optional<QString> ChooseFileToOpen(QWidget* owner) = 0;
     // The framework's open dialog for the document type.
@@ -48,6 +52,8 @@ public:
     void Information(const QString& text) override;
     Answer AskSaveChanges(const QString& text) override;
     bool AskWriteReferences(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    bool AskWriteAnyway(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;

@@ -51,6 +51,13 @@ enum StringId : int {
     IDS_WRITE_REFERENCES,
     IDP_SAVED_FILE_DIFFERS,
 
+    // Files changed by other programs; text that would read back otherwise
+    IDP_FILE_CHANGED_ON_SAVE = 62100,
+    IDP_FILE_CHANGED_RELOAD,
+    IDS_CHANGES_WILL_BE_LOST,
+    IDP_ROUND_TRIP_DIFFERS,
+    IDS_WRITE_ANYWAY,
+
     // Tag dictionary and about box
     IDS_DICT_NOTHING_SELECTED = 62600,
     IDS_DICT_NOT_FOUND,

@@ -38,6 +38,16 @@ bool FakeUi::AskWriteReferences(const QString& text) {
     return writeReferences;
 }
 
+bool FakeUi::AskYesNo(const QString& text) {
+    yesNoQuestions << text;
+    return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+}
+
+bool FakeUi::AskWriteAnyway(const QString& text) {
+    writeAnywayQuestions << text;
+    return writeAnyway;
+}
+
 std::optional<QString> FakeUi::ChooseFileToOpen(QWidget*) {
     ++openDialogs;
     return openPaths.isEmpty() ? std::nullopt : openPaths.dequeue();

@@ -44,6 +44,8 @@ public:
     void Information(const QString& text) override { informations << text; }
     Answer AskSaveChanges(const QString& text) override;
     bool AskWriteReferences(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    bool AskWriteAnyway(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;
@@ -52,6 +54,8 @@ public:
     QStringList informations;
     QStringList saveQuestions;
     QStringList referenceQuestions;
+    QStringList yesNoQuestions;
+    QStringList writeAnywayQuestions;
     QStringList proposedNames;
     int openDialogs = 0;
 
@@ -59,6 +63,8 @@ public:
     QQueue<std::optional<QString>> openPaths; // default: cancelled
     QQueue<std::optional<QString>> saveAsPaths;
     bool writeReferences = false;
+    QQueue<bool> yesNoAnswers; // default: no
+    bool writeAnyway = false;
 
 private:
     CUiServices* m_previous;
