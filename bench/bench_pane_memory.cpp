@@ -1,10 +1,11 @@
 // Measures what the editing pane costs per line and per character: the
-// growth of the process's data size and resident size when the pane takes
-// many short lines, and when it takes one long paragraph.
+// growth of the process's data size and resident size when the shown pane
+// takes n lines of 8 characters and n lines of 72 characters; the difference
+// gives the cost per character. (One long paragraph is not used: laying out a
+// line of millions of characters takes minutes.)
 //
-//   bench_pane_memory               runs both shapes, each in its own process
-//   bench_pane_memory lines <n>     n lines of 8 characters
-//   bench_pane_memory chars <n>     one line of n characters
+//   bench_pane_memory                 runs each shape in its own process
+//   bench_pane_memory <width> <n>     n lines of `width` characters
 
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
@@ -34,19 +35,17 @@ std::pair<qint64, qint64> Usage() {
     return {data, resident};
 }
 
-int Measure(const QString& shape, qint64 n) {
+double Measure(int width, qint64 n) {
     CEditorView view;
     view.resize(800, 600);
     view.show();
     QApplication::processEvents();
+    QString line = QStringLiteral("<P>") + QString(width - 7, QLatin1Char('a')) +
+                   QStringLiteral("</P>\n");
     QString text;
-    if (shape == QLatin1String("lines")) {
-        text.reserve(n * 9);
-        for (qint64 i = 0; i < n; ++i)
-            text += QStringLiteral("<P>a</P>\n");
-    } else {
-        text.fill(QLatin1Char('a'), n);
-    }
+    text.reserve(n * line.size());
+    for (qint64 i = 0; i < n; ++i)
+        text += line;
     malloc_trim(0);
     const auto before = Usage();
     view.SetWholeText(text);
@@ -54,11 +53,13 @@ int Measure(const QString& shape, qint64 n) {
     const auto after = Usage();
     const qint64 data = after.first - before.first;
     const qint64 resident = after.second - before.second;
-    std::printf("%s %lld: data +%lld bytes, resident +%lld bytes; per %s: data %.1f, resident %.1f\n",
-                qPrintable(shape), static_cast<long long>(n), static_cast<long long>(data),
-                static_cast<long long>(resident), shape == QLatin1String("lines") ? "line" : "char",
-                double(data) / double(n), double(resident) / double(n));
-    return 0;
+    std::printf("%lld lines of %d characters: data +%lld bytes, resident +%lld bytes; "
+                "per line: data %.1f, resident %.1f\n",
+                static_cast<long long>(n), width, static_cast<long long>(data),
+                static_cast<long long>(resident), double(data) / double(n),
+                double(resident) / double(n));
+    std::fflush(stdout);
+    return double(qMax(data, resident)) / double(n);
 }
 
 } // namespace
@@ -68,13 +69,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     platform::Initialize();
     const QStringList args = app.arguments();
-    if (args.size() == 3)
-        return Measure(args[1], args[2].toLongLong());
-    for (const auto& [shape, n] : {std::pair{"lines", 1000000}, std::pair{"lines", 4000000},
-                                   std::pair{"chars", 16000000}, std::pair{"chars", 64000000}}) {
+    if (args.size() == 3) {
+        Measure(args[1].toInt(), args[2].toLongLong());
+        return 0;
+    }
+    for (const auto& [width, n] : {std::pair{8, 1000000}, std::pair{8, 3000000},
+                                   std::pair{72, 1000000}}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(args[0], {QString::fromLatin1(shape), QString::number(n)});
+        child.start(args[0], {QString::number(width), QString::number(n)});
         child.waitForFinished(-1);
     }
     std::printf("estimate used by the document: %lld bytes per line, %lld bytes per character\n",
