@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -388,8 +389,17 @@ std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayVi
     const Tables& t = T();
     const QString back = Decode(bytes);
     const QStringView read(back);
+    const char16_t* const s = reinterpret_cast<const char16_t*>(text.data());
+    const char16_t* const r = reinterpret_cast<const char16_t*>(read.data());
     qsizetype i = 0, j = 0;
     while (i < text.size() && j < read.size()) {
+        // Equal runs go in one step; only where they part is anything decided.
+        const qsizetype run = qMin(text.size() - i, read.size() - j);
+        const auto [si, rj] = std::mismatch(s + i, s + i + run, r + j);
+        i = si - s;
+        j = rj - r;
+        if (i == text.size() || j == read.size())
+            break;
         qsizetype length;
         char32_t codePoint;
         if (!Writable(t, text, i, length, codePoint)) {
@@ -402,12 +412,10 @@ std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayVi
             continue;
         }
         qsizetype textLength, readLength;
-        const bool textBreak = LineBreakAt(text, i, textLength);
-        const bool readBreak = LineBreakAt(read, j, readLength);
-        if (textBreak != readBreak || (!textBreak && text[i] != read[j]))
+        if (!LineBreakAt(text, i, textLength) || !LineBreakAt(read, j, readLength))
             return i;
-        i += textBreak ? textLength : 1;
-        j += readBreak ? readLength : 1;
+        i += textLength;
+        j += readLength;
     }
     if (i < text.size() || j < read.size())
         return i;
