@@ -546,6 +546,17 @@ private slots:
         QCOMPARE(status, QProcess::NormalExit);
         QCOMPARE(code, 0);
         QCOMPARE(output, path + u" は大きすぎるため開けませんでした。"_s);
+        // Larger than all the room left: the read itself cannot allocate.
+        {
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.write(QByteArray(200 << 20, 'a')) == (200 << 20));
+        }
+        const auto [bigStatus, bigCode, bigOutput] = run({path}, limit);
+        QFile::remove(path);
+        QCOMPARE(bigStatus, QProcess::NormalExit);
+        QCOMPARE(bigCode, 0);
+        QCOMPARE(bigOutput, path + u" は大きすぎるため開けませんでした。"_s);
         // Under the same limit a small file opens.
         WriteBytes(Path(u"small.html"_s), "<P>a</P>\r\n<P>b</P>\r\n");
         const auto [smallStatus, smallCode, small] = run({Path(u"small.html"_s)}, limit);
