@@ -65,6 +65,21 @@ private:
     rlimit m_previous{};
 };
 
+// While this exists, the address space may not grow beyond `limit` bytes.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(qint64 limit) {
+        getrlimit(RLIMIT_AS, &m_previous);
+        rlimit l = m_previous;
+        l.rlim_cur = rlim_t(limit);
+        setrlimit(RLIMIT_AS, &l);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_previous); }
+
+private:
+    rlimit m_previous{};
+};
+
 } // namespace
 
 // The document's files: open, save, save as, new, and everything that can
@@ -484,6 +499,56 @@ private slots:
         f.ui.saveAnswers.enqueue(Answer::No);
     }
 
+    void changeOnDiskDecisions() {
+        io::FileIdentity read{true, 1, 10, 5, 1000};
+        io::FileIdentity none;
+        io::FileIdentity touched = read;
+        touched.mtimeNs += 1;
+        io::FileIdentity replaced = read;
+        replaced.inode = 11;
+        using io::ChangeOnDisk;
+        QCOMPARE(io::Compare(none, touched, none), ChangeOnDisk::None); // never read
+        QCOMPARE(io::Compare(read, read, none), ChangeOnDisk::None);
+        QCOMPARE(io::Compare(read, none, none), ChangeOnDisk::Deleted);
+        QCOMPARE(io::Compare(read, touched, none), ChangeOnDisk::Changed);
+        QCOMPARE(io::Compare(read, replaced, none), ChangeOnDisk::Changed);
+        QCOMPARE(io::Compare(read, touched, touched), ChangeOnDisk::Declined);
+        QCOMPARE(io::Compare(read, replaced, touched), ChangeOnDisk::Changed);
+    }
+
+    void questionAboutTheDiskIsNotAskedTwiceAtOnce() {
+        AppFixture f;
+        const QString path = Path(u"busy.html"_s);
+        WriteBytes(path, "one");
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        WriteBytes(path, "two!");
+        // The box activates the window again while it is up, and once more
+        // when it closes.
+        auto activate = [&f] {
+            QEvent activation(QEvent::WindowActivate);
+            QApplication::sendEvent(f.Frame(), &activation);
+            QCoreApplication::processEvents();
+        };
+        f.ui.whileAskingYesNo = [&] {
+            f.Doc()->CheckFileOnDisk();
+            activate();
+        };
+        f.Doc()->CheckFileOnDisk();
+        f.ui.whileAskingYesNo = nullptr;
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 1);
+        // The same while a save asks whether to overwrite.
+        f.View()->ReplaceSelection(u"x"_s, false);
+        WriteBytes(path, "three");
+        f.ui.whileAskingYesNo = [&] { activate(); };
+        QVERIFY(!f.Doc()->DoFileSave());
+        f.ui.whileAskingYesNo = nullptr;
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 2);
+        QVERIFY(f.ui.yesNoQuestions[1].contains(u"上書きしますか?"_s));
+        f.ui.saveAnswers.enqueue(Answer::No);
+    }
+
     // Memory: a file the pane cannot hold is refused, not crashed on.
     void memoryEstimateAgainstLimits() {
         io::MemoryRoom room;
@@ -562,6 +627,31 @@ private slots:
         const auto [smallStatus, smallCode, small] = run({Path(u"small.html"_s)}, limit);
         QCOMPARE(smallStatus, QProcess::NormalExit);
         QCOMPARE(small, u"opened 3"_s);
+    }
+
+    void refusedForMemoryTheDocumentKeepsWhatItHad() {
+        AppFixture f;
+        const QString path = Path(u"many.html"_s);
+        {
+            QByteArray lines;
+            for (int i = 0; i < 3000000; ++i)
+                lines += "<P>a</P>\r\n";
+            WriteBytes(path, lines);
+        }
+        f.View()->ReplaceSelection(u"mine"_s, false);
+        f.ui.saveAnswers.enqueue(Answer::No);
+        CEditorApp::OpenResult result;
+        {
+            // Room for the file's bytes, not for the pane.
+            AddressSpaceLimit limit(io::CurrentMemoryRoom().addressUsed + (200 << 20));
+            result = f.app->OpenDocumentFile(path);
+        }
+        QFile::remove(path);
+        QCOMPARE(result, CEditorApp::OpenResult::Failed);
+        QCOMPARE(f.ui.warnings, QStringList{path + u" は大きすぎるため開けませんでした。"_s});
+        QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+        f.ui.saveAnswers.enqueue(Answer::No);
     }
 
     // Round trip: line breaks and duplicate codes as the file had them.

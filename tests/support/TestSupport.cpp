@@ -40,6 +40,8 @@ bool FakeUi::AskWriteReferences(const QString& text) {
 
 bool FakeUi::AskYesNo(const QString& text) {
     yesNoQuestions << text;
+    if (whileAskingYesNo)
+        whileAskingYesNo();
     return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
 }
 

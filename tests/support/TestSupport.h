@@ -64,6 +64,7 @@ public:
     QQueue<std::optional<QString>> saveAsPaths;
     bool writeReferences = false;
     QQueue<bool> yesNoAnswers; // default: no
+    std::function<void()> whileAskingYesNo; // runs while a yes/no box is up
     bool writeAnyway = false;
 
 private:
