@@ -1,8 +1,8 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
-#include "doc/UiServices.h"
 #include "doc/PaneMemory.h"
+#include "doc/UiServices.h"
 #include "io/CodePage932.h"
 #include "io/MemoryRoom.h"
 #include "res/CommandIds.h"
