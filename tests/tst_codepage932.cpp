@@ -1,4 +1,5 @@
 #include "io/CodePage932.h"
+#include "io/MemoryRoom.h"
 
 #include <QTest>
 
@@ -146,6 +147,102 @@ private slots:
             bytes += QByteArray("<P>") + Bytes({0x82, 0xA0, 0x93, 0xFA, 0x96, 0x7B, 0xB1}) +
                      (i % 97 == 0 ? Bytes({0x80}) : QByteArray()) + "</P>\r\n";
         QCOMPARE(cp932::Encode(cp932::Decode(bytes)), bytes);
+    }
+
+    // Round trip: the form each duplicate had and the line breaks of the
+    // file come back; what would read back as other text is found.
+    void duplicateCodesKeepTheFormTheFileUsed() {
+        io::TextFormat format;
+        // NEC-selected IBM form and NEC row 13 form, each alone in a file.
+        const QByteArray ed40 = Bytes({0xED, 0x40});
+        QCOMPARE(cp932::Decode(ed40, &format), QString(QChar(0x7E8A)));
+        QCOMPARE(format.duplicateForms.value(char16_t(0x7E8A)), quint16(0xED40));
+        QCOMPARE(cp932::Encode(cp932::Decode(ed40), format), ed40);
+        QCOMPARE(cp932::Encode(cp932::Decode(ed40)), Bytes({0xFA, 0x5C})); // no format: standard
+        const QByteArray n8790 = Bytes({0x87, 0x90});
+        const QString nearly = cp932::Decode(n8790, &format);
+        QCOMPARE(cp932::Encode(nearly, format), n8790);
+        // A file that mixes forms keeps the first one per character; a
+        // character it never held gets the standard form.
+        const QByteArray mixed = Bytes({0x87, 0x90, 0x81, 0xE0, 0xFA, 0x5C, 0xED, 0x40});
+        const QString text = cp932::Decode(mixed, &format);
+        QCOMPARE(format.duplicateForms.size(), 1); // 纊 came first in its standard form
+        QCOMPARE(cp932::Encode(text, format), Bytes({0x87, 0x90, 0x87, 0x90, 0xFA, 0x5C, 0xFA, 0x5C}));
+        QCOMPARE(cp932::Encode(text + QChar(0x2160), format).right(2), Bytes({0x87, 0x54}));
+        // Every duplicate code, read alone, is written back as it was.
+        int kept = 0;
+        for (int lead = 0x81; lead < 0x100; ++lead)
+            for (int trail = 0x40; trail < 0x100; ++trail) {
+                if (!cp932::IsDuplicateCode(uchar(lead), uchar(trail)))
+                    continue;
+                const QByteArray two = Bytes({lead, trail});
+                QCOMPARE(cp932::Encode(cp932::Decode(two, &format), format), two);
+                ++kept;
+            }
+        QCOMPARE(kept, 398);
+    }
+
+    void lineBreaksOfTheFileAreSeen() {
+        auto lineEnd = [](const QByteArray& bytes) {
+            io::TextFormat format;
+            format.lineEnd = io::LineEnd::Cr; // overwritten
+            cp932::Decode(bytes, &format);
+            return format.lineEnd;
+        };
+        QCOMPARE(lineEnd("a\nb\n"), io::LineEnd::Lf);
+        QCOMPARE(lineEnd("a\rb\r"), io::LineEnd::Cr);
+        QCOMPARE(lineEnd("a\r"), io::LineEnd::Cr);
+        QCOMPARE(lineEnd("a\r\nb\r\n"), io::LineEnd::CrLf);
+        QCOMPARE(lineEnd("a\nb\r\n"), io::LineEnd::CrLf);
+        QCOMPARE(lineEnd("a\rb\n"), io::LineEnd::CrLf);
+        QCOMPARE(lineEnd("no break"), io::LineEnd::CrLf);
+        QCOMPARE(lineEnd(""), io::LineEnd::CrLf);
+        // A raw lead byte before the break does not hide it.
+        QCOMPARE(lineEnd(Bytes({0x82, 0x0A, 'x', 0x0A})), io::LineEnd::Lf);
+        io::TextFormat lf;
+        lf.lineEnd = io::LineEnd::Lf;
+        io::TextFormat cr;
+        cr.lineEnd = io::LineEnd::Cr;
+        QCOMPARE(cp932::Encode(u"a\u2029b\u2029", lf), QByteArray("a\nb\n"));
+        QCOMPARE(cp932::Encode(u"a\u2029b\u2029", cr), QByteArray("a\rb\r"));
+        QCOMPARE(cp932::Encode(u"a\u2029b"), QByteArray("a\r\nb"));
+    }
+
+    void textThatReadsBackOtherwiseIsFound() {
+        // The same text, with line breaks in any form, agrees.
+        QVERIFY(!cp932::FirstRoundTripDifference(u"a\u2029b", "a\r\nb"));
+        QVERIFY(!cp932::FirstRoundTripDifference(u"a\u2029b", "a\nb"));
+        QVERIFY(!cp932::FirstRoundTripDifference(u"a\u2029\u2029b", "a\r\rb"));
+        QVERIFY(cp932::FirstRoundTripDifference(u"a\u2029\u2029b", "a\r\nb"));
+        // A kept stray lead byte joins the character written after it.
+        const QString stray = u"x"_qs + QChar(0xDC81) + u"A"_qs;
+        QCOMPARE(cp932::Encode(stray), QByteArray("x\x81" "A"));
+        QCOMPARE(cp932::FirstRoundTripDifference(stray, cp932::Encode(stray)).value_or(-1), qsizetype(1));
+        const QString numeral = QString(QChar(0xDC81)) + QChar(0x2160); // Ⅰ
+        QCOMPARE(cp932::Encode(numeral), Bytes({0x81, 0x87, 0x54}));
+        QCOMPARE(cp932::FirstRoundTripDifference(numeral, cp932::Encode(numeral)).value_or(-1), qsizetype(0));
+        // Read in the form the file had, it stays apart.
+        io::TextFormat format;
+        const QByteArray file = Bytes({0x81, 0xFA, 0x4A});
+        const QString text = cp932::Decode(file, &format);
+        QCOMPARE(text, numeral);
+        QCOMPARE(cp932::Encode(text, format), file);
+        QVERIFY(!cp932::FirstRoundTripDifference(text, file));
+        // Characters written as references read back as those references.
+        QVERIFY(!cp932::FirstRoundTripDifference(u"a€😀b", cp932::Encode(u"a€😀b")));
+        QCOMPARE(cp932::FirstRoundTripDifference(u"a€b", "a&#8364b").value_or(-1), qsizetype(1));
+        // Missing or extra text at the end.
+        QCOMPARE(cp932::FirstRoundTripDifference(u"abc", "ab").value_or(-1), qsizetype(2));
+        QCOMPARE(cp932::FirstRoundTripDifference(u"ab", "abc").value_or(-1), qsizetype(2));
+    }
+
+    void linesAreCountedForTheMemoryEstimate() {
+        QCOMPARE(io::CountLines(""), qint64(0));
+        QCOMPARE(io::CountLines("a"), qint64(1));
+        QCOMPARE(io::CountLines("a\r\nb"), qint64(2));
+        QCOMPARE(io::CountLines("a\r\nb\r\n"), qint64(2));
+        QCOMPARE(io::CountLines("a\rb\nc\r\n\r"), qint64(4));
+        QCOMPARE(io::CountLines("\n\n\n"), qint64(3));
     }
 };
 

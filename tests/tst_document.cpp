@@ -4,7 +4,9 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
+#include "doc/PaneMemory.h"
 #include "io/FileIo.h"
+#include "io/MemoryRoom.h"
 #include "res/CommandIds.h"
 #include "support/TestSupport.h"
 
@@ -12,9 +14,12 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -55,6 +60,21 @@ public:
         setrlimit(RLIMIT_FSIZE, &l);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_previous); }
+
+private:
+    rlimit m_previous{};
+};
+
+// While this exists, the address space may not grow beyond `limit` bytes.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(qint64 limit) {
+        getrlimit(RLIMIT_AS, &m_previous);
+        rlimit l = m_previous;
+        l.rlim_cur = rlim_t(limit);
+        setrlimit(RLIMIT_AS, &l);
+    }
+    ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &m_previous); }
 
 private:
     rlimit m_previous{};
@@ -375,6 +395,340 @@ private slots:
         QByteArray bytes;
         QCOMPARE(ReadWholeFile(Path(u"no/such/folder.html"_s), bytes), FileError::BadPath);
         QCOMPARE(ReadWholeFile(Path(u"missing.html"_s), bytes), FileError::NotFound);
+    }
+
+    // Changes by other programs: at save and when the window is activated.
+    void fileChangedByAnotherProgramIsAskedAboutAtSave() {
+        AppFixture f;
+        const QString path = Path(u"shared.html"_s);
+        WriteBytes(path, "mine");
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        f.View()->ReplaceSelection(u"edit "_s, false);
+        WriteBytes(path, "theirs, longer");
+        // いいえ: nothing written, still modified, the save reports failure.
+        QVERIFY(!f.Doc()->DoFileSave());
+        QCOMPARE(f.ui.yesNoQuestions,
+                 QStringList{path + u" は、開いた後でほかのﾌﾟﾛｸﾞﾗﾑによって変更されています。上書きしますか?"_s});
+        QCOMPARE(ReadBytes(path), QByteArray("theirs, longer"));
+        QVERIFY(f.Doc()->IsModified());
+        // Asked again on the next save; はい overwrites.
+        f.ui.yesNoAnswers.enqueue(true);
+        QVERIFY(f.Doc()->DoFileSave());
+        QCOMPARE(f.ui.yesNoQuestions.size(), 2);
+        QCOMPARE(ReadBytes(path), QByteArray("edit mine"));
+        QVERIFY(!f.Doc()->IsModified());
+        // The file as written is the one known now: no question.
+        f.View()->ReplaceSelection(u"more "_s, false);
+        QVERIFY(f.Doc()->DoFileSave());
+        QCOMPARE(f.ui.yesNoQuestions.size(), 2);
+        QCOMPARE(ReadBytes(path), QByteArray("edit more mine"));
+        // Replaced by a new file of the same size: still a change.
+        const QString other = Path(u"other.html"_s);
+        WriteBytes(other, "same size here");
+        QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
+        f.View()->ReplaceSelection(u"x"_s, false);
+        QVERIFY(!f.Doc()->DoFileSave());
+        QCOMPARE(f.ui.yesNoQuestions.size(), 3);
+        QCOMPARE(ReadBytes(path), QByteArray("same size here"));
+        QVERIFY(f.ui.warnings.isEmpty());
+        f.ui.saveAnswers.enqueue(Answer::No);
+    }
+
+    void fileDeletedOnDiskIsSavedWithoutAQuestion() {
+        AppFixture f;
+        const QString path = Path(u"gone.html"_s);
+        WriteBytes(path, "text");
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QVERIFY(QFile::remove(path));
+        f.View()->ReplaceSelection(u"new "_s, false);
+        QVERIFY(f.Doc()->DoFileSave());
+        QVERIFY(f.ui.yesNoQuestions.isEmpty());
+        QCOMPARE(ReadBytes(path), QByteArray("new text"));
+        // Deleted, the window activated: nothing to read again.
+        QFile::remove(path);
+        f.Doc()->CheckFileOnDisk();
+        QVERIFY(f.ui.yesNoQuestions.isEmpty());
+    }
+
+    void activationAfterAChangeOffersToReadAgain() {
+        AppFixture f;
+        const QString path = Path(u"watched.html"_s);
+        WriteBytes(path, "first");
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        auto activate = [&f] {
+            QEvent activation(QEvent::WindowActivate);
+            QApplication::sendEvent(f.Frame(), &activation);
+            QCoreApplication::processEvents();
+        };
+        activate();
+        QVERIFY(f.ui.yesNoQuestions.isEmpty());
+        const QString question = path + u" は、ほかのﾌﾟﾛｸﾞﾗﾑによって変更されました。読み込み直しますか?"_s;
+        // With changes in the pane the question says they will be lost.
+        f.View()->ReplaceSelection(u"edit "_s, false);
+        WriteBytes(path, "second");
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions,
+                 QStringList{question + u"\nこの文書の変更は失われます。"_s});
+        QCOMPARE(f.View()->GetWholeText(), u"edit first"_s);
+        QVERIFY(f.Doc()->IsModified());
+        // いいえ: not asked again until the next change.
+        activate();
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 1);
+        WriteBytes(path, "third one");
+        f.ui.yesNoAnswers.enqueue(true);
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 2);
+        // はい: read again through the open path, no save question.
+        QCOMPARE(f.View()->GetWholeText(), u"third one"_s);
+        QVERIFY(!f.Doc()->IsModified());
+        QVERIFY(f.ui.saveQuestions.isEmpty());
+        QCOMPARE(f.Doc()->GetPathName(), path);
+        QCOMPARE(f.Frame()->windowTitle(), u"watched.html - Velm HTML Editor"_s);
+        // Unmodified: the question has one line.
+        WriteBytes(path, "fourth text");
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 3);
+        QCOMPARE(f.ui.yesNoQuestions.last(), question);
+        // A save now asks first, since the pane was kept over the change.
+        f.View()->ReplaceSelection(u"x"_s, false);
+        QVERIFY(!f.Doc()->DoFileSave());
+        QCOMPARE(f.ui.yesNoQuestions.size(), 4);
+        QCOMPARE(ReadBytes(path), QByteArray("fourth text"));
+        QVERIFY(f.ui.warnings.isEmpty());
+        f.ui.saveAnswers.enqueue(Answer::No);
+    }
+
+    void changeOnDiskDecisions() {
+        io::FileIdentity read{true, 1, 10, 5, 1000};
+        io::FileIdentity none;
+        io::FileIdentity touched = read;
+        touched.mtimeNs += 1;
+        io::FileIdentity replaced = read;
+        replaced.inode = 11;
+        using io::ChangeOnDisk;
+        QCOMPARE(io::Compare(none, touched, none), ChangeOnDisk::None); // never read
+        QCOMPARE(io::Compare(read, read, none), ChangeOnDisk::None);
+        QCOMPARE(io::Compare(read, none, none), ChangeOnDisk::Deleted);
+        QCOMPARE(io::Compare(read, touched, none), ChangeOnDisk::Changed);
+        QCOMPARE(io::Compare(read, replaced, none), ChangeOnDisk::Changed);
+        QCOMPARE(io::Compare(read, touched, touched), ChangeOnDisk::Declined);
+        QCOMPARE(io::Compare(read, replaced, touched), ChangeOnDisk::Changed);
+    }
+
+    void questionAboutTheDiskIsNotAskedTwiceAtOnce() {
+        AppFixture f;
+        const QString path = Path(u"busy.html"_s);
+        WriteBytes(path, "one");
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        WriteBytes(path, "two!");
+        // The box activates the window again while it is up, and once more
+        // when it closes.
+        auto activate = [&f] {
+            QEvent activation(QEvent::WindowActivate);
+            QApplication::sendEvent(f.Frame(), &activation);
+            QCoreApplication::processEvents();
+        };
+        f.ui.whileAskingYesNo = [&] {
+            f.Doc()->CheckFileOnDisk();
+            activate();
+        };
+        f.Doc()->CheckFileOnDisk();
+        f.ui.whileAskingYesNo = nullptr;
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 1);
+        // The same while a save asks whether to overwrite.
+        f.View()->ReplaceSelection(u"x"_s, false);
+        WriteBytes(path, "three");
+        f.ui.whileAskingYesNo = [&] { activate(); };
+        QVERIFY(!f.Doc()->DoFileSave());
+        f.ui.whileAskingYesNo = nullptr;
+        activate();
+        QCOMPARE(f.ui.yesNoQuestions.size(), 2);
+        QVERIFY(f.ui.yesNoQuestions[1].contains(u"上書きしますか?"_s));
+        f.ui.saveAnswers.enqueue(Answer::No);
+    }
+
+    // Memory: a file the pane cannot hold is refused, not crashed on.
+    void memoryEstimateAgainstLimits() {
+        io::MemoryRoom room;
+        QVERIFY(!io::Headroom(room));
+        QVERIFY(FitsInMemory(qint64(1) << 40, io::Headroom(room)));
+        room.available = qint64(4) << 30;
+        QCOMPARE(io::Headroom(room).value_or(-1), qint64(4) << 30);
+        room.addressLimit = qint64(1) << 30;
+        room.addressUsed = qint64(700) << 20;
+        QCOMPARE(io::Headroom(room).value_or(-1), qint64(324) << 20);
+        room.dataLimit = qint64(600) << 20;
+        room.dataUsed = qint64(500) << 20;
+        QCOMPARE(io::Headroom(room).value_or(-1), qint64(100) << 20);
+        room.dataUsed = qint64(700) << 20; // over the limit already
+        QCOMPARE(io::Headroom(room).value_or(-1), qint64(0));
+        // Many short lines cost far more than their bytes.
+        const qint64 shortLines = EstimateOpenCost(40 << 20, 4 << 20);
+        const qint64 oneLine = EstimateOpenCost(40 << 20, 1);
+        QVERIFY(shortLines > oneLine + (qint64(4) << 20) * 100);
+        QVERIFY(FitsInMemory(oneLine, qint64(300) << 20));
+        QVERIFY(!FitsInMemory(shortLines, qint64(300) << 20));
+        // The real room of this process is known and positive.
+        const std::optional<qint64> now = io::Headroom(io::CurrentMemoryRoom());
+        QVERIFY(now && *now > 0);
+        QVERIFY(io::CurrentMemoryRoom().addressUsed > 0);
+    }
+
+    void fileTooLargeForTheMemoryLimitIsRefused() {
+        const QString prlimit = QStandardPaths::findExecutable(u"prlimit"_s);
+        if (prlimit.isEmpty())
+            QSKIP("prlimit is not installed: the memory limit cannot be staged");
+        auto run = [&prlimit](const QStringList& arguments, qint64 limit) {
+            QProcess helper;
+            helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            if (limit > 0)
+                helper.start(prlimit, QStringList{u"--as=%1:%1"_s.arg(limit), u"--"_s,
+                                                  QString::fromLocal8Bit(VELM_OPEN_FILE)} + arguments);
+            else
+                helper.start(QString::fromLocal8Bit(VELM_OPEN_FILE), arguments);
+            helper.waitForFinished(120000);
+            return std::tuple{helper.exitStatus(), helper.exitCode(),
+                              QString::fromUtf8(helper.readAll()).trimmed()};
+        };
+        const auto [probeStatus, probeCode, probe] = run({u"--vmsize"_s}, 0);
+        QCOMPARE(probeCode, 0);
+        const qint64 base = probe.toLongLong();
+        QVERIFY2(base > 0, qPrintable(probe));
+        // 3 million short lines: 30 MB of file, some 400 MB in the pane.
+        const QString path = Path(u"lines.html"_s);
+        {
+            QByteArray lines;
+            lines.reserve(30000000);
+            for (int i = 0; i < 3000000; ++i)
+                lines += "<P>a</P>\r\n";
+            WriteBytes(path, lines);
+        }
+        const qint64 limit = base + (160 << 20);
+        const auto [status, code, output] = run({path}, limit);
+        QFile::remove(path);
+        QCOMPARE(status, QProcess::NormalExit);
+        QCOMPARE(code, 0);
+        QCOMPARE(output, path + u" は大きすぎるため開けませんでした。"_s);
+        // Larger than all the room left: the read itself cannot allocate.
+        {
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly));
+            QVERIFY(big.write(QByteArray(200 << 20, 'a')) == (200 << 20));
+        }
+        const auto [bigStatus, bigCode, bigOutput] = run({path}, limit);
+        QFile::remove(path);
+        QCOMPARE(bigStatus, QProcess::NormalExit);
+        QCOMPARE(bigCode, 0);
+        QCOMPARE(bigOutput, path + u" は大きすぎるため開けませんでした。"_s);
+        // Under the same limit a small file opens.
+        WriteBytes(Path(u"small.html"_s), "<P>a</P>\r\n<P>b</P>\r\n");
+        const auto [smallStatus, smallCode, small] = run({Path(u"small.html"_s)}, limit);
+        QCOMPARE(smallStatus, QProcess::NormalExit);
+        QCOMPARE(small, u"opened 3"_s);
+    }
+
+    void refusedForMemoryTheDocumentKeepsWhatItHad() {
+        AppFixture f;
+        const QString path = Path(u"many.html"_s);
+        {
+            QByteArray lines;
+            for (int i = 0; i < 3000000; ++i)
+                lines += "<P>a</P>\r\n";
+            WriteBytes(path, lines);
+        }
+        f.View()->ReplaceSelection(u"mine"_s, false);
+        f.ui.saveAnswers.enqueue(Answer::No);
+        CEditorApp::OpenResult result;
+        {
+            // Room for the file's bytes, not for the pane.
+            AddressSpaceLimit limit(io::CurrentMemoryRoom().addressUsed + (200 << 20));
+            result = f.app->OpenDocumentFile(path);
+        }
+        QFile::remove(path);
+        QCOMPARE(result, CEditorApp::OpenResult::Failed);
+        QCOMPARE(f.ui.warnings, QStringList{path + u" は大きすぎるため開けませんでした。"_s});
+        QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+        f.ui.saveAnswers.enqueue(Answer::No);
+    }
+
+    // Round trip: line breaks and duplicate codes as the file had them.
+    void lineBreaksOfTheFileComeBack() {
+        AppFixture f;
+        for (const QByteArray& bytes : {QByteArray("<P>\nb\n\nc\n"), QByteArray("<P>\rb\r\rc\r"),
+                                        QByteArray("no break")}) {
+            const QString path = Path(u"breaks.html"_s);
+            WriteBytes(path, bytes);
+            QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+            QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+            QCOMPARE(ReadBytes(path), bytes);
+            f.app->OnFileNew();
+        }
+        // A lone CR is a line of its own in the pane.
+        WriteBytes(Path(u"cr.html"_s), "a\rb\r");
+        QCOMPARE(f.app->OpenDocumentFile(Path(u"cr.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(f.View()->blockCount(), 3);
+        // Typed lines take the file's break; Save As keeps it.
+        f.View()->moveCursor(QTextCursor::End);
+        f.View()->ReplaceSelection(u"x\ny"_s, false);
+        f.ui.saveAsPaths.enqueue(Path(u"cr2.html"_s));
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE_AS));
+        QCOMPARE(ReadBytes(Path(u"cr2.html"_s)), QByteArray("a\rb\rx\ry"));
+        // A new document is written with CR LF.
+        f.app->OnFileNew();
+        f.View()->ReplaceSelection(u"p\nq"_s, false);
+        f.ui.saveAsPaths.enqueue(Path(u"crlf.html"_s));
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        QCOMPARE(ReadBytes(Path(u"crlf.html"_s)), QByteArray("p\r\nq"));
+    }
+
+    void duplicateCodesComeBackInTheFilesForm() {
+        AppFixture f;
+        // 纊 in its NEC-selected IBM form, ≒ in its NEC form, then each
+        // again in the other form; Ⅰ in its IBM form after a stray byte.
+        const QByteArray bytes = "\xED\x40\x87\x90\r\n\xFA\x5C\x81\xE0\r\n\x81\xFA\x4A";
+        const QString path = Path(u"forms.html"_s);
+        WriteBytes(path, bytes);
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        f.View()->moveCursor(QTextCursor::End);
+        f.View()->ReplaceSelection(u"≒纊Ⅱ"_s, false);
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        QVERIFY(f.ui.writeAnywayQuestions.isEmpty());
+        QCOMPARE(ReadBytes(path), QByteArray("\xED\x40\x87\x90\r\n\xED\x40\x87\x90\r\n\x81\xFA\x4A"
+                                             "\x87\x90\xED\x40\x87\x55"));
+    }
+
+    void textThatWouldReadBackOtherwiseIsAskedAbout() {
+        AppFixture f;
+        const QString path = Path(u"stray.html"_s);
+        const QByteArray bytes = "x\x81\r\nA";
+        WriteBytes(path, bytes);
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        // Joining the lines puts the stray lead byte before "A".
+        QTextCursor c = f.View()->textCursor();
+        c.setPosition(2);
+        c.deleteChar();
+        QCOMPARE(f.View()->GetWholeText(), u"x"_s + QChar(0xDC81) + u"A"_s);
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        QCOMPARE(f.ui.writeAnywayQuestions.size(), 1);
+        QVERIFY2(f.ui.writeAnywayQuestions[0].startsWith(u"1 行目 2 文字目"_s),
+                 qPrintable(f.ui.writeAnywayQuestions[0]));
+        QCOMPARE(ReadBytes(path), bytes);
+        QVERIFY(f.Doc()->IsModified());
+        // Written anyway on request.
+        f.ui.writeAnyway = true;
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        QCOMPARE(ReadBytes(path), QByteArray("x\x81" "A"));
+        QVERIFY(!f.Doc()->IsModified());
+        // The second line's column counts from that line's start.
+        f.View()->selectAll();
+        f.View()->ReplaceSelection(u"ab\ncd"_s + QChar(0xDC81) + QChar(0x2160), false);
+        f.ui.writeAnyway = false;
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        QVERIFY(f.ui.writeAnywayQuestions.last().startsWith(u"2 行目 3 文字目"_s));
+        f.ui.saveAnswers.enqueue(Answer::No);
     }
 };
 

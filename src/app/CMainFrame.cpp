@@ -217,6 +217,14 @@ bool CMainFrame::event(QEvent* event) {
         SetMessageText(tip.isEmpty() ? res::LoadString(res::IDS_IDLE_MESSAGE) : tip);
         return true;
     }
+    if (event->type() == QEvent::WindowActivate && m_document) {
+        // Looked at once the activation is over, and not while a modal box
+        // or dialog is up (closing it activates the window again).
+        QTimer::singleShot(0, this, [this] {
+            if (m_document && !QApplication::activeModalWidget())
+                m_document->CheckFileOnDisk();
+        });
+    }
     return QMainWindow::event(event);
 }
 

@@ -1,14 +1,19 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
+#include "doc/PaneMemory.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
+#include "io/MemoryRoom.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTextDocument>
+
+#include <new>
 
 using namespace Qt::StringLiterals;
 
@@ -51,6 +56,7 @@ bool CEditorDoc::OnNewDocument() {
     }
     m_pathName.clear();
     m_identity = {};
+    m_declined = {};
     m_format = {};
     SetTitle(res::LoadString(res::IDS_UNTITLED));
     emit documentReplaced();
@@ -58,21 +64,47 @@ bool CEditorDoc::OnNewDocument() {
 }
 
 bool CEditorDoc::OnOpenDocument(const QString& path) {
+    QScopedValueRollback busy(m_busy, true);
     QByteArray bytes;
     io::FileIdentity identity;
-    const FileError error = ReadWholeFile(path, bytes, &identity);
-    if (error != FileError::None) {
-        ReportFileError(error, path, true);
+    QString text;
+    io::TextFormat format;
+    try {
+        const FileError error = ReadWholeFile(path, bytes, &identity);
+        if (error != FileError::None) {
+            ReportFileError(error, path, true);
+            return false;
+        }
+        // Refused before anything is built when the pane could not hold it.
+        const qint64 cost = EstimateOpenCost(bytes.size(), io::CountLines(bytes));
+        if (!FitsInMemory(cost, io::Headroom(io::CurrentMemoryRoom()))) {
+            ReportFileError(FileError::TooLarge, path, true);
+            return false;
+        }
+        // Everything is read and decoded before the pane is touched.
+        text = cp932::Decode(bytes, &format);
+    } catch (const std::bad_alloc&) {
+        bytes = QByteArray();
+        ReportFileError(FileError::TooLarge, path, true);
         return false;
     }
-    // Everything is read and decoded before the pane is touched.
-    QString text = cp932::Decode(bytes);
     bytes = QByteArray();
     if (m_view) {
-        m_view->SetWholeText(text);
+        try {
+            m_view->SetWholeText(text);
+        } catch (const std::bad_alloc&) {
+            // The pane's old text is gone: what is left is an empty untitled
+            // document.
+            text = QString();
+            OnNewDocument();
+            ReportFileError(FileError::TooLarge, path, true);
+            return false;
+        }
         m_view->OnInitialUpdate();
     }
     m_identity = identity;
+    m_declined = {};
+    m_format = std::move(format);
     emit documentReplaced();
     return true;
 }
@@ -85,6 +117,7 @@ void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,
         m_view->OnInitialUpdate();
     }
     m_identity = identity;
+    m_declined = {};
     m_format = format;
     m_pathName.clear();
     SetTitle(res::LoadString(res::IDS_UNTITLED));
@@ -110,20 +143,75 @@ bool CEditorDoc::ConfirmUnencodable(const QString& text) {
     return CUiServices::Get().AskWriteReferences(message);
 }
 
+bool CEditorDoc::ConfirmOverwrite(const QString& path) {
+    if (m_pathName.isEmpty() || QFileInfo(path).absoluteFilePath() != m_pathName)
+        return true;
+    const io::FileIdentity now = io::IdentityOf(path);
+    switch (io::Compare(m_identity, now, m_declined)) {
+    case io::ChangeOnDisk::None:
+    case io::ChangeOnDisk::Deleted: // saved as a new file
+        return true;
+    case io::ChangeOnDisk::Changed:
+    case io::ChangeOnDisk::Declined:
+        break;
+    }
+    if (CUiServices::Get().AskYesNo(res::LoadString(res::IDP_FILE_CHANGED_ON_SAVE).arg(path)))
+        return true;
+    m_declined = now;
+    return false;
+}
+
+bool CEditorDoc::ConfirmRoundTrip(const QString& text, const QByteArray& bytes) {
+    const std::optional<qsizetype> at = cp932::FirstRoundTripDifference(text, bytes);
+    if (!at)
+        return true;
+    const QStringView before = QStringView(text).first(*at);
+    const qsizetype line = before.count(QChar::ParagraphSeparator) + 1;
+    const qsizetype column = *at - (before.lastIndexOf(QChar::ParagraphSeparator) + 1) + 1;
+    return CUiServices::Get().AskWriteAnyway(res::LoadString(res::IDP_ROUND_TRIP_DIFFERS)
+                                                 .arg(QString::number(line), QString::number(column)));
+}
+
 bool CEditorDoc::OnSaveDocument(const QString& path) {
+    QScopedValueRollback busy(m_busy, true);
+    if (!ConfirmOverwrite(path))
+        return false;
     const QString text = m_view ? m_view->GetWholeText() : QString();
     if (!ConfirmUnencodable(text))
         return false;
+    const QByteArray bytes = cp932::Encode(text, m_format);
+    if (!ConfirmRoundTrip(text, bytes))
+        return false;
     io::FileIdentity identity;
-    const FileError error = WriteWholeFile(path, cp932::Encode(text), &identity);
+    const FileError error = WriteWholeFile(path, bytes, &identity);
     if (error != FileError::None) {
         ReportFileError(error, path, false);
         return false;
     }
     m_identity = identity;
+    m_declined = {};
     SetModifiedFlag(false);
     emit documentSaved();
     return true;
+}
+
+void CEditorDoc::CheckFileOnDisk() {
+    if (m_busy || m_pathName.isEmpty())
+        return;
+    QScopedValueRollback busy(m_busy, true);
+    const io::FileIdentity now = io::IdentityOf(m_pathName);
+    if (io::Compare(m_identity, now, m_declined) != io::ChangeOnDisk::Changed)
+        return;
+    QString question = res::LoadString(res::IDP_FILE_CHANGED_RELOAD).arg(m_pathName);
+    if (IsModified())
+        question += u'\n' + res::LoadString(res::IDS_CHANGES_WILL_BE_LOST);
+    if (!CUiServices::Get().AskYesNo(question)) {
+        m_declined = now;
+        return;
+    }
+    // The user agreed to lose the pane's changes: no save question.
+    if (!OnOpenDocument(m_pathName))
+        m_declined = now; // reported; not asked again for the same file
 }
 
 void CEditorDoc::ReportFileError(FileError error, const QString& path, bool loading) {

@@ -14,7 +14,8 @@ class CEditorView;
 
 // The one open HTML file: its path, its title and its modified state. The
 // text itself lives in the view; the document reads and writes it as
-// Shift-JIS (code page 932) with CR LF line ends.
+// Shift-JIS (code page 932), with the line breaks and duplicate codes the
+// file had (CR LF for a new document).
 class CEditorDoc : public QObject, public CCmdTarget {
     Q_OBJECT
 
@@ -38,9 +39,17 @@ public:
     // An empty untitled document.
     bool OnNewDocument();
     // Reads `path` into the pane; on failure reports it and changes nothing.
+    // A file the pane could not hold is refused as too large.
     bool OnOpenDocument(const QString& path);
     // Writes the pane to `path`; on failure reports it and changes nothing.
+    // Asks first when another program changed the document's own file, when
+    // characters cannot be written and when the bytes would read back as
+    // other text; a "no" writes nothing and returns false.
     bool OnSaveDocument(const QString& path);
+
+    // When another program has changed the document's file since it was
+    // read or written, offers to read it again. Asks once per change.
+    void CheckFileOnDisk();
 
     // Asks whether to save a modified document; false when the user cancels
     // or saving fails.
@@ -78,10 +87,18 @@ private:
     void ReportFileError(FileError error, const QString& path, bool loading);
     // False when the user chose not to write characters Shift-JIS cannot hold.
     bool ConfirmUnencodable(const QString& text);
+    // False when the user chose not to overwrite a file another program
+    // changed.
+    bool ConfirmOverwrite(const QString& path);
+    // False when the user chose not to write bytes that read back otherwise.
+    bool ConfirmRoundTrip(const QString& text, const QByteArray& bytes);
 
     CEditorView* m_view = nullptr;
     QString m_pathName;
     QString m_title;
     io::FileIdentity m_identity;
     io::TextFormat m_format;
+    // The file as it was when the user chose to keep the pane over it.
+    io::FileIdentity m_declined;
+    bool m_busy = false; // a question about the file is open
 };

@@ -101,15 +101,34 @@ CUiServices::Answer CDesktopUiServices::AskSaveChanges(const QString& text) {
     return Answer::Cancel;
 }
 
-bool CDesktopUiServices::AskWriteReferences(const QString& text) {
+namespace {
+
+// A warning with one button that goes ahead (labelled `accept`) and Cancel,
+// which is the default.
+bool AskGoAhead(const QString& text, int accept) {
     QMessageBox box(QMessageBox::Warning, AppTitle(), text, QMessageBox::NoButton,
                     QApplication::activeWindow());
-    QPushButton* write =
-        box.addButton(res::LoadString(res::IDS_WRITE_REFERENCES), QMessageBox::AcceptRole);
+    QPushButton* write = box.addButton(res::LoadString(accept), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
     return box.clickedButton() == write;
+}
+
+} // namespace
+
+bool CDesktopUiServices::AskWriteReferences(const QString& text) {
+    return AskGoAhead(text, res::IDS_WRITE_REFERENCES);
+}
+
+bool CDesktopUiServices::AskWriteAnyway(const QString& text) {
+    return AskGoAhead(text, res::IDS_WRITE_ANYWAY);
+}
+
+bool CDesktopUiServices::AskYesNo(const QString& text) {
+    return QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 CUiServices::RecoveryAnswer CDesktopUiServices::AskRecover(const QString& text) {
@@ -125,17 +144,9 @@ CUiServices::RecoveryAnswer CDesktopUiServices::AskRecover(const QString& text) 
     return result == QMessageBox::Yes ? RecoveryAnswer::Recover : RecoveryAnswer::Keep;
 }
 
-bool CDesktopUiServices::ConfirmDiscardRecovery(const QString& text) {
-    return QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text,
-                                QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::No) == QMessageBox::Yes;
-}
+bool CDesktopUiServices::ConfirmDiscardRecovery(const QString& text) { return AskYesNo(text); }
 
-bool CDesktopUiServices::AskOpenInUse(const QString& text) {
-    return QMessageBox::warning(QApplication::activeWindow(), AppTitle(), text,
-                                QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::No) == QMessageBox::Yes;
-}
+bool CDesktopUiServices::AskOpenInUse(const QString& text) { return AskYesNo(text); }
 
 std::optional<QString> CDesktopUiServices::ChooseFileToOpen(QWidget* owner) {
     return RunFileDialog(MakeOpenFileDialog(owner));

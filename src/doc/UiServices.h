@@ -38,6 +38,10 @@ public:
     virtual bool ConfirmDiscardRecovery(const QString& text) = 0;
     // Whether to open a file that another window is editing.
     virtual bool AskOpenInUse(const QString& text) = 0;
+    // A question answered with yes (true) or no.
+    virtual bool AskYesNo(const QString& text) = 0;
+    // Whether text that will read back differently may be written anyway.
+    virtual bool AskWriteAnyway(const QString& text) = 0;
     // The program's File Open dialog; nothing when cancelled.
     virtual std::optional<QString> ChooseFileToOpen(QWidget* owner) = 0;
     // The framework's open dialog for the document type.
@@ -60,6 +64,8 @@ public:
     RecoveryAnswer AskRecover(const QString& text) override;
     bool ConfirmDiscardRecovery(const QString& text) override;
     bool AskOpenInUse(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    bool AskWriteAnyway(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;

@@ -3,8 +3,10 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
+#include <QHash>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -20,6 +22,7 @@ struct Tables {
     std::vector<char16_t> pair;            // index lead << 8 | trail; 0: not a character
     std::vector<uint16_t> encode;          // per BMP code unit; 0: cannot be written
     std::vector<bool> duplicate;           // per two-byte code
+    std::vector<bool> hasDuplicate;        // per BMP code unit: more than one code
 };
 
 struct CallbackState {
@@ -93,6 +96,7 @@ Tables Build() {
     t.pair.assign(0x10000, 0);
     t.encode.assign(0x10000, 0);
     t.duplicate.assign(0x10000, false);
+    t.hasDuplicate.assign(0x10000, false);
     Converter conv;
 
     // What ICU decodes, before checking that it comes back.
@@ -151,6 +155,9 @@ Tables Build() {
         if (code && decodeCode(code) != c)
             t.encode[c] = 0;
     }
+    for (unsigned code = 0x8100; code < 0x10000; ++code)
+        if (t.duplicate[code])
+            t.hasDuplicate[t.pair[code]] = true;
     return t;
 }
 
@@ -180,13 +187,51 @@ inline bool Writable(const Tables& t, QStringView text, qsizetype i, qsizetype& 
 
 } // namespace
 
-QString Decode(QByteArrayView bytes) {
+namespace {
+
+// The line break the bytes use throughout; CR LF when they mix or have none.
+io::LineEnd DetectLineEnd(QByteArrayView bytes) {
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    qsizetype lf = 0, cr = 0, crlf = 0;
+    for (const char* p = begin; p < end;) {
+        const void* hit = std::memchr(p, '\n', size_t(end - p));
+        if (!hit)
+            break;
+        const char* at = static_cast<const char*>(hit);
+        if (at > begin && at[-1] == '\r')
+            ++crlf;
+        else
+            ++lf;
+        p = at + 1;
+    }
+    for (const char* p = begin; p < end;) {
+        const void* hit = std::memchr(p, '\r', size_t(end - p));
+        if (!hit)
+            break;
+        const char* at = static_cast<const char*>(hit);
+        if (at + 1 == end || at[1] != '\n')
+            ++cr;
+        p = at + 1;
+    }
+    if (lf > 0 && cr == 0 && crlf == 0)
+        return io::LineEnd::Lf;
+    if (cr > 0 && lf == 0 && crlf == 0)
+        return io::LineEnd::Cr;
+    return io::LineEnd::CrLf;
+}
+
+} // namespace
+
+QString Decode(QByteArrayView bytes, io::TextFormat* format) {
     const Tables& t = T();
     QString out(bytes.size(), Qt::Uninitialized);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
     char16_t* d = begin;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
+    // Characters with duplicate codes seen so far, in whichever form.
+    QHash<char16_t, quint16> firstForms;
     while (p < end) {
         // Plain ASCII goes eight bytes at a time.
         while (end - p >= 8) {
@@ -208,7 +253,10 @@ QString Decode(QByteArrayView bytes) {
             continue;
         }
         if (IsLeadByte(b) && p + 1 < end) {
-            if (const char16_t c = t.pair[b << 8 | p[1]]) {
+            const unsigned code = b << 8 | p[1];
+            if (const char16_t c = t.pair[code]) {
+                if (format && t.hasDuplicate[c] && !firstForms.contains(c))
+                    firstForms.insert(c, quint16(code));
                 *d++ = c;
                 p += 2;
                 continue;
@@ -220,6 +268,14 @@ QString Decode(QByteArrayView bytes) {
         ++p;
     }
     out.truncate(d - begin);
+    if (format) {
+        io::TextFormat seen;
+        seen.lineEnd = DetectLineEnd(bytes);
+        for (auto it = firstForms.cbegin(); it != firstForms.cend(); ++it)
+            if (it.value() != t.encode[it.key()])
+                seen.duplicateForms.insert(it.key(), it.value());
+        *format = std::move(seen);
+    }
     return out;
 }
 
@@ -256,8 +312,12 @@ QByteArray CharacterReference(char32_t codePoint) {
     return "&#" + QByteArray::number(quint32(codePoint)) + ';';
 }
 
-QByteArray Encode(QStringView text) {
+QByteArray Encode(QStringView text, const io::TextFormat& format) {
     const Tables& t = T();
+    const QByteArrayView lineBreak = format.lineEnd == io::LineEnd::Lf   ? QByteArrayView("\n")
+                                     : format.lineEnd == io::LineEnd::Cr ? QByteArrayView("\r")
+                                                                         : QByteArrayView("\r\n");
+    const bool keepForms = !format.duplicateForms.isEmpty();
     QByteArray out;
     out.reserve(text.size() + text.size() / 2 + 16);
     qsizetype i = 0;
@@ -279,7 +339,7 @@ QByteArray Encode(QStringView text) {
         }
         const char16_t c = s[i];
         if (c == 0x2029) {
-            out.append("\r\n", 2);
+            out.append(lineBreak);
             ++i;
         } else if (IsRawByte(c)) {
             out.append(char(c - 0xDC00));
@@ -287,7 +347,9 @@ QByteArray Encode(QStringView text) {
         } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
             out.append(CharacterReference(QChar::surrogateToUcs4(c, s[i + 1])));
             i += 2;
-        } else if (const uint16_t code = t.encode[c]) {
+        } else if (uint16_t code = t.encode[c]) {
+            if (keepForms && t.hasDuplicate[c])
+                code = format.duplicateForms.value(c, code);
             if (code < 0x100) {
                 out.append(char(code));
             } else {
@@ -301,6 +363,63 @@ QByteArray Encode(QStringView text) {
         }
     }
     return out;
+}
+
+} // namespace cp932
+
+namespace cp932 {
+namespace {
+
+// Whether a line break starts at `i`; `length` receives its code units.
+inline bool LineBreakAt(QStringView s, qsizetype i, qsizetype& length) {
+    const char16_t c = s[i].unicode();
+    length = 1;
+    if (c == 0x2029 || c == u'\n')
+        return true;
+    if (c != u'\r')
+        return false;
+    if (i + 1 < s.size() && s[i + 1] == u'\n')
+        length = 2;
+    return true;
+}
+
+} // namespace
+
+std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayView bytes) {
+    const Tables& t = T();
+    const QString back = Decode(bytes);
+    const QStringView read(back);
+    const char16_t* const s = reinterpret_cast<const char16_t*>(text.data());
+    const char16_t* const r = reinterpret_cast<const char16_t*>(read.data());
+    qsizetype i = 0, j = 0;
+    while (i < text.size() && j < read.size()) {
+        // Equal runs go in one step; only where they part is anything decided.
+        const qsizetype run = qMin(text.size() - i, read.size() - j);
+        const auto [si, rj] = std::mismatch(s + i, s + i + run, r + j);
+        i = si - s;
+        j = rj - r;
+        if (i == text.size() || j == read.size())
+            break;
+        qsizetype length;
+        char32_t codePoint;
+        if (!Writable(t, text, i, length, codePoint)) {
+            // Written as its numeric character reference.
+            const QString reference = QString::fromLatin1(CharacterReference(codePoint));
+            if (!read.sliced(j).startsWith(reference))
+                return i;
+            i += length;
+            j += reference.size();
+            continue;
+        }
+        qsizetype textLength, readLength;
+        if (!LineBreakAt(text, i, textLength) || !LineBreakAt(read, j, readLength))
+            return i;
+        i += textLength;
+        j += readLength;
+    }
+    if (i < text.size() || j < read.size())
+        return i;
+    return std::nullopt;
 }
 
 } // namespace cp932

@@ -34,4 +34,18 @@ struct TextFormat {
     friend bool operator==(const TextFormat&, const TextFormat&) = default;
 };
 
+// How the file on disk stands against the one the document knows.
+enum class ChangeOnDisk {
+    None,     // as known (or nothing was known)
+    Changed,  // another program changed or replaced it
+    Declined, // changed, but the user already chose to keep the pane
+    Deleted,  // nothing is there any more
+};
+
+// `known`: the file when last read or written; `now`: what is there now;
+// `declined`: the file as it was when the user last chose to keep the pane
+// (exists false when never).
+ChangeOnDisk Compare(const FileIdentity& known, const FileIdentity& now,
+                     const FileIdentity& declined);
+
 } // namespace io

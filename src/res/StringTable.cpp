@@ -119,6 +119,12 @@ const Entry kStrings[] = {
     {IDS_JOURNAL_WRITE_FAILED, u"復元用のﾌｧｲﾙを %1 に書き込めませんでした (%2)。あとでもう一度書き込みます。"},
     {IDS_JOURNAL_TIME_FORMAT, u"yyyy/MM/dd HH:mm:ss"},
 
+    {IDP_FILE_CHANGED_ON_SAVE, u"%1 は、開いた後でほかのﾌﾟﾛｸﾞﾗﾑによって変更されています。上書きしますか?"},
+    {IDP_FILE_CHANGED_RELOAD, u"%1 は、ほかのﾌﾟﾛｸﾞﾗﾑによって変更されました。読み込み直しますか?"},
+    {IDS_CHANGES_WILL_BE_LOST, u"この文書の変更は失われます。"},
+    {IDP_ROUND_TRIP_DIFFERS, u"%1 行目 %2 文字目から先は、保存すると違う文字として読み込まれます (残っている不正なﾊﾞｲﾄが後ろの文字とつながります)。\n\nこのまま保存しますか?"},
+    {IDS_WRITE_ANYWAY, u"このまま保存(&W)"},
+
     // Tag dictionary and about box
     {IDS_DICT_NOTHING_SELECTED, u"タグが選択されていません。"},
     {IDS_DICT_NOT_FOUND, u"検索した結果、発見されませんでした。\n\n連絡先:"},

@@ -60,6 +60,13 @@ enum StringId : int {
     IDS_JOURNAL_WRITE_FAILED,
     IDS_JOURNAL_TIME_FORMAT,
 
+    // Files changed by other programs; text that would read back otherwise
+    IDP_FILE_CHANGED_ON_SAVE = 62100,
+    IDP_FILE_CHANGED_RELOAD,
+    IDS_CHANGES_WILL_BE_LOST,
+    IDP_ROUND_TRIP_DIFFERS,
+    IDS_WRITE_ANYWAY,
+
     // Tag dictionary and about box
     IDS_DICT_NOTHING_SELECTED = 62600,
     IDS_DICT_NOT_FOUND,

@@ -53,6 +53,18 @@ bool FakeUi::AskOpenInUse(const QString& text) {
     return !inUseAnswers.isEmpty() && inUseAnswers.dequeue();
 }
 
+bool FakeUi::AskYesNo(const QString& text) {
+    yesNoQuestions << text;
+    if (whileAskingYesNo)
+        whileAskingYesNo();
+    return !yesNoAnswers.isEmpty() && yesNoAnswers.dequeue();
+}
+
+bool FakeUi::AskWriteAnyway(const QString& text) {
+    writeAnywayQuestions << text;
+    return writeAnyway;
+}
+
 std::optional<QString> FakeUi::ChooseFileToOpen(QWidget*) {
     ++openDialogs;
     return openPaths.isEmpty() ? std::nullopt : openPaths.dequeue();

@@ -47,6 +47,8 @@ public:
     RecoveryAnswer AskRecover(const QString& text) override;
     bool ConfirmDiscardRecovery(const QString& text) override;
     bool AskOpenInUse(const QString& text) override;
+    bool AskYesNo(const QString& text) override;
+    bool AskWriteAnyway(const QString& text) override;
     std::optional<QString> ChooseFileToOpen(QWidget* owner) override;
     std::optional<QString> ChooseDocumentToOpen(QWidget* owner) override;
     std::optional<QString> ChooseFileToSaveAs(QWidget* owner, const QString& proposed) override;
@@ -55,6 +57,8 @@ public:
     QStringList informations;
     QStringList saveQuestions;
     QStringList referenceQuestions;
+    QStringList yesNoQuestions;
+    QStringList writeAnywayQuestions;
     QStringList proposedNames;
     QStringList recoverQuestions;
     QStringList discardQuestions;
@@ -68,6 +72,9 @@ public:
     QQueue<RecoveryAnswer> recoverAnswers; // default: Keep
     QQueue<bool> discardAnswers;           // default: no
     QQueue<bool> inUseAnswers;             // default: no
+    QQueue<bool> yesNoAnswers; // default: no
+    std::function<void()> whileAskingYesNo; // runs while a yes/no box is up
+    bool writeAnyway = false;
 
 private:
     CUiServices* m_previous;

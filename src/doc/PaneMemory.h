@@ -1,0 +1,23 @@
+#pragma once
+
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
+
+#include <QtGlobal>
+
+#include <optional>
+
+// What the shown editing pane costs to hold a text, as measured with
+// bench/bench_pane_memory (growth of the data size, rounded up): some 560
+// bytes per line of 8 characters, 820 per line of 72.
+constexpr qint64 kPaneBytesPerLine = 560;
+constexpr qint64 kPaneBytesPerChar = 4;
+// Room kept for everything else the program does while it opens a file.
+constexpr qint64 kOpenReserve = qint64(16) << 20;
+
+// What opening a file of `fileBytes` bytes in `lines` lines costs at its
+// peak, beyond the bytes already read: the decoded text and the pane.
+qint64 EstimateOpenCost(qint64 fileBytes, qint64 lines);
+
+// Whether that cost fits into the room left (nothing: no bound known).
+bool FitsInMemory(qint64 cost, std::optional<qint64> headroom);
