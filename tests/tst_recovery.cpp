@@ -503,7 +503,8 @@ private slots:
     void openingAFileOffersItsJournalFirst() {
         const QString page = Path(u"offered.html"_s);
         WriteBytes(page, "<P>disk</P>");
-        const io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        dead.identity = io::IdentityOf(page); // the file as the crashed editor knew it
         WriteJournal(Folder(), dead, io::JournalFileName(page, dead.owner, 0));
         // Given on the command line: asked once, before the file opens.
         AppFixture f; // the first start keeps what it is offered
@@ -520,6 +521,29 @@ private slots:
         QCOMPARE(io::ReadJournal(f.app->GetRecoveryKeeper()->JournalFile(), mine),
                  io::JournalError::None);
         QVERIFY(!mine.hasText);
+    }
+
+    void recoveredDocumentOfAFileChangedSinceAsksBeforeOverwriting() {
+        const QString page = Path(u"changed.html"_s);
+        WriteBytes(page, "<P>disk</P>");
+        io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        dead.identity = io::IdentityOf(page);
+        WriteJournal(Folder(), dead, io::JournalFileName(page, dead.owner, 0));
+        WriteBytes(page, "<P>changed by another program</P>");
+
+        AppFixture f;
+        f.ui.recoverQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        QVERIFY(f.Start({page}));
+        QCOMPARE(f.View()->GetWholeText(), u"<P>unsaved</P>"_s);
+        f.ui.yesNoQuestions.clear();
+        QVERIFY(f.Frame()->RouteCommand(57603)); // いいえ: nothing written
+        QCOMPARE(f.ui.yesNoQuestions.size(), 1);
+        QCOMPARE(ReadBytes(page), QByteArray("<P>changed by another program</P>"));
+        QVERIFY(f.Doc()->IsModified());
+        f.ui.yesNoAnswers.enqueue(true);
+        QVERIFY(f.Frame()->RouteCommand(57603));
+        QCOMPARE(ReadBytes(page), QByteArray("<P>unsaved</P>"));
     }
 
     void recoveredDocumentComesBeforeTheCommandLineFile() {
