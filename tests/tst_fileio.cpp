@@ -293,6 +293,26 @@ private slots:
         QCOMPARE(SafetyCopies(), QStringList());
     }
 
+    void readingHoldsNoMoreThanTheFile() {
+        // A whole file is read into a buffer of its own size: no spare half
+        // to find out that nothing follows.
+        const QString path = Path(u"big.html"_s);
+        QByteArray content(3 * 1024 * 1024 + 17, 'x');
+        content[0] = '<';
+        Put(path, content);
+        QByteArray bytes;
+        io::FileIdentity identity;
+        QCOMPARE(ReadWholeFile(path, bytes, &identity), FileError::None);
+        QCOMPARE(bytes, content);
+        QVERIFY2(bytes.capacity() < content.size() + 4096,
+                 qPrintable(u"capacity %1 for %2 bytes"_s.arg(bytes.capacity()).arg(content.size())));
+        QCOMPARE(identity, io::IdentityOf(path));
+        // An empty file reads as nothing.
+        Put(path, QByteArray());
+        QCOMPARE(ReadWholeFile(path, bytes), FileError::None);
+        QVERIFY(bytes.isEmpty());
+    }
+
     void hardLinksAreKept() {
         const QString path = Path(u"linked.html"_s);
         const QString other = Path(u"second-name.html"_s);

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -143,24 +144,37 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
         return FileErrorFromErrno(errno);
     if (st.st_size > kMaxFileSize)
         return FileError::TooLarge;
-    QByteArray data;
-    data.resize(qsizetype(st.st_size));
+    QByteArray data(qsizetype(st.st_size), Qt::Uninitialized); // exactly the size
     qsizetype done = 0;
+    auto readSome = [fd](char* to, qsizetype size) {
+        for (;;) {
+            const ssize_t n = ::read(fd, to, size_t(size));
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    };
     for (;;) {
-        if (done == data.size()) {
-            // The file may have grown since it was measured.
-            if (data.size() >= kMaxFileSize)
+        if (done < data.size()) {
+            const ssize_t n = readSome(data.data() + done, data.size() - done);
+            if (n < 0)
+                return FileErrorFromErrno(errno);
+            if (n == 0)
                 break;
-            data.resize(qMin<qsizetype>(data.size() + (data.size() / 2) + 4096, kMaxFileSize + 1));
+            done += n;
+            continue;
         }
-        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        // The file may have grown since it was measured: a small probe tells,
+        // so that a file of the measured size needs no larger buffer.
+        char probe[65536];
+        const ssize_t n = readSome(probe, sizeof probe);
+        if (n < 0)
             return FileErrorFromErrno(errno);
-        }
         if (n == 0)
             break;
+        if (done + n > kMaxFileSize)
+            return FileError::TooLarge;
+        data.resize(qMin<qsizetype>(done + n + done / 2, kMaxFileSize));
+        memcpy(data.data() + done, probe, size_t(n));
         done += n;
     }
     if (done > kMaxFileSize)
