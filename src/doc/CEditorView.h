@@ -49,7 +49,7 @@ public:
     // separators between them are no line breaks, and every text the view
     // hands out leaves them out. Positions in that text and in the pane's
     // document differ by the separators before them.
-    static constexpr int kSplitLength = 2048;
+    static constexpr int kSplitLength = 1024;
     static constexpr int kMaxParagraphLength = 2 * kSplitLength;
     qsizetype TextPosition(int panePosition) const;
     int PanePosition(qsizetype textPosition) const;
