@@ -243,6 +243,14 @@ private slots:
             expected.remove(at - 1, 1);
             QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
         }
+        // Overwrite mode at the split replaces the character after it.
+        const qsizetype at = Splits().at(1);
+        CaretAt(at);
+        view->setOverwriteMode(true);
+        QTest::keyClicks(View(), u"#"_s);
+        view->setOverwriteMode(false);
+        expected.replace(at, 1, u"#"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
         // Deleting a whole piece leaves no empty paragraph behind.
         const QList<qsizetype> splits = Splits();
         testing::Select(View(), int(splits.at(2)), int(splits.at(3)));

@@ -419,9 +419,12 @@ void CEditorView::StepOverSplit(const QKeyEvent* event) {
     const bool selecting = event->matches(K::SelectNextChar) ||
                            event->matches(K::SelectPreviousChar) ||
                            event->matches(K::SelectNextWord) || event->matches(K::SelectPreviousWord);
+    // A typed character in overwrite mode replaces the one after the split.
+    const bool overwriting = overwriteMode() && !event->text().isEmpty() && event->text()[0].isPrint();
     const bool forward = event->matches(K::MoveToNextChar) || event->matches(K::SelectNextChar) ||
                          event->matches(K::MoveToNextWord) || event->matches(K::SelectNextWord) ||
-                         event->matches(K::Delete) || event->matches(K::DeleteEndOfWord);
+                         event->matches(K::Delete) || event->matches(K::DeleteEndOfWord) ||
+                         overwriting;
     const bool backward = !forward && (event->matches(K::MoveToPreviousChar) ||
                                        event->matches(K::SelectPreviousChar) ||
                                        event->matches(K::MoveToPreviousWord) ||
