@@ -162,6 +162,14 @@ private slots:
         QVERIFY(LongLineCuts(QString(kSplit, u'a')).empty());
     }
 
+    void onlyLinesLongerThanTheLimitAreSplit() {
+        const QByteArray limit(CEditorView::kMaxParagraphLength, 'a');
+        Open(limit + "\r\n" + limit + "b");
+        QCOMPARE(view->document()->blockCount(), 4);
+        QCOMPARE(Splits().size(), 2);
+        QCOMPARE(Saved(), limit + "\r\n" + limit + "b");
+    }
+
     void openAndSaveGiveTheSameBytes() {
         Open(Page());
         QVERIFY(Splits().size() >= 5); // the long line is held in pieces

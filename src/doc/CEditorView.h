@@ -43,12 +43,14 @@ public:
     // The whole text, lines separated by U+2029, for writing it out.
     QString GetWholeText() const;
 
-    // A file line longer than kSplitLength is held as several paragraphs of
-    // the pane's document (layout cost grows with a paragraph's length, not
-    // with what is visible). The paragraphs after the first continue it: the
-    // separators between them are no line breaks, and every text the view
-    // hands out leaves them out. Positions in that text and in the pane's
-    // document differ by the separators before them.
+    // A file line longer than kMaxParagraphLength is held as several
+    // paragraphs of the pane's document, each at most kSplitLength long (the
+    // cost of laying a paragraph out grows with its length, not with what is
+    // visible); a paragraph that grows beyond kMaxParagraphLength is cut
+    // again. The paragraphs after the first continue the line: the
+    // separators between them are splits, no line breaks, and every text the
+    // view hands out leaves them out. Positions in that text and in the
+    // pane's document differ by the split separators before them.
     static constexpr int kSplitLength = 1024;
     static constexpr int kMaxParagraphLength = 2 * kSplitLength;
     qsizetype TextPosition(int panePosition) const;
@@ -184,10 +186,9 @@ private:
     int m_lineAnchor = -1;       // where a drag in the selection margin started
 };
 
-// Where a line of `length` > kSplitLength code units is cut into paragraphs:
-// offsets in the line, each paragraph at most kSplitLength long, preferably
-// right after a space or a tag's '>', never inside a surrogate pair or
-// between two preserved raw bytes.
+// Where a long line is cut into paragraphs: offsets in the line, each
+// paragraph at most kSplitLength long, preferably right after a space or a
+// tag's '>', never inside a surrogate pair or between two preserved raw bytes.
 std::vector<qsizetype> LongLineCuts(QStringView line);
 
 // Text with every lone high surrogate replaced by U+FFFD, so that no lone

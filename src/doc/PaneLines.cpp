@@ -66,7 +66,7 @@ struct Piece {
     bool splitAfter = false; // a split follows (else a line break or the end)
 };
 
-// Whether `text` holds a line break, and a line longer than kSplitLength.
+// Whether `text` holds a line break, and a line longer than kMaxParagraphLength.
 std::pair<bool, bool> ShapeOf(QStringView text) {
     bool hasBreak = false, longLine = false;
     qsizetype start = 0;
@@ -77,11 +77,11 @@ std::pair<bool, bool> ShapeOf(QStringView text) {
             continue;
         }
         hasBreak = true;
-        longLine = longLine || i - start > CEditorView::kSplitLength;
+        longLine = longLine || i - start > CEditorView::kMaxParagraphLength;
         i += length;
         start = i;
     }
-    longLine = longLine || text.size() - start > CEditorView::kSplitLength;
+    longLine = longLine || text.size() - start > CEditorView::kMaxParagraphLength;
     return {hasBreak, longLine};
 }
 
@@ -92,7 +92,7 @@ std::vector<Piece> PiecesOf(QStringView text) {
     auto addLine = [&](qsizetype end) {
         const QStringView line = text.sliced(start, end - start);
         qsizetype from = 0;
-        if (line.size() > CEditorView::kSplitLength) {
+        if (line.size() > CEditorView::kMaxParagraphLength) {
             for (const qsizetype cut : LongLineCuts(line)) {
                 pieces.push_back({line.sliced(from, cut - from), true});
                 from = cut;
@@ -209,7 +209,7 @@ void CEditorView::SetWholeText(const QString& text) {
     qsizetype lineStart = 0;
     const QStringView all(text);
     auto endLine = [&](qsizetype end) {
-        if (end - lineStart > kSplitLength) {
+        if (end - lineStart > kMaxParagraphLength) {
             const QStringView line = all.sliced(lineStart, end - lineStart);
             const std::vector<qsizetype> cuts = LongLineCuts(line);
             if (pane.isEmpty())
