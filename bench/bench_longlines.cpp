@@ -162,7 +162,7 @@ int RunOne(const Input& input) {
             Settle(view);
             pages.push_back(Ms(t));
             if (qEnvironmentVariableIsSet("BENCH_TRACE"))
-                std::printf("%d\n", view.textCursor().position());
+                std::printf("%d %.2f\n", view.textCursor().position(), pages.back());
         }
         if (view.textCursor().position() < total - 1 - 10000)
             std::printf("  PageDown stopped at %d of %d\n", view.textCursor().position(), total);

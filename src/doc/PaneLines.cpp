@@ -60,6 +60,25 @@ int BreakAt(QStringView text, qsizetype i) {
     return 0;
 }
 
+// Calls onLine(start, end) for each line of `text`.
+template <typename F>
+void ForEachLine(QStringView text, F&& onLine) {
+    const char16_t* const data = text.utf16();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = data[i];
+        if (c > u'\r' && c != 0x2029 && (c & 0xFFFE) != 0xFDD0)
+            continue; // most characters, in one test
+        const int length = BreakAt(text, i);
+        if (!length)
+            continue;
+        onLine(start, i);
+        i += length - 1;
+        start = i + 1;
+    }
+    onLine(start, text.size());
+}
+
 // One piece of inserted text: a run without breaks and what follows it.
 struct Piece {
     QStringView text;
@@ -69,27 +88,18 @@ struct Piece {
 // Whether `text` holds a line break, and a line longer than kMaxParagraphLength.
 std::pair<bool, bool> ShapeOf(QStringView text) {
     bool hasBreak = false, longLine = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size();) {
-        const int length = BreakAt(text, i);
-        if (!length) {
-            ++i;
-            continue;
-        }
-        hasBreak = true;
-        longLine = longLine || i - start > CEditorView::kMaxParagraphLength;
-        i += length;
-        start = i;
-    }
-    longLine = longLine || text.size() - start > CEditorView::kMaxParagraphLength;
+    qsizetype lines = 0;
+    ForEachLine(text, [&](qsizetype start, qsizetype end) {
+        hasBreak = ++lines > 1;
+        longLine = longLine || end - start > CEditorView::kMaxParagraphLength;
+    });
     return {hasBreak, longLine};
 }
 
 // `text` cut at its line breaks and inside its long lines.
 std::vector<Piece> PiecesOf(QStringView text) {
     std::vector<Piece> pieces;
-    qsizetype start = 0;
-    auto addLine = [&](qsizetype end) {
+    ForEachLine(text, [&](qsizetype start, qsizetype end) {
         const QStringView line = text.sliced(start, end - start);
         qsizetype from = 0;
         if (line.size() > CEditorView::kMaxParagraphLength) {
@@ -99,18 +109,7 @@ std::vector<Piece> PiecesOf(QStringView text) {
             }
         }
         pieces.push_back({line.sliced(from), false});
-    };
-    for (qsizetype i = 0; i < text.size();) {
-        const int length = BreakAt(text, i);
-        if (!length) {
-            ++i;
-            continue;
-        }
-        addLine(i);
-        i += length;
-        start = i;
-    }
-    addLine(text.size());
+    });
     return pieces;
 }
 
@@ -206,9 +205,8 @@ void CEditorView::SetWholeText(const QString& text) {
     std::vector<std::pair<int, int>> longLines; // first paragraph, paragraph count
     int paragraph = 0;
     qsizetype copied = 0;
-    qsizetype lineStart = 0;
     const QStringView all(text);
-    auto endLine = [&](qsizetype end) {
+    ForEachLine(all, [&](qsizetype lineStart, qsizetype end) {
         if (end - lineStart > kMaxParagraphLength) {
             const QStringView line = all.sliced(lineStart, end - lineStart);
             const std::vector<qsizetype> cuts = LongLineCuts(line);
@@ -227,18 +225,7 @@ void CEditorView::SetWholeText(const QString& text) {
             paragraph += int(cuts.size());
         }
         ++paragraph;
-    };
-    for (qsizetype i = 0; i < text.size();) {
-        const int length = BreakAt(all, i);
-        if (!length) {
-            ++i;
-            continue;
-        }
-        endLine(i);
-        i += length;
-        lineStart = i;
-    }
-    endLine(text.size());
+    });
 
     m_repairing = true;
     m_checks.clear();
