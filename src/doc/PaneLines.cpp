@@ -368,7 +368,8 @@ void CEditorView::RepairParagraphs() {
     }
     for (const SeparatorCheck& check : checks) {
         QTextBlock b = check.at.block();
-        const bool before = SplitBefore(b), after = SplitAfter(b);
+        const bool before = SplitBefore(b) && b.previous().isValid();
+        const bool after = SplitAfter(b) && b.next().isValid();
         if (b.length() == 1 && (before || after)) {
             // An emptied piece of a split line goes: merged into a neighbour
             // across a split separator.
