@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -402,6 +403,66 @@ private slots:
         QCOMPARE(view->GetWholeText(), u"<P>a\u2029"_s + line + u"\u2029b</P>"_s);
         view->undo();
         QCOMPARE(view->GetWholeText(), u"<P></P>"_s);
+    }
+
+    void randomEditsKeepTheText() {
+        // Random selections anywhere in the pane, either side of a split
+        // included, edited with the keys and paste; the text always equals
+        // the same edits made to a plain string, and undo and redo go all
+        // the way back and forth.
+        Open("<P>\r\n" + LongLine() + "\r\n" + LongLine() + "\r\n</P>");
+        const QString original = view->GetWholeText();
+        QString expected = original;
+        QRandomGenerator random(20261208);
+        const QString pasted = u"<BR>\n"_s + QString(3 * kSplit, u'p') + u"\n<BR>"_s;
+        for (int step = 0; step < 300; ++step) {
+            const int count = view->document()->characterCount() - 1;
+            const int a = int(random.bounded(count + 1));
+            const int b = std::min(count, a + int(random.bounded(2 * kSplit)));
+            const int kind = int(random.bounded(6));
+            QTextCursor c = view->textCursor();
+            c.setPosition(a);
+            if (kind < 4)
+                c.setPosition(b, QTextCursor::KeepAnchor);
+            view->setTextCursor(c);
+            const qsizetype from = view->TextPosition(a), to = view->TextPosition(c.position());
+            switch (kind) {
+            case 0:
+                QTest::keyClick(View(), Qt::Key_Delete);
+                expected.remove(from, to - from);
+                break;
+            case 1:
+                QTest::keyClicks(View(), u"ty"_s);
+                expected.replace(from, to - from, u"ty"_s);
+                break;
+            case 2:
+                QTest::keyClick(View(), Qt::Key_Return);
+                expected.replace(from, to - from, QChar::ParagraphSeparator);
+                break;
+            case 3:
+                QGuiApplication::clipboard()->setText(pasted);
+                view->paste();
+                expected.replace(from, to - from,
+                                 QString(pasted).replace(u'\n', QChar::ParagraphSeparator));
+                break;
+            default:
+                QTest::keyClick(View(), Qt::Key_Backspace);
+                if (from > 0)
+                    expected.remove(from - 1, 1);
+                break;
+            }
+            QVERIFY2(view->GetWholeText() == expected,
+                     qPrintable(u"step %1 kind %2: "_s.arg(step).arg(kind) +
+                                Difference(view->GetWholeText(), expected)));
+            QVERIFY(ParagraphsShort());
+        }
+        while (view->document()->isUndoAvailable())
+            view->undo();
+        QCOMPARE(Difference(view->GetWholeText(), original), u"same"_s);
+        while (view->document()->isRedoAvailable())
+            view->redo();
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QCOMPARE(Saved(), cp932::Encode(expected));
     }
 
     void marginDoubleClickSelectsTheWholeFileLine() {

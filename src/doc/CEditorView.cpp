@@ -220,20 +220,16 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    // The separator inside a long line is no character to step over or delete.
-    StepOverSplit(event);
-    if (event->matches(QKeySequence::InsertLineSeparator)) {
+    if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+        event->matches(QKeySequence::InsertLineSeparator)) {
         // The file knows one line break only: Shift+Enter makes the same
         // break as Enter, not a line separator that Shift-JIS cannot hold.
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                        event->text(), event->isAutoRepeat(), ushort(event->count()));
-        QPlainTextEdit::keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
-        EndLineBreak();
+        InsertLineBreak();
+        event->accept();
     } else {
+        // The separator inside a long line is no character to step over or delete.
+        StepOverSplit(event);
         QPlainTextEdit::keyPressEvent(event);
-        if (event->matches(QKeySequence::InsertParagraphSeparator))
-            EndLineBreak();
     }
     ApplyPendingRepairs();
 }

@@ -166,7 +166,7 @@ private:
     const std::vector<int>& SplitPositions() const;
     QString WithoutSplits(QString paneText, int paneStart) const;
     void StepOverSplit(const QKeyEvent* event);
-    void EndLineBreak();
+    void InsertLineBreak();
     void ApplyPendingRepairs();
     void RepairParagraphs();
     void SplitParagraph(const QTextBlock& block);

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -292,9 +293,24 @@ void CEditorView::OnContentsChange(int position, int /*removed*/, int added) {
     if (!m_mayHaveSplits && first.length() <= kMaxParagraphLength &&
         last.length() <= kMaxParagraphLength)
         return;
-    // The records of the untouched neighbours are the truth.
-    m_checks.push_back({QTextCursor(first), true, SplitAfter(first.previous())});
-    m_checks.push_back({QTextCursor(last), false, SplitBefore(last.next())});
+    // The records of the untouched neighbours are the truth, or what an
+    // earlier check not yet applied found for them. Checks inside the
+    // changed range are out of date.
+    const int from = first.blockNumber(), to = last.blockNumber();
+    std::optional<bool> before, after;
+    std::vector<SeparatorCheck> kept;
+    for (SeparatorCheck& check : m_checks) {
+        const int n = check.at.block().blockNumber();
+        if (n == from - 1 && !check.before)
+            before = check.split;
+        if (n == to + 1 && check.before)
+            after = check.split;
+        if (n < from || n > to)
+            kept.push_back(std::move(check));
+    }
+    m_checks = std::move(kept);
+    m_checks.push_back({QTextCursor(first), true, before.value_or(SplitAfter(first.previous()))});
+    m_checks.push_back({QTextCursor(last), false, after.value_or(SplitBefore(last.next()))});
     if (!m_repairPosted) {
         m_repairPosted = true;
         QTimer::singleShot(0, this, [this] {
@@ -304,20 +320,18 @@ void CEditorView::OnContentsChange(int position, int /*removed*/, int added) {
     }
 }
 
-void CEditorView::EndLineBreak() {
-    // The new paragraph took over the format of the one it was cut from.
-    const QTextBlock next = textCursor().block();
-    const QTextBlock previous = next.previous();
-    if (!SplitAfter(previous) && !SplitBefore(next))
-        return;
-    m_repairing = true;
-    QTextCursor c(document());
-    c.joinPreviousEditBlock();
+void CEditorView::InsertLineBreak() {
+    // A line break, never a split: the new paragraph takes over only the
+    // record of the separator after it.
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    c.removeSelectedText();
+    c.insertBlock(SplitFormat(false, SplitAfter(c.block())));
+    const QTextBlock previous = c.block().previous();
     SetSplits(previous, SplitBefore(previous), false);
-    SetSplits(next, false, SplitAfter(next));
     c.endEditBlock();
-    m_repairing = false;
-    m_splitPositionsValid = false;
+    setTextCursor(c);
+    ensureCursorVisible();
 }
 
 void CEditorView::ApplyPendingRepairs() {
