@@ -137,6 +137,7 @@ int RunOne(const Input& input) {
         return 3;
     Settle(view);
     const double openMs = Ms(t);
+    const double openPeak = PeakMiB();
 
     // Keystrokes at the end of the long line (the end of the text).
     Press(view, Qt::Key_End, QString(), Qt::ControlModifier);
@@ -179,6 +180,7 @@ int RunOne(const Input& input) {
         Row("PageDown, slowest page", *std::max_element(pages.begin(), pages.end()), "ms", 16);
         std::printf("  %-34s %10zu\n", "pages", pages.size());
     }
+    std::printf("  %-34s %10.1f MiB\n", "peak memory when opened", openPeak);
     if (input.peakGoalMiB > 0)
         Row("peak memory", peak, "MiB", input.peakGoalMiB);
     else

@@ -5,7 +5,9 @@
 #include "doc/FindReplace.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QScrollBar>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTest>
@@ -463,6 +465,18 @@ private slots:
             view->redo();
         QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
         QCOMPARE(Saved(), cp932::Encode(expected));
+    }
+
+    void scrollBarAsNeededAroundAManyLineText() {
+        // The bar a long text needs is there at once, and goes with it.
+        Open("<P>");
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        Open(QByteArray(5000, '\n'));
+        QVERIFY(view->verticalScrollBar()->isVisible());
+        QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        Open("<P>");
+        QApplication::processEvents();
+        QVERIFY(!view->verticalScrollBar()->isVisible());
     }
 
     void marginDoubleClickSelectsTheWholeFileLine() {

@@ -158,8 +158,13 @@ void CEditorView::Invalidate() {
 }
 
 void CEditorView::OnInitialUpdate() {
-    setFont(DefaultFont());
-    document()->setDefaultFont(DefaultFont());
+    // Each change of the font lays the whole document out anew: none when
+    // it is the font already.
+    const QFont font = DefaultFont();
+    if (!(this->font() == font))
+        setFont(font);
+    if (!(document()->defaultFont() == font))
+        document()->setDefaultFont(font);
     m_printMarginsTwips =
         QMarginsF(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips);
 }

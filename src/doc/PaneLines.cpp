@@ -8,6 +8,7 @@
 #include "doc/CEditorView.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -228,6 +229,17 @@ void CEditorView::SetWholeText(const QString& text) {
         ++paragraph;
     });
 
+    // A change of the pane's width lays out every paragraph anew, a second
+    // or more for millions of lines: the scroll bar that a long text brings
+    // is shown before the text comes, while the old one (short, or the bar
+    // would show already) is in place.
+    constexpr int kManyParagraphs = 1000;
+    const bool showBarFirst = paragraph > kManyParagraphs &&
+                              verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                              !verticalScrollBar()->isVisible();
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
     m_repairing = true;
     m_checks.clear();
     m_mayHaveSplits = !longLines.empty();
@@ -251,6 +263,8 @@ void CEditorView::SetWholeText(const QString& text) {
     document()->clearUndoRedoStacks();
     document()->setModified(false);
     moveCursor(QTextCursor::Start);
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded); // needed now: it stays
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
