@@ -193,7 +193,6 @@ void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
     emit commandStateChanged();
 }
 
-
 bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
                                                              Qt::AltModifier | Qt::MetaModifier);

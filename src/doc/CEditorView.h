@@ -4,7 +4,6 @@
 
 #include <QMarginsF>
 #include <QPlainTextEdit>
-
 #include <QTextCursor>
 
 #include <functional>
