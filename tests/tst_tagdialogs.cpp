@@ -581,7 +581,7 @@ private slots:
             Type(dlg, 1006, u"z"_s);
             Ok(dlg);
         }));
-        QCOMPARE(view->toPlainText(), u"<A HREF=\"mailto:\">"_s + text + u"z</A>"_s);
+        QCOMPARE(view->GetWholeText(), u"<A HREF=\"mailto:\">"_s + text + u"z</A>"_s);
     }
 
     void mailTagTakesTheSelection() {

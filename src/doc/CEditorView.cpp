@@ -68,12 +68,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton)
             return;
-        QTextCursor c = m_view->cursorForPosition(QPoint(0, int(e->position().y())));
-        c.movePosition(QTextCursor::StartOfBlock);
-        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        if (!c.atEnd())
-            c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-        m_view->setTextCursor(c);
+        m_view->SelectFileLine(m_view->cursorForPosition(QPoint(0, int(e->position().y()))));
     }
 
 private:
@@ -104,6 +99,7 @@ CEditorView::CEditorView(QWidget* parent)
     connect(this, &QPlainTextEdit::undoAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::copyAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
+    connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
 
     BindCommands();
     setFont(DefaultFont());
@@ -124,13 +120,28 @@ QFont CEditorView::DefaultFont() {
 void CEditorView::BindCommands() {
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     OnCommand(
-        ID_EDIT_UNDO, [this] { undo(); }, [this] { return document()->isUndoAvailable(); });
+        ID_EDIT_UNDO,
+        [this] {
+            ApplyPendingRepairs();
+            undo();
+        },
+        [this] { return document()->isUndoAvailable(); });
     OnCommand(
-        ID_EDIT_CUT, [this] { cut(); }, [this] { return textCursor().hasSelection(); });
+        ID_EDIT_CUT,
+        [this] {
+            cut();
+            ApplyPendingRepairs();
+        },
+        [this] { return textCursor().hasSelection(); });
     OnCommand(
         ID_EDIT_COPY, [this] { copy(); }, [this] { return textCursor().hasSelection(); });
     OnCommand(
-        ID_EDIT_PASTE, [this] { paste(); }, [this] { return canPaste(); });
+        ID_EDIT_PASTE,
+        [this] {
+            paste();
+            ApplyPendingRepairs();
+        },
+        [this] { return canPaste(); });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
     BindWrapCommands();
@@ -147,15 +158,20 @@ void CEditorView::Invalidate() {
 }
 
 void CEditorView::OnInitialUpdate() {
-    setFont(DefaultFont());
-    document()->setDefaultFont(DefaultFont());
+    // Each change of the font lays the whole document out anew: none when
+    // it is the font already.
+    const QFont font = DefaultFont();
+    if (!(this->font() == font))
+        setFont(font);
+    if (!(document()->defaultFont() == font))
+        document()->setDefaultFont(font);
     m_printMarginsTwips =
         QMarginsF(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips);
 }
 
 QString CEditorView::GetSelectedText() const {
     // Only the selected part of the document is copied.
-    return ToFileLineBreaks(textCursor().selectedText());
+    return ToFileLineBreaks(GetSelectedRawText());
 }
 
 void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
@@ -163,25 +179,18 @@ void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
     QTextCursor cursor = textCursor();
     const QString clean = WithoutLoneHighSurrogates(text);
     if (canUndo) {
-        cursor.insertText(clean);
+        InsertText(cursor, clean);
+        ApplyPendingRepairs();
     } else {
         doc->setUndoRedoEnabled(false);
-        cursor.insertText(clean);
+        InsertText(cursor, clean);
+        ApplyPendingRepairs();
         doc->setUndoRedoEnabled(true);
     }
     cursor.clearSelection();
     setTextCursor(cursor);
     doc->setModified(true);
     emit commandStateChanged();
-}
-
-QString CEditorView::GetWholeText() const { return document()->toRawText(); }
-
-void CEditorView::SetWholeText(const QString& text) {
-    setPlainText(text);
-    document()->clearUndoRedoStacks();
-    document()->setModified(false);
-    moveCursor(QTextCursor::Start);
 }
 
 bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
@@ -215,16 +224,23 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (event->matches(QKeySequence::InsertLineSeparator)) {
+    if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+        event->matches(QKeySequence::InsertLineSeparator)) {
         // The file knows one line break only: Shift+Enter makes the same
         // break as Enter, not a line separator that Shift-JIS cannot hold.
-        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier,
-                        event->text(), event->isAutoRepeat(), ushort(event->count()));
-        QPlainTextEdit::keyPressEvent(&plain);
-        event->setAccepted(plain.isAccepted());
-        return;
+        InsertLineBreak();
+        event->accept();
+    } else {
+        // The separator inside a long line is no character to step over or delete.
+        StepOverSplit(event);
+        QPlainTextEdit::keyPressEvent(event);
     }
-    QPlainTextEdit::keyPressEvent(event);
+    ApplyPendingRepairs();
+}
+
+void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
+    QPlainTextEdit::inputMethodEvent(event);
+    ApplyPendingRepairs();
 }
 
 void CEditorView::mousePressEvent(QMouseEvent* event) {
@@ -321,12 +337,12 @@ void CEditorView::insertFromMimeData(const QMimeData* source) {
         // Line separators become line breaks, as Shift+Enter does.
         const QString clean = WithoutLoneHighSurrogates(text).replace(QChar::LineSeparator,
                                                                       QChar::ParagraphSeparator);
-        if (clean != text) {
-            QMimeData copy;
-            copy.setText(clean);
-            QPlainTextEdit::insertFromMimeData(&copy);
-            return;
-        }
+        QTextCursor c = textCursor();
+        InsertText(c, clean);
+        setTextCursor(c);
+        ApplyPendingRepairs();
+        ensureCursorVisible();
+        return;
     }
     QPlainTextEdit::insertFromMimeData(source);
 }

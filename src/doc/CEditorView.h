@@ -7,11 +7,14 @@
 
 #include <QMarginsF>
 #include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <functional>
+#include <vector>
 
 class CEditorDoc;
 class QKeyEvent;
+class QTextBlock;
 
 // The editing pane: the document's text lives here and nowhere else. Every
 // command is offered to the view first.
@@ -30,6 +33,8 @@ public:
 
     // The selected characters, line breaks as "\r\n"; empty without a selection.
     QString GetSelectedText() const;
+    // The selected characters, line breaks as U+2029.
+    QString GetSelectedRawText() const;
 
     // Puts `text` in place of the selection (at the caret when nothing is
     // selected) and leaves the caret after it with nothing selected. "\r\n",
@@ -39,6 +44,23 @@ public:
 
     // The whole text, lines separated by U+2029, for writing it out.
     QString GetWholeText() const;
+
+    // A file line longer than kMaxParagraphLength is held as several
+    // paragraphs of the pane's document, each at most kSplitLength long (the
+    // cost of laying a paragraph out grows with its length, not with what is
+    // visible); a paragraph that grows beyond kMaxParagraphLength is cut
+    // again. The paragraphs after the first continue the line: the
+    // separators between them are splits, no line breaks, and every text the
+    // view hands out leaves them out. Positions in that text and in the
+    // pane's document differ by the split separators before them.
+    static constexpr int kSplitLength = 1024;
+    static constexpr int kMaxParagraphLength = 2 * kSplitLength;
+    qsizetype TextPosition(int panePosition) const;
+    int PanePosition(qsizetype textPosition) const;
+    // Puts `text` in place of the selection of `cursor` (a cursor of this
+    // pane) as one edit step and leaves the cursor after it. "\r\n", "\n",
+    // "\r" and U+2029 each make a line break; long lines are split as above.
+    void InsertText(QTextCursor& cursor, const QString& text);
     // Replaces the whole text of a freshly loaded or new document; clears the
     // undo history and the modified flag.
     void SetWholeText(const QString& text);
@@ -118,6 +140,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
 
@@ -135,12 +158,40 @@ private:
     void SelectLinesTo(int y, bool extend);
     void ExtendSelectionByWords(const QPoint& pos);
 
+    // Long lines (doc/PaneLines.cpp)
+    struct SeparatorCheck {
+        QTextCursor at;     // in the paragraph to check
+        bool before;        // the separator before it (else the one after it)
+        bool split;         // what that separator is
+    };
+    void OnContentsChange(int position, int removed, int added);
+    const std::vector<int>& SplitPositions() const;
+    QString WithoutSplits(QString paneText, int paneStart) const;
+    void StepOverSplit(const QKeyEvent* event);
+    void InsertLineBreak();
+    void ApplyPendingRepairs();
+    void RepairParagraphs();
+    void SplitParagraph(const QTextBlock& block);
+    void SelectFileLine(const QTextCursor& at);
+
+    bool m_mayHaveSplits = false; // a split was made since the text was set
+    bool m_repairing = false;     // the view itself is changing the paragraphs
+    bool m_repairPosted = false;
+    std::vector<SeparatorCheck> m_checks;
+    mutable std::vector<int> m_splitPositions; // pane positions of split separators
+    mutable bool m_splitPositionsValid = false;
+
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;
     QMarginsF m_printMarginsTwips;
     int m_dragAnchor = -1;       // where a plain left-button drag started
     int m_lineAnchor = -1;       // where a drag in the selection margin started
 };
+
+// Where a long line is cut into paragraphs: offsets in the line, each
+// paragraph at most kSplitLength long, preferably right after a space or a
+// tag's '>', never inside a surrogate pair or between two preserved raw bytes.
+std::vector<qsizetype> LongLineCuts(QStringView line);
 
 // Text with every lone high surrogate replaced by U+FFFD, so that no lone
 // high surrogate can pair with a preserved raw byte that follows it.

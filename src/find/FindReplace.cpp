@@ -37,13 +37,14 @@ public:
             m_text.clear();
         });
     }
-    static const QString& TextOf(QTextDocument* document) {
+    static const QString& TextOf(const CEditorView* view) {
+        QTextDocument* document = view->document();
         auto* cache =
             document->findChild<CTextCache*>(u"findTextCache"_s, Qt::FindDirectChildrenOnly);
         if (!cache)
             cache = new CTextCache(document);
         if (!cache->m_valid) {
-            cache->m_text = document->toRawText();
+            cache->m_text = view->GetWholeText();
             cache->m_valid = true;
         }
         return cache->m_text;
@@ -54,10 +55,11 @@ private:
     bool m_valid = false;
 };
 
+// Selects from `start` to `end` of the view's whole text.
 void Select(CEditorView* view, qsizetype start, qsizetype end) {
     QTextCursor c = view->textCursor();
-    c.setPosition(int(start));
-    c.setPosition(int(end), QTextCursor::KeepAnchor);
+    c.setPosition(view->PanePosition(start));
+    c.setPosition(view->PanePosition(end), QTextCursor::KeepAnchor);
     view->setTextCursor(c); // also scrolls it into view
 }
 
@@ -219,9 +221,10 @@ private:
 } // namespace
 
 bool FindNextInView(CEditorView* view, const FindOptions& options) {
-    const QString& text = CTextCache::TextOf(view->document());
+    const QString& text = CTextCache::TextOf(view);
     const QTextCursor c = view->textCursor();
-    const auto match = FindNext(text, options, c.selectionStart(), c.selectionEnd());
+    const auto match = FindNext(text, options, view->TextPosition(c.selectionStart()),
+                                view->TextPosition(c.selectionEnd()));
     if (!match)
         return false;
     Select(view, match->start, match->end());
@@ -231,10 +234,11 @@ bool FindNextInView(CEditorView* view, const FindOptions& options) {
 bool ReplaceInView(CEditorView* view, const FindOptions& options, const QString& with) {
     QTextCursor c = view->textCursor();
     const QString needle = ToPaneText(options.what);
-    if (c.hasSelection() && c.selectionEnd() - c.selectionStart() == needle.size()) {
-        const QString& text = CTextCache::TextOf(view->document());
-        if (MatchesAt(text, c.selectionStart(), needle, options)) {
-            c.insertText(WithoutLoneHighSurrogates(ToPaneText(with)));
+    const qsizetype start = view->TextPosition(c.selectionStart());
+    if (c.hasSelection() && view->TextPosition(c.selectionEnd()) - start == needle.size()) {
+        const QString& text = CTextCache::TextOf(view);
+        if (MatchesAt(text, start, needle, options)) {
+            view->InsertText(c, WithoutLoneHighSurrogates(ToPaneText(with)));
             view->setTextCursor(c);
         }
     }
@@ -244,7 +248,7 @@ bool ReplaceInView(CEditorView* view, const FindOptions& options, const QString&
 }
 
 qsizetype ReplaceAllInView(CEditorView* view, const FindOptions& options, const QString& with) {
-    const QString text = CTextCache::TextOf(view->document()); // shared: the edit empties the cache
+    const QString text = CTextCache::TextOf(view); // shared: the edit empties the cache
     const QList<Match> matches = FindAll(text, options);
     if (matches.isEmpty())
         return 0;
@@ -252,11 +256,9 @@ qsizetype ReplaceAllInView(CEditorView* view, const FindOptions& options, const 
     // and quick however many matches there are.
     const QString replacement = WithoutLoneHighSurrogates(ToPaneText(with));
     QTextCursor c(view->document());
-    c.beginEditBlock();
-    c.setPosition(int(matches.first().start));
-    c.setPosition(int(matches.last().end()), QTextCursor::KeepAnchor);
-    c.insertText(ReplaceSpan(text, matches, replacement));
-    c.endEditBlock();
+    c.setPosition(view->PanePosition(matches.first().start));
+    c.setPosition(view->PanePosition(matches.last().end()), QTextCursor::KeepAnchor);
+    view->InsertText(c, ReplaceSpan(text, matches, replacement));
     view->setTextCursor(c);
     return matches.size();
 }

@@ -255,7 +255,7 @@ CPrintPreview* CPrintPreview::Open(CEditorView* view, CPreviewHost* host, QPrint
 void CPrintPreview::Relayout() {
     if (!m_view)
         return;
-    m_layout = print::LayoutOf(m_view, m_view->document()->toRawText(), &m_printer);
+    m_layout = print::LayoutOf(m_view, m_view->GetWholeText(), &m_printer);
     m_state.pageCount = qMax(1, m_layout->PageCount());
     m_state.current = qBound(1, m_state.current, m_state.pageCount);
     Update();

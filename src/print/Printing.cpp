@@ -114,7 +114,7 @@ bool PrintDirect(CEditorView* view, const QString& printerName, const QString& p
     QPrinter& printer = SessionPrinter(view->window());
     services.SelectPrinter(printer, target);
     PrepareJob(printer, view);
-    return RunJob(view, printer, view->document()->toRawText(), target, port) ==
+    return RunJob(view, printer, view->GetWholeText(), target, port) ==
            PrintOutcome::Printed;
 }
 
@@ -141,8 +141,8 @@ void CEditorView::OnFilePrint() {
         printer.setOutputFileName(*path);
     }
     const QString text = printer.printRange() == QPrinter::Selection && hasSelection
-                             ? textCursor().selectedText()
-                             : document()->toRawText();
+                             ? GetSelectedRawText()
+                             : GetWholeText();
     print::RunJob(this, printer, text, print::PrinterLabel(printer), QString());
 }
 

@@ -124,6 +124,11 @@ void Select(QPlainTextEdit* edit, int anchor, int position) {
     edit->setTextCursor(c);
 }
 
+void Select(CEditorView* view, int anchor, int position) {
+    Select(static_cast<QPlainTextEdit*>(view), view->PanePosition(anchor),
+           view->PanePosition(position));
+}
+
 void SetText(CEditorView* view, const QString& text, int anchor, int position) {
     view->SetWholeText(text);
     Select(view, anchor, position);

@@ -122,6 +122,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes);
 
 // Selects from `anchor` to `position` (the caret) in `edit`.
 void Select(QPlainTextEdit* edit, int anchor, int position);
+// The same in the pane, positions counted in its whole text (GetWholeText).
+void Select(CEditorView* view, int anchor, int position);
 // Gives the pane `text` and selects from `anchor` to `position` in it.
 void SetText(CEditorView* view, const QString& text, int anchor, int position);
 

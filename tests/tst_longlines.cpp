@@ -1,0 +1,500 @@
+#include "app/Platform.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "find/FindReplace.h"
+#include "io/CodePage932.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+
+using namespace Qt::StringLiterals;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+namespace {
+
+constexpr int kSplit = CEditorView::kSplitLength;
+
+// One cell: a number that makes it unique, Japanese, half-width katakana and
+// raw bytes (0x80 0x80 0xFD are no Shift-JIS), no space.
+QByteArray Cell(int n) {
+    return "<TD>n" + QByteArray::number(n).rightJustified(5, '0') +
+           "\x93\xfa\x96\x7b\xc3\xbd\x80\x80\xfd</TD>";
+}
+
+// A line of some 13,000 characters: cells, a run of one letter and a run of
+// raw bytes, neither with anywhere to break.
+QByteArray LongLine() {
+    QByteArray line;
+    for (int n = 0; n < 200; ++n)
+        line += Cell(n);
+    line += QByteArray(3000, 'a');
+    line += QByteArray(2500, '\x80');
+    for (int n = 200; n < 300; ++n)
+        line += Cell(n);
+    return line;
+}
+
+QByteArray Page() { return "<HTML>\r\n" + LongLine() + "\r\n<P>end</P>\r\n"; }
+
+// The text the pane holds for `bytes`: line breaks as U+2029.
+QString TextOf(const QByteArray& bytes) {
+    return cp932::Decode(bytes).replace(u"\r\n"_s, QString(QChar::ParagraphSeparator));
+}
+
+void NoBeep() {}
+
+// Where two texts part, for the failure message.
+QString Difference(const QString& actual, const QString& expected) {
+    qsizetype i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
+        ++i;
+    if (i == actual.size() && i == expected.size())
+        return u"same"_s;
+    return u"at %1 of %2/%3: ...%4 | %5"_s.arg(i).arg(actual.size()).arg(expected.size())
+        .arg(actual.mid(std::max<qsizetype>(0, i - 10), 30), expected.mid(std::max<qsizetype>(0, i - 10), 30));
+}
+
+} // namespace
+
+// A line longer than the pane's paragraphs: the text stays exactly what the
+// file holds and what the user typed, whatever the pane does inside.
+class TestLongLines : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<testing::ScopedSettings> settings;
+    std::unique_ptr<testing::FakeUi> ui;
+    std::unique_ptr<CEditorDoc> doc;
+    std::unique_ptr<CEditorView> view;
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    CEditorView* View() const { return view.get(); }
+
+    void Open(const QByteArray& bytes) {
+        WriteBytes(Path(u"page.html"_s), bytes);
+        QVERIFY(doc->OnOpenDocument(Path(u"page.html"_s)));
+    }
+
+    QByteArray Saved() {
+        const QString path = Path(u"saved.html"_s);
+        if (!doc->OnSaveDocument(path))
+            return "(not saved)";
+        return ReadBytes(path);
+    }
+
+    void CaretAt(qsizetype textPosition) {
+        QTextCursor c = view->textCursor();
+        c.setPosition(view->PanePosition(textPosition));
+        view->setTextCursor(c);
+    }
+    qsizetype Caret() const { return view->TextPosition(view->textCursor().position()); }
+
+    // Text positions where the pane splits the long line.
+    QList<qsizetype> Splits() const {
+        QList<qsizetype> splits;
+        QTextBlock b = view->document()->begin();
+        for (; b.isValid(); b = b.next()) {
+            const qsizetype at = view->TextPosition(b.position());
+            if (b.position() > 0 && view->TextPosition(b.position() - 1) == at)
+                splits << at;
+        }
+        return splits;
+    }
+
+    // Every paragraph of the pane stays short.
+    bool ParagraphsShort() const {
+        for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next())
+            if (b.length() - 1 > CEditorView::kMaxParagraphLength)
+                return false;
+        return true;
+    }
+
+private slots:
+    void initTestCase() {
+        platform::Initialize();
+        find::SetBeep(&NoBeep);
+    }
+
+    void init() {
+        settings = std::make_unique<testing::ScopedSettings>();
+        ui = std::make_unique<testing::FakeUi>();
+        doc = std::make_unique<CEditorDoc>();
+        view = std::make_unique<CEditorView>();
+        view->resize(600, 400);
+        doc->SetView(view.get());
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    void cleanup() {
+        doc.reset();
+        view.reset();
+        ui.reset();
+        settings.reset();
+    }
+
+    void cutsKeepPairsAndPreferBreaks() {
+        // A surrogate pair and a pair of raw bytes straddle every natural cut.
+        QString line;
+        while (line.size() < 5 * kSplit)
+            line += u"x\U0001F600\xDC80\xDC81"_s;
+        for (const qsizetype cut : LongLineCuts(line)) {
+            QVERIFY(!(line[cut - 1].isHighSurrogate() && line[cut].isLowSurrogate()));
+            QVERIFY(!(line[cut - 1].isLowSurrogate() && line[cut].isLowSurrogate()));
+        }
+        // After a tag's '>' when there is one near the end of a piece.
+        const QString tags = QString(kSplit - 100, u'a') + u"<B>"_s + QString(kSplit, u'b');
+        QCOMPARE(LongLineCuts(tags).front(), qsizetype(kSplit - 100 + 3));
+        // Pieces never exceed the length, and the last one is left over.
+        const QString plain(3 * kSplit + 1, u'a');
+        qsizetype start = 0;
+        for (const qsizetype cut : LongLineCuts(plain)) {
+            QVERIFY(cut - start <= kSplit && cut > start);
+            start = cut;
+        }
+        QVERIFY(plain.size() - start <= kSplit);
+        QVERIFY(LongLineCuts(QString(kSplit, u'a')).empty());
+    }
+
+    void onlyLinesLongerThanTheLimitAreSplit() {
+        const QByteArray limit(CEditorView::kMaxParagraphLength, 'a');
+        Open(limit + "\r\n" + limit + "b");
+        QCOMPARE(view->document()->blockCount(), 4);
+        QCOMPARE(Splits().size(), 2);
+        QCOMPARE(Saved(), limit + "\r\n" + limit + "b");
+    }
+
+    void openAndSaveGiveTheSameBytes() {
+        Open(Page());
+        QVERIFY(Splits().size() >= 5); // the long line is held in pieces
+        QVERIFY(ParagraphsShort());
+        QCOMPARE(view->GetWholeText(), TextOf(Page()));
+        QCOMPARE(Saved(), Page());
+        // Select all gives the same text, with the file's line breaks.
+        view->selectAll();
+        QCOMPARE(view->GetSelectedText(), cp932::Decode(Page()));
+    }
+
+    void typingInsideTheLongLine() {
+        Open(Page());
+        QString expected = TextOf(Page());
+        const qsizetype split = Splits().at(2);
+        // Right at a split and just before one.
+        for (const qsizetype at : {split, split - 1, qsizetype(100)}) {
+            CaretAt(at);
+            QTest::keyClicks(View(), u"xy"_s);
+            expected.insert(at, u"xy"_s);
+            QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        }
+        // A long stretch of typing in one piece keeps the pieces short.
+        CaretAt(split + 10);
+        const QString many(2 * kSplit + 10, u'k');
+        QTest::keyClicks(View(), many);
+        expected.insert(split + 10, many);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QVERIFY(ParagraphsShort());
+        QCOMPARE(Saved(), cp932::Encode(expected));
+    }
+
+    void enterMakesOneLineBreak() {
+        Open(Page());
+        QString expected = TextOf(Page());
+        const qsizetype split = Splits().at(3);
+        for (const qsizetype at : {split + 5, split}) {
+            CaretAt(at);
+            QTest::keyClick(View(), Qt::Key_Return);
+            expected.insert(at, QChar::ParagraphSeparator);
+            QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+            QCOMPARE(Caret(), at + 1);
+        }
+        QTest::keyClicks(View(), u"z"_s);
+        expected.insert(split + 1, u'z');
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+    }
+
+    void theSplitIsNoCharacterToTheKeys() {
+        Open(Page());
+        QString expected = TextOf(Page());
+        const qsizetype split = Splits().at(1);
+        // The caret moves one character per key across the split.
+        CaretAt(split - 1);
+        QTest::keyClick(View(), Qt::Key_Right);
+        QCOMPARE(Caret(), split);
+        QTest::keyClick(View(), Qt::Key_Right);
+        QCOMPARE(Caret(), split + 1);
+        QTest::keyClick(View(), Qt::Key_Left);
+        QTest::keyClick(View(), Qt::Key_Left);
+        QCOMPARE(Caret(), split - 1);
+        // Shift+Right selects the character after the split.
+        CaretAt(split);
+        QTest::keyClick(View(), Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(view->GetSelectedText(), expected.mid(split, 1));
+        // Backspace and Delete at the split remove the characters beside it,
+        // from either side of the separator inside.
+        for (const int side : {0, 1}) {
+            const qsizetype at = Splits().at(1);
+            QTextCursor c = view->textCursor();
+            c.setPosition(view->PanePosition(at) + side);
+            view->setTextCursor(c);
+            QTest::keyClick(View(), Qt::Key_Backspace);
+            expected.remove(at - 1, 1);
+            QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+            c.setPosition(view->PanePosition(at - 1) + 1 - side);
+            view->setTextCursor(c);
+            QTest::keyClick(View(), Qt::Key_Delete);
+            expected.remove(at - 1, 1);
+            QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        }
+        // Overwrite mode at the split replaces the character after it.
+        const qsizetype at = Splits().at(1);
+        CaretAt(at);
+        view->setOverwriteMode(true);
+        QTest::keyClicks(View(), u"#"_s);
+        view->setOverwriteMode(false);
+        expected.replace(at, 1, u"#"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        // Deleting a whole piece leaves no empty paragraph behind.
+        const QList<qsizetype> splits = Splits();
+        testing::Select(View(), int(splits.at(2)), int(splits.at(3)));
+        QTest::keyClick(View(), Qt::Key_Delete);
+        expected.remove(splits.at(2), splits.at(3) - splits.at(2));
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next())
+            QVERIFY(b.length() > 1 || b.blockNumber() > 0);
+        QCOMPARE(Saved(), cp932::Encode(expected));
+    }
+
+    void removingAcrossSplitsAndLines() {
+        // Selections from the start of a piece or of a line to inside another
+        // piece or line: the line breaks before and after stay as they were.
+        const QByteArray bytes = "<P>\r\n" + LongLine() + "\r\n" + LongLine() + "\r\n<P>";
+        QString expected = TextOf(bytes);
+        Open(bytes);
+        // Pane positions: the start of each paragraph.
+        auto start = [this](int paragraph) {
+            return view->document()->findBlockByNumber(paragraph).position();
+        };
+        auto remove = [&](int paneFrom, int paneTo) {
+            const qsizetype from = view->TextPosition(paneFrom), to = view->TextPosition(paneTo);
+            QTextCursor c = view->textCursor();
+            c.setPosition(paneFrom);
+            c.setPosition(paneTo, QTextCursor::KeepAnchor);
+            view->setTextCursor(c);
+            QCOMPARE(view->GetSelectedText(), expected.mid(from, to - from).replace(
+                                                  QChar::ParagraphSeparator, u"\r\n"_s));
+            QTest::keyClick(View(), Qt::Key_Delete);
+            expected.remove(from, to - from);
+            QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        };
+        const int second = view->document()->findBlock(
+            view->PanePosition(expected.indexOf(QChar::ParagraphSeparator, 5) + 1)).blockNumber();
+        QVERIFY(second > 3);
+        remove(start(second), start(second + 1) + 10);   // line start into its second piece
+        remove(start(second - 1), start(second) + 3);    // piece start into the next line
+        remove(start(2), start(3) + 7);                  // piece start into the next piece
+        remove(start(3) - 4, start(4) + 2);              // inside a piece across a split
+        remove(start(1), start(2) + 1);                  // line start to just after a split
+        remove(start(2), start(3) - 1);                  // a whole piece
+        // Typed over a selection that ends in the next line.
+        const qsizetype from = Splits().at(1), to = expected.lastIndexOf(u"<P>"_s) + 1;
+        testing::Select(View(), int(from), int(to));
+        QTest::keyClicks(View(), u"Q"_s);
+        expected.replace(from, to - from, u"Q"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QCOMPARE(Saved(), cp932::Encode(expected));
+    }
+
+    void undoAndRedoAcrossSplits() {
+        Open(Page());
+        const QString original = view->GetWholeText();
+        QStringList states{original};
+        const QList<qsizetype> splits = Splits();
+        CaretAt(splits.at(1));
+        QTest::keyClicks(View(), u"typed"_s);
+        states << view->GetWholeText();
+        testing::Select(View(), int(splits.at(2)) - 3, int(splits.at(3)) + 3);
+        QTest::keyClick(View(), Qt::Key_Backspace);
+        states << view->GetWholeText();
+        CaretAt(splits.at(0));
+        QTest::keyClick(View(), Qt::Key_Return);
+        states << view->GetWholeText();
+        // Pasted into a piece that grows too long: the piece is cut again.
+        QGuiApplication::clipboard()->setText(QString(2 * kSplit + 1, u'u'));
+        CaretAt(10);
+        view->paste();
+        states << view->GetWholeText();
+        testing::Select(View(), int(Splits().at(2)) - 1, int(Splits().at(2)) + 1);
+        QTest::keyClicks(View(), u"over"_s);
+        states << view->GetWholeText();
+        for (qsizetype i = states.size() - 1; i > 0; --i) {
+            QCOMPARE(Difference(view->GetWholeText(), states.at(i)), u"same"_s);
+            view->undo();
+        }
+        QCOMPARE(view->GetWholeText(), original);
+        QVERIFY(!view->document()->isUndoAvailable());
+        for (qsizetype i = 1; i < states.size(); ++i) {
+            view->redo();
+            QCOMPARE(Difference(view->GetWholeText(), states.at(i)), u"same"_s);
+        }
+        QVERIFY(ParagraphsShort());
+        QCOMPARE(Saved(), cp932::Encode(states.last()));
+    }
+
+    void wrapCommandOverTheWholeText() {
+        Open(Page());
+        view->selectAll();
+        view->OnBold();
+        QCOMPARE(view->GetWholeText(), u"<B>"_s + TextOf(Page()) + u"</B>"_s);
+        QCOMPARE(Saved(), "<B>" + Page() + "</B>");
+        // Wrapping a part that crosses a split.
+        Open(Page());
+        const qsizetype split = Splits().at(2);
+        testing::Select(View(), int(split) - 2, int(split) + 2);
+        view->OnItalic();
+        QString expected = TextOf(Page());
+        expected.insert(split + 2, u"</I>"_s).insert(split - 2, u"<I>"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QVERIFY(ParagraphsShort());
+    }
+
+    void findAndReplaceAcrossSplits() {
+        Open(Page());
+        QString expected = TextOf(Page());
+        const qsizetype split = Splits().at(1);
+        // A match that straddles a split is found, selected and replaced.
+        const QString needle = expected.mid(split - 18, 24);
+        QCOMPARE(expected.count(needle), 1);
+        find::FindOptions options;
+        options.what = needle;
+        options.matchCase = true;
+        CaretAt(0);
+        QVERIFY(find::FindNextInView(View(), options));
+        QCOMPARE(view->TextPosition(view->textCursor().selectionStart()), split - 18);
+        QCOMPARE(view->GetSelectedText(), needle);
+        QVERIFY(!find::ReplaceInView(View(), options, u"<REPLACED>"_s));
+        expected.replace(split - 18, 24, u"<REPLACED>"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        // Every match, many of them across splits, in one undo step.
+        options.what = u"</TD><TD>"_s;
+        const qsizetype count = expected.count(options.what);
+        QCOMPARE(find::ReplaceAllInView(View(), options, u"|\r\n|"_s), count);
+        const QString replaced =
+            QString(expected).replace(options.what, u"|"_s + QChar::ParagraphSeparator + u"|"_s);
+        QCOMPARE(view->GetWholeText(), replaced);
+        QCOMPARE(Saved(), cp932::Encode(replaced));
+        view->undo();
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+    }
+
+    void pastedLongTextIsCutToo() {
+        Open("<P></P>");
+        const QString line = cp932::Decode(LongLine());
+        QGuiApplication::clipboard()->setText(u"a\n"_s + line + u"\nb"_s);
+        CaretAt(3);
+        view->paste();
+        QVERIFY(ParagraphsShort());
+        QCOMPARE(view->GetWholeText(), u"<P>a\u2029"_s + line + u"\u2029b</P>"_s);
+        view->undo();
+        QCOMPARE(view->GetWholeText(), u"<P></P>"_s);
+    }
+
+    void randomEditsKeepTheText() {
+        // Random selections anywhere in the pane, either side of a split
+        // included, edited with the keys and paste; the text always equals
+        // the same edits made to a plain string, and undo and redo go all
+        // the way back and forth.
+        Open("<P>\r\n" + LongLine() + "\r\n" + LongLine() + "\r\n</P>");
+        const QString original = view->GetWholeText();
+        QString expected = original;
+        QRandomGenerator random(20261208);
+        const QString pasted = u"<BR>\n"_s + QString(3 * kSplit, u'p') + u"\n<BR>"_s;
+        for (int step = 0; step < 300; ++step) {
+            const int count = view->document()->characterCount() - 1;
+            const int a = int(random.bounded(count + 1));
+            const int b = std::min(count, a + int(random.bounded(2 * kSplit)));
+            const int kind = int(random.bounded(6));
+            QTextCursor c = view->textCursor();
+            c.setPosition(a);
+            if (kind < 4)
+                c.setPosition(b, QTextCursor::KeepAnchor);
+            view->setTextCursor(c);
+            const qsizetype from = view->TextPosition(a), to = view->TextPosition(c.position());
+            switch (kind) {
+            case 0:
+                QTest::keyClick(View(), Qt::Key_Delete);
+                expected.remove(from, to - from);
+                break;
+            case 1:
+                QTest::keyClicks(View(), u"ty"_s);
+                expected.replace(from, to - from, u"ty"_s);
+                break;
+            case 2:
+                QTest::keyClick(View(), Qt::Key_Return);
+                expected.replace(from, to - from, QChar::ParagraphSeparator);
+                break;
+            case 3:
+                QGuiApplication::clipboard()->setText(pasted);
+                view->paste();
+                expected.replace(from, to - from,
+                                 QString(pasted).replace(u'\n', QChar::ParagraphSeparator));
+                break;
+            default:
+                QTest::keyClick(View(), Qt::Key_Backspace);
+                if (from > 0)
+                    expected.remove(from - 1, 1);
+                break;
+            }
+            QVERIFY2(view->GetWholeText() == expected,
+                     qPrintable(u"step %1 kind %2: "_s.arg(step).arg(kind) +
+                                Difference(view->GetWholeText(), expected)));
+            QVERIFY(ParagraphsShort());
+        }
+        while (view->document()->isUndoAvailable())
+            view->undo();
+        QCOMPARE(Difference(view->GetWholeText(), original), u"same"_s);
+        while (view->document()->isRedoAvailable())
+            view->redo();
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QCOMPARE(Saved(), cp932::Encode(expected));
+    }
+
+    void scrollBarAsNeededAroundAManyLineText() {
+        // The bar a long text needs is there at once, and goes with it.
+        Open("<P>");
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        Open(QByteArray(5000, '\n'));
+        QVERIFY(view->verticalScrollBar()->isVisible());
+        QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        Open("<P>");
+        QApplication::processEvents();
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+    }
+
+    void marginDoubleClickSelectsTheWholeFileLine() {
+        Open(Page());
+        // Scroll to a piece in the middle of the long line.
+        const qsizetype split = Splits().at(3);
+        CaretAt(split + 1);
+        view->ensureCursorVisible();
+        QWidget* margin = nullptr;
+        for (QWidget* w : view->findChildren<QWidget*>())
+            if (w->accessibleName() == u"選択領域"_s)
+                margin = w;
+        QVERIFY(margin);
+        const int y = view->cursorRect().center().y();
+        QTest::mouseDClick(margin, Qt::LeftButton, {}, QPoint(3, y));
+        QCOMPARE(view->GetSelectedText(), cp932::Decode(LongLine()) + u"\r\n"_s);
+    }
+};
+
+QTEST_MAIN(TestLongLines)
+#include "tst_longlines.moc"
