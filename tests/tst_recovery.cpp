@@ -308,6 +308,90 @@ private slots:
         QCOMPARE(cache.Rebuilds(), 0);
     }
 
+    void blockCacheFollowsSplitLines() {
+        // Edits that cut, grow and merge the pieces of long lines: the cache
+        // joined at the pane's splits is the pane's text.
+        CEditorView view;
+        QString line;
+        for (int i = 0; i < 700; ++i)
+            line += u"<TD>表%1</TD>"_s.arg(i);
+        view.SetWholeText(u"head"_s + QChar::ParagraphSeparator + line + QChar::ParagraphSeparator + line);
+        CBlockTextCache cache(view.document());
+        QRandomGenerator random(7);
+        for (int step = 0; step < 200; ++step) {
+            const qsizetype size = view.GetWholeText().size();
+            const qsizetype a = random.bounded(size + 1);
+            const qsizetype b = step % 5 == 0 ? random.bounded(size + 1)
+                                              : qMin(size, a + random.bounded(3000));
+            QTextCursor c = view.textCursor();
+            c.setPosition(view.PanePosition(a));
+            c.setPosition(view.PanePosition(b), QTextCursor::KeepAnchor);
+            switch (random.bounded(4)) {
+            case 0:
+                view.InsertText(c, QString(int(random.bounded(2500)), u'q'));
+                break;
+            case 1:
+                view.InsertText(c, u"a\r\nb"_s);
+                break;
+            case 2:
+                c.removeSelectedText();
+                break;
+            default:
+                view.setTextCursor(c);
+                QTest::keyClicks(&view, u"xy"_s);
+                break;
+            }
+            if (step % 40 == 39)
+                view.document()->undo();
+            const io::TextSplits splits = view.SplitPositions();
+            QCOMPARE(CBlockTextCache::Join(cache.Blocks(), splits), view.GetWholeText());
+        }
+    }
+
+    void longLinesComeBackWhole() {
+        // The pane holds a long line as several paragraphs; the journal holds
+        // the file's lines, on both ways of writing it.
+        testing::FakeUi ui;
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        const QString page = Path(u"long.html"_s);
+        QByteArray bytes = "<P>short</P>\r\n";
+        for (int i = 0; i < 900; ++i)
+            bytes += "<B>\x93\xfa\x96\x7b</B>x"; // 日本, tags, no break for long
+        bytes += "\x80\r\n<P>end</P>";
+        WriteBytes(page, bytes);
+        QVERIFY(doc.OnOpenDocument(page));
+        doc.SetPathName(page);
+        CRecoveryKeeper keeper(&doc);
+        keeper.SetFolder(Folder());
+        keeper.SetIntervals(50, 5000);
+        // Typing in the middle of the long line, and a paste across its pieces.
+        QTextCursor c = view.textCursor();
+        c.setPosition(view.PanePosition(5000));
+        view.setTextCursor(c);
+        QTest::keyClicks(&view, u"typed"_s);
+        c = view.textCursor();
+        c.setPosition(view.PanePosition(100));
+        c.setPosition(view.PanePosition(7000), QTextCursor::KeepAnchor);
+        view.InsertText(c, QString(3000, u'y'));
+        QVERIFY(view.document()->blockCount() > 5); // held in pieces
+        const QString whole = view.GetWholeText();
+        QCOMPARE(whole.count(QChar::ParagraphSeparator), 2);
+
+        QSignalSpy written(&keeper, &CRecoveryKeeper::journalWritten);
+        QTRY_VERIFY(written.size() > 0);
+        keeper.WaitForWorker();
+        io::Journal j;
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QCOMPARE(j.text, whole);
+        // The synchronous write (signals, logout) too.
+        QTest::keyClicks(&view, u"z"_s);
+        QVERIFY(keeper.WriteNow());
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
+        QCOMPARE(j.text, view.GetWholeText());
+    }
+
     void keeperWritesAfterPauseAndRemovesWhenDone() {
         testing::FakeUi ui;
         CEditorDoc doc;

@@ -56,6 +56,11 @@ public:
     static constexpr int kSplitLength = 1024;
     static constexpr int kMaxParagraphLength = 2 * kSplitLength;
     qsizetype TextPosition(int panePosition) const;
+    // The pane positions of the split separators, ascending (pending
+    // repairs applied first).
+    const std::vector<int>& SplitPositions() const;
+    // The pane positions of the split separators, ascending (pending
+    // repairs applied first).
     int PanePosition(qsizetype textPosition) const;
     // Puts `text` in place of the selection of `cursor` (a cursor of this
     // pane) as one edit step and leaves the cursor after it. "\r\n", "\n",
@@ -165,7 +170,6 @@ private:
         bool split;         // what that separator is
     };
     void OnContentsChange(int position, int removed, int added);
-    const std::vector<int>& SplitPositions() const;
     QString WithoutSplits(QString paneText, int paneStart) const;
     void StepOverSplit(const QKeyEvent* event);
     void InsertLineBreak();

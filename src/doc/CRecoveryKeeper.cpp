@@ -128,19 +128,27 @@ io::TextLines CBlockTextCache::Blocks() {
     return m_runs;
 }
 
-QString CBlockTextCache::Join(const io::TextLines& blocks) {
+QString CBlockTextCache::Join(const io::TextLines& blocks, const io::TextSplits& splits) {
     qsizetype size = 0;
     for (const QStringList& run : blocks)
         for (const QString& line : run)
             size += line.size() + 1;
     QString text;
     text.reserve(size);
+    qsizetype position = 0; // counting every separator, as `splits` does
+    auto split = splits.begin();
     bool first = true;
     for (const QStringList& run : blocks)
         for (const QString& line : run) {
-            if (!first)
-                text += QChar::ParagraphSeparator;
+            if (!first) {
+                while (split != splits.end() && *split < position)
+                    ++split;
+                if (split == splits.end() || *split != position)
+                    text += QChar::ParagraphSeparator;
+                ++position;
+            }
             text += line;
+            position += line.size();
             first = false;
         }
     return text;
@@ -159,6 +167,7 @@ struct JournalJob {
     QString file;
     io::Journal journal; // without its text
     io::TextLines blocks;
+    io::TextSplits splits;
     quint64 generation = 0;
 };
 
@@ -227,7 +236,7 @@ private:
             const qint64 cpuStart = ThreadCpuNs();
             int code = 0;
             const io::JournalError error =
-                io::WriteJournal(job.file, job.journal, job.blocks, &code);
+                io::WriteJournal(job.file, job.journal, job.blocks, job.splits, &code);
             job.blocks.clear();
             {
                 std::lock_guard lock(m_mutex);
@@ -253,6 +262,11 @@ private:
 
 // ---------------------------------------------------------------------------
 // The keeper
+
+io::TextSplits CRecoveryKeeper::Splits() const {
+    const CEditorView* view = m_document->GetView();
+    return view ? view->SplitPositions() : io::TextSplits();
+}
 
 CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     : QObject(parent), m_document(document), m_folder(io::JournalFolder()) {
@@ -370,6 +384,7 @@ void CRecoveryKeeper::OnTrigger() {
     QElapsedTimer timer;
     timer.start();
     JournalJob job;
+    job.splits = Splits(); // first: it may cut a paragraph that grew
     job.blocks = m_cache ? m_cache->Blocks() : io::TextLines();
     job.journal = Metadata(Content::Text);
     job.file = m_file;
@@ -428,8 +443,9 @@ bool CRecoveryKeeper::WriteSync(Content content) {
     }
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
+    const io::TextSplits splits = Splits();
     const io::JournalError error = io::WriteJournal(
-        m_file, Metadata(content), m_cache ? m_cache->Blocks() : io::TextLines(), &code);
+        m_file, Metadata(content), m_cache ? m_cache->Blocks() : io::TextLines(), splits, &code);
     if (error != io::JournalError::None) {
         ReportFailure(code);
         return false;

@@ -26,8 +26,9 @@ public:
 
     // The blocks as they are now (implicitly shared).
     io::TextLines Blocks();
-    // Joins blocks as QTextDocument::toRawText() does.
-    static QString Join(const io::TextLines& blocks);
+    // Joins blocks as QTextDocument::toRawText() does, but directly at
+    // `splits` (positions in that text).
+    static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});
 
     // The longest time one change took to follow, a whole new text aside
     // (nanoseconds).
@@ -118,6 +119,8 @@ private:
     void Retarget(const QString& path);
     // Writes the state on this thread into the current file.
     bool WriteSync(Content content);
+    // Where the pane holds one line as several paragraphs.
+    io::TextSplits Splits() const;
     void RemoveFile();
     void ReportFailure(int code);
 

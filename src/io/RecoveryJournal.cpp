@@ -82,9 +82,10 @@ private:
     qsizetype m_size = 0;
 };
 
-// The whole journal; the text is `lines` joined by U+2029 when given,
-// `journal.text` otherwise.
-template <typename Sink> void Encode(const Journal& journal, const TextLines* lines, Sink& sink) {
+// The whole journal; the text is `lines` joined by U+2029 (but at `splits`)
+// when given, `journal.text` otherwise.
+template <typename Sink>
+void Encode(const Journal& journal, const TextLines* lines, const TextSplits& splits, Sink& sink) {
     Encoder<Sink> e(sink);
     e.Append(kMagic, sizeof kMagic);
     e.template Put<quint32>(kVersion);
@@ -118,22 +119,31 @@ template <typename Sink> void Encode(const Journal& journal, const TextLines* li
         e.template Put<quint64>(quint64(journal.text.size()));
         e.PutUnits(journal.text);
     } else {
+        // `position` counts in the lines joined by every separator, as
+        // `splits` does.
+        auto forEachPiece = [&](auto&& separator, auto&& text) {
+            qsizetype position = 0;
+            auto split = splits.begin();
+            bool firstLine = true;
+            for (const QStringList& run : *lines)
+                for (const QString& line : run) {
+                    if (!firstLine) {
+                        while (split != splits.end() && *split < position)
+                            ++split;
+                        if (split == splits.end() || *split != position)
+                            separator();
+                        ++position;
+                    }
+                    text(line);
+                    position += line.size();
+                    firstLine = false;
+                }
+        };
         quint64 length = 0;
-        bool firstLine = true;
-        for (const QStringList& run : *lines)
-            for (const QString& line : run) {
-                length += quint64(line.size()) + (firstLine ? 0 : 1);
-                firstLine = false;
-            }
+        forEachPiece([&] { ++length; }, [&](const QString& line) { length += quint64(line.size()); });
         e.template Put<quint64>(length);
-        firstLine = true;
-        for (const QStringList& run : *lines)
-            for (const QString& line : run) {
-                if (!firstLine)
-                    e.template Put<quint16>(QChar::ParagraphSeparator);
-                e.PutUnits(line);
-                firstLine = false;
-            }
+        forEachPiece([&] { e.template Put<quint16>(QChar::ParagraphSeparator); },
+                     [&](const QString& line) { e.PutUnits(line); });
     }
 
     e.template Put<quint64>(e.Size());
@@ -228,7 +238,7 @@ QByteArray SerializeJournal(const Journal& journal) {
     QByteArray bytes;
     bytes.reserve(journal.text.size() * 2 + journal.path.size() * 2 + 256);
     auto sink = [&bytes](const char* data, qsizetype size) { bytes.append(data, size); };
-    Encode(journal, nullptr, sink);
+    Encode(journal, nullptr, {}, sink);
     return bytes;
 }
 
@@ -469,9 +479,9 @@ JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int*
 }
 
 JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
-                          int* error) {
+                          const TextSplits& splits, int* error) {
     return WriteAtomically(
-        file, [&](auto& sink) { Encode(journal, &lines, sink); }, error);
+        file, [&](auto& sink) { Encode(journal, &lines, splits, sink); }, error);
 }
 
 bool RemoveJournalFile(const QString& file) {

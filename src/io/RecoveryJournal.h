@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 #include <optional>
 
 namespace io {
@@ -40,6 +42,9 @@ struct Journal {
 
 // A text as runs of lines; the lines are joined by U+2029.
 using TextLines = QList<QStringList>;
+// Positions, ascending, of separators in the joined lines that are no line
+// breaks: the lines on either side are pieces of one line, joined directly.
+using TextSplits = std::vector<int>;
 
 enum class JournalError {
     None,
@@ -91,10 +96,10 @@ JournalError ReadJournal(const QString& file, Journal& journal);
 // the same folder (mode 0600), written, fsynced, renamed over `file`, and the
 // folder fsynced. On failure nothing at `file` changes.
 JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int* error = nullptr);
-// Writes `journal` with `lines` as its text (journal.text is not used) the
-// same way, serialising straight into the file.
+// Writes `journal` with `lines` (joined but at `splits`) as its text
+// (journal.text is not used) the same way, serialising straight into the file.
 JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
-                          int* error = nullptr);
+                          const TextSplits& splits = {}, int* error = nullptr);
 // Removes the journal file; true when it is gone.
 bool RemoveJournalFile(const QString& file);
 
