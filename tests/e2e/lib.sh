@@ -91,6 +91,20 @@ journal_files() {
     ls -1 "$XDG_STATE_HOME/velm/recovery" 2>/dev/null | grep '\.vjr$' || true
 }
 
+# Waits (up to 20 s, for a loaded machine) until a journal holds the ASCII
+# text `$1` (stored as UTF-16LE).
+wait_for_journal_text() {
+    local pattern i f
+    pattern=$(printf '%s' "$1" | sed 's/./&\\x00/g')
+    for i in $(seq 1 200); do
+        for f in $(journal_files); do
+            grep -qaP "$pattern" "$XDG_STATE_HOME/velm/recovery/$f" && return 0
+        done
+        sleep 0.1
+    done
+    fail "no journal holds '$1' (journals: $(journal_files))"
+}
+
 # Sends key presses to the focused window, e.g. keys ctrl+s.
 keys() {
     xdotool key --delay 40 "$@"

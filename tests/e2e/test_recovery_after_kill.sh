@@ -13,7 +13,7 @@ keys ctrl+End
 type_text "<BR>"
 xdotool type --delay 60 "日本"
 sleep 3
-[ -n "$(journal_files)" ] || fail "no journal after the pause"
+wait_for_journal_text "<BR>"
 kill -9 "$APP_PID"
 wait "$APP_PID" 2>/dev/null || true
 APP_PID=
