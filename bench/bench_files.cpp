@@ -8,6 +8,7 @@
 //   bench_files            runs both sizes
 //   bench_files <MiB>      runs one size
 
+#include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
@@ -25,17 +26,6 @@
 
 namespace {
 
-QByteArray GeneratePage(qsizetype size) {
-    // Markup, Japanese text, half-width katakana, as a hand-written page has.
-    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
-                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
-                            "</TR>\r\n";
-    QByteArray page = "<HTML>\r\n<BODY>\r\n<TABLE>\r\n";
-    page.reserve(size + line.size());
-    while (page.size() + line.size() < size)
-        page += line;
-    return page;
-}
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
@@ -51,12 +41,9 @@ int RunOne(int mebibytes) {
     // Safety copies of the in-place save stay in the bench's own folder.
     qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("state"))));
     const QString path = dir.filePath(QStringLiteral("bench.html"));
-    const QByteArray bytes = GeneratePage(qsizetype(mebibytes) * 1024 * 1024);
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return 2;
-    }
+    const QByteArray bytes = bench::GeneratePage(qsizetype(mebibytes) * 1024 * 1024);
+    if (!bench::WriteInput(path, bytes))
+        return 2;
     const long baseKiB = PeakKiB();
 
     CEditorDoc doc;

@@ -2,6 +2,7 @@
 // thread spends per journal write, the worker's time, and the longest
 // keystroke handling while journals are being written.
 
+#include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
@@ -21,16 +22,6 @@
 
 namespace {
 
-QByteArray GeneratePage(qsizetype size) {
-    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
-                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
-                            "</TR>\r\n";
-    QByteArray page = "<HTML>\r\n<BODY>\r\n<TABLE>\r\n";
-    page.reserve(size + line.size());
-    while (page.size() + line.size() < size)
-        page += line;
-    return page;
-}
 
 QByteArray LoadAverage() {
     QFile f(QStringLiteral("/proc/loadavg"));
@@ -62,12 +53,8 @@ int main(int argc, char* argv[]) {
     platform::Initialize();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.html"));
-    {
-        const QByteArray bytes = GeneratePage(16 * 1024 * 1024);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return 2;
-    }
+    if (!bench::WriteInput(path, bench::GeneratePage(16 * 1024 * 1024)))
+        return 2;
 
     CEditorDoc doc;
     CEditorView view;

@@ -7,6 +7,7 @@
 //   bench_longlines          runs every input
 //   bench_longlines <name>   runs one input
 
+#include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
@@ -48,7 +49,6 @@ QByteArray Repeat(QByteArray unit, qsizetype size) {
     return out;
 }
 
-// Markup, Japanese text, half-width katakana, as a hand-written page has.
 const QByteArray kHtmlRow = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
                             "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
                             "</TR>";
@@ -117,12 +117,8 @@ int RunOne(const Input& input) {
     platform::Initialize();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.html"));
-    {
-        const QByteArray bytes = input.generate();
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-            return 2;
-    }
+    if (!bench::WriteInput(path, input.generate()))
+        return 2;
 
     CEditorDoc doc;
     CEditorView view;

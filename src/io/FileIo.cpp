@@ -110,6 +110,13 @@ FileError MissingPathError(const QString& path) {
 
 #ifdef Q_OS_UNIX
 
+io::FileIdentity io::IdentityOfOpenFile(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return {};
+    return IdentityFromStat(st);
+}
+
 io::FileIdentity io::IdentityOf(const QString& path) {
     struct stat st {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)

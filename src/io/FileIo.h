@@ -67,6 +67,8 @@ namespace io {
 // What the file at `path` (symbolic links followed) is now; `exists` is
 // false when nothing is there.
 FileIdentity IdentityOf(const QString& path);
+// What the open file `fd` is now; `exists` is false when it cannot be told.
+FileIdentity IdentityOfOpenFile(int fd);
 
 // Makes a write beyond the file-size limit fail with EFBIG instead of ending
 // the program with SIGXFSZ (unless the program handles the signal itself).

@@ -134,19 +134,6 @@ Errno ReadBackDiffers(int fd, const QByteArray& bytes, ReadBackOf what = ReadBac
     return check == bytes ? 0 : -1;
 }
 
-io::FileIdentity IdentityOfOpenFile(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return {};
-    io::FileIdentity id;
-    id.exists = true;
-    id.device = quint64(st.st_dev);
-    id.inode = quint64(st.st_ino);
-    id.size = qint64(st.st_size);
-    id.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + qint64(st.st_mtim.tv_nsec);
-    return id;
-}
-
 FileError ErrorOf(Errno e) { return e < 0 ? FileError::NotVerified : FileErrorFromErrno(e); }
 
 Errno SyncFolder(const QByteArray& folder) {
@@ -340,7 +327,7 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
     if (const Errno e = SyncFolder(FolderOf(path)))
         return {Outcome::Failed, e};
     if (identity)
-        *identity = IdentityOfOpenFile(temp.get());
+        *identity = io::IdentityOfOpenFile(temp.get());
     return {Outcome::Done, 0};
 }
 
@@ -431,7 +418,7 @@ FileError SaveInPlace(const QByteArray& path, int fd, const QByteArray& bytes,
     if (e != 0)
         return ErrorOf(e);
     if (identity)
-        *identity = IdentityOfOpenFile(fd);
+        *identity = io::IdentityOfOpenFile(fd);
     return FileError::None;
 }
 
