@@ -1,17 +1,18 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
-#include "doc/PaneMemory.h"
+#include "doc/FileLoader.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
-#include "io/MemoryRoom.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <new>
 
@@ -63,50 +64,80 @@ bool CEditorDoc::OnNewDocument() {
     return true;
 }
 
-bool CEditorDoc::OnOpenDocument(const QString& path) {
+CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
+    if (m_loader)
+        return LoadResult::Cancelled; // one load at a time
     QScopedValueRollback busy(m_busy, true);
-    QByteArray bytes;
-    io::FileIdentity identity;
-    QString text;
-    io::TextFormat format;
-    try {
-        const FileError error = ReadWholeFile(path, bytes, &identity);
-        if (error != FileError::None) {
-            ReportFileError(error, path, true);
-            return false;
-        }
-        // Refused before anything is built when the pane could not hold it.
-        const qint64 cost = EstimateOpenCost(bytes.size(), io::CountLines(bytes));
-        if (!FitsInMemory(cost, io::Headroom(io::CurrentMemoryRoom()))) {
-            ReportFileError(FileError::TooLarge, path, true);
-            return false;
-        }
-        // Everything is read and decoded before the pane is touched.
-        text = cp932::Decode(bytes, &format);
-    } catch (const std::bad_alloc&) {
-        bytes = QByteArray();
-        ReportFileError(FileError::TooLarge, path, true);
-        return false;
+    CFileLoader loader;
+    QEventLoop loop;
+    bool done = false;
+    int percent = 0;
+    QTimer showProgress;
+    showProgress.setSingleShot(true);
+    connect(&showProgress, &QTimer::timeout, this, [&] { emit loadProgress(percent); });
+    connect(&loader, &CFileLoader::progress, this, [&](int p) {
+        percent = p;
+        if (!showProgress.isActive())
+            emit loadProgress(percent);
+    });
+    connect(&loader, &CFileLoader::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    // The pane takes no input meanwhile: the document it shows stays as it is
+    // until the new text is complete.
+    const bool wasReadOnly = m_view && m_view->isReadOnly();
+    if (m_view)
+        m_view->setReadOnly(true);
+    m_loader = &loader;
+    emit loadStarted();
+    loader.Start(path);
+    showProgress.start(kProgressDelayMs);
+    // Left early when the program ends (QCoreApplication::exit).
+    if (!done)
+        loop.exec();
+    if (!done)
+        loader.Cancel();
+    CFileLoader::Result result = done ? loader.TakeResult() : CFileLoader::Result{};
+    showProgress.stop();
+    m_loader = nullptr;
+    if (m_view)
+        m_view->setReadOnly(wasReadOnly);
+    if (!done || result.cancelled) {
+        emit loadEnded();
+        return LoadResult::Cancelled;
     }
-    bytes = QByteArray();
+    if (result.error != FileError::None) {
+        emit loadEnded();
+        ReportFileError(result.error, path, true);
+        return LoadResult::Failed;
+    }
     if (m_view) {
         try {
-            m_view->SetWholeText(text);
+            m_view->SetWholeText(result.text);
         } catch (const std::bad_alloc&) {
             // The pane's old text is gone: what is left is an empty untitled
             // document.
-            text = QString();
+            result.text = QString();
             OnNewDocument();
+            emit loadEnded();
             ReportFileError(FileError::TooLarge, path, true);
-            return false;
+            return LoadResult::Failed;
         }
         m_view->OnInitialUpdate();
     }
-    m_identity = identity;
+    result.text = QString();
+    m_identity = result.identity;
     m_declined = {};
-    m_format = std::move(format);
+    m_format = std::move(result.format);
     emit documentReplaced();
-    return true;
+    emit loadEnded();
+    return LoadResult::Loaded;
+}
+
+void CEditorDoc::CancelLoad() {
+    if (m_loader)
+        m_loader->Cancel();
 }
 
 void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,

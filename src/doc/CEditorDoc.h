@@ -11,6 +11,7 @@
 #include <QString>
 
 class CEditorView;
+class CFileLoader;
 
 // The one open HTML file: its path, its title and its modified state. The
 // text itself lives in the view; the document reads and writes it as
@@ -39,8 +40,17 @@ public:
     // An empty untitled document.
     bool OnNewDocument();
     // Reads `path` into the pane; on failure reports it and changes nothing.
-    // A file the pane could not hold is refused as too large.
-    bool OnOpenDocument(const QString& path);
+    // A file the pane could not hold is refused as too large. The file is
+    // read and decoded on a worker while the event loop runs: the window
+    // keeps painting; only Esc (CancelLoad) is taken as a command, the pane
+    // takes no input. A load that takes longer than kProgressDelayMs reports
+    // its progress. A cancelled load changes nothing and reports nothing.
+    enum class LoadResult { Loaded, Failed, Cancelled };
+    LoadResult LoadDocument(const QString& path);
+    bool OnOpenDocument(const QString& path) { return LoadDocument(path) == LoadResult::Loaded; }
+    bool IsLoading() const { return m_loader != nullptr; }
+    void CancelLoad();
+    static constexpr int kProgressDelayMs = 300;
     // Writes the pane to `path`; on failure reports it and changes nothing.
     // Asks first when another program changed the document's own file, when
     // characters cannot be written and when the bytes would read back as
@@ -82,6 +92,11 @@ signals:
     void documentSaved();
     // The user chose not to save the changes.
     void changesDiscarded();
+    // A load began, has read and decoded `percent` of the file (only after
+    // kProgressDelayMs), and ended (whatever its outcome).
+    void loadStarted();
+    void loadProgress(int percent);
+    void loadEnded();
 
 private:
     void ReportFileError(FileError error, const QString& path, bool loading);
@@ -101,4 +116,5 @@ private:
     // The file as it was when the user chose to keep the pane over it.
     io::FileIdentity m_declined;
     bool m_busy = false; // a question about the file is open
+    CFileLoader* m_loader = nullptr; // the load running
 };

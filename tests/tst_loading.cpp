@@ -1,0 +1,347 @@
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/FileLoader.h"
+#include "io/CodePage932.h"
+#include "io/FileIo.h"
+#include "res/CommandIds.h"
+#include "support/TestSupport.h"
+
+#include <QScopedValueRollback>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using testing::AppFixture;
+
+namespace {
+
+// A page with two-byte characters, a duplicate code, raw bytes, long lines
+// and every line break form; at least `size` bytes.
+QByteArray MixedPage(qsizetype size) {
+    QByteArray page = "<HTML>\r\n\xed\x40 NEC-selected duplicate\n\x81\x20raw\rlone\x80\r\n";
+    const QByteArray row = "<TD>\x93\xfa\x96\x7b\x8c\xea \xc3\xbd\xc4</TD>\r\n";
+    QByteArray longLine;
+    while (longLine.size() < 5000)
+        longLine += "<B>\x82\xa0\x82\xa2</B>";
+    while (page.size() < size) {
+        page += row;
+        if (page.size() % 7 == 0)
+            page += longLine + "\n";
+    }
+    return page + longLine; // the last line without a break
+}
+
+// What the pane shows: its paragraphs and which separators are splits.
+struct PaneState {
+    QString paneText;
+    QString wholeText;
+    std::vector<int> splits;
+    int blocks = 0;
+    bool undo = false;
+    bool redo = false;
+    bool modified = false;
+    int caret = 0;
+    bool operator==(const PaneState&) const = default;
+};
+
+PaneState StateOf(CEditorView* view) {
+    PaneState s;
+    s.paneText = view->document()->toRawText();
+    s.wholeText = view->GetWholeText();
+    s.splits = view->SplitPositions();
+    s.blocks = view->document()->blockCount();
+    s.undo = view->document()->isUndoAvailable();
+    s.redo = view->document()->isRedoAvailable();
+    s.modified = view->document()->isModified();
+    s.caret = view->textCursor().position();
+    return s;
+}
+
+// A document with its view, holding typed (modified, undoable) text.
+struct EditedDoc {
+    CEditorDoc doc;
+    CEditorView view;
+    EditedDoc(const QString& path) {
+        view.resize(600, 400);
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        doc.SetPathName(path, false);
+        QTextCursor c = view.textCursor();
+        view.InsertText(c, u"typed\nbefore"_s);
+    }
+};
+
+} // namespace
+
+// Opening a file: read and decoded on a worker, cancelled by Esc, progress
+// in the status bar; the pane ends as setting its text whole leaves it.
+class TestLoading : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decodingInStepsGivesTheWholeDecoding() {
+        // Two-byte characters across every step boundary, raw bytes among them.
+        QByteArray bytes;
+        while (bytes.size() < 3 * cp932::kDecodeStep + 11)
+            bytes += bytes.size() % 5 == 0 ? QByteArray("a\x82\xa0\x81") : QByteArray("\x82\xa0");
+        io::TextFormat whole;
+        const QString expected = cp932::Decode(bytes, &whole);
+
+        io::TextFormat stepped;
+        std::vector<qsizetype> steps;
+        const std::optional<QString> text =
+            cp932::Decode(bytes, &stepped, [&](qsizetype done) {
+                steps.push_back(done);
+                return true;
+            });
+        QVERIFY(text);
+        QCOMPARE(*text, expected);
+        QCOMPARE(stepped, whole);
+        QVERIFY(steps.size() >= 4);
+        QCOMPARE(steps.back(), bytes.size());
+        for (size_t k = 0; k + 1 < steps.size(); ++k) {
+            QVERIFY(steps[k] < steps[k + 1]);
+            // No step ends inside a character: what is done decodes alone
+            // to the start of the whole text.
+            QVERIFY(expected.startsWith(cp932::Decode(QByteArrayView(bytes).first(steps[k]))));
+        }
+
+        // Stopped after the first step: nothing, and the format untouched.
+        io::TextFormat untouched;
+        untouched.lineEnd = io::LineEnd::Lf;
+        int calls = 0;
+        const std::optional<QString> stopped =
+            cp932::Decode(bytes, &untouched, [&](qsizetype) { return ++calls < 1; });
+        QVERIFY(!stopped);
+        QCOMPARE(calls, 1);
+        QCOMPARE(untouched.lineEnd, io::LineEnd::Lf);
+    }
+
+    void loadEndsAsSettingTheWholeText() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"mixed.html"_s);
+        const QByteArray bytes = MixedPage(300000);
+        testing::WriteBytes(path, bytes);
+        io::TextFormat format;
+        const QString text = cp932::Decode(bytes, &format);
+        QVERIFY(text.contains(QChar(cp932::RawByteChar(0x81))));
+        QVERIFY(!format.duplicateForms.isEmpty());
+
+        CEditorView reference;
+        reference.SetWholeText(text);
+        reference.OnInitialUpdate();
+
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        const PaneState loaded = StateOf(&e.view);
+        QVERIFY(!loaded.splits.empty());
+        QVERIFY(loaded == StateOf(&reference));
+        QString lines = text;
+        lines.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n').replace(u'\n', QChar::ParagraphSeparator);
+        QCOMPARE(loaded.wholeText, lines);
+        QVERIFY(!loaded.undo);
+        QVERIFY(!loaded.modified);
+        QCOMPARE(e.doc.TextFormat(), format);
+        QCOMPARE(e.doc.FileIdentity(), io::IdentityOf(path));
+        QVERIFY(!e.view.isReadOnly());
+        QVERIFY(!e.doc.IsLoading());
+        // The synchronous form gives the same.
+        EditedDoc again(dir.filePath(u"old.html"_s));
+        QVERIFY(again.doc.OnOpenDocument(path));
+        QVERIFY(StateOf(&again.view) == loaded);
+    }
+
+    void cancelLeavesThePreviousDocument_data() {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("before reading") << u"start"_s;
+        QTest::newRow("while decoding") << u"progress"_s;
+        QTest::newRow("by Esc") << u"esc"_s;
+    }
+
+    void cancelLeavesThePreviousDocument() {
+        QFETCH(QString, when);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
+
+        const QString oldPath = dir.filePath(u"old.html"_s);
+        EditedDoc e(oldPath);
+        const PaneState before = StateOf(&e.view);
+        const io::TextFormat formatBefore = e.doc.TextFormat();
+        QSignalSpy replaced(&e.doc, &CEditorDoc::documentReplaced);
+        QSignalSpy ended(&e.doc, &CEditorDoc::loadEnded);
+        QMetaObject::Connection cancelling;
+        if (when == u"start")
+            cancelling = connect(&e.doc, &CEditorDoc::loadStarted, &e.doc, [&] { e.doc.CancelLoad(); });
+        else if (when == u"progress")
+            cancelling = connect(&e.doc, &CEditorDoc::loadProgress, &e.doc, [&](int percent) {
+                QVERIFY(percent < 100);
+                e.doc.CancelLoad();
+            });
+        else
+            QTimer::singleShot(150, &e.view, [&] {
+                // The pane takes no key meanwhile.
+                QTest::keyClicks(&e.view, u"xyz"_s);
+                QVERIFY(e.doc.IsLoading());
+                QVERIFY(e.view.isReadOnly());
+                e.doc.CancelLoad();
+            });
+        testing::FakeUi ui;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QVERIFY(ui.warnings.isEmpty());
+        QCOMPARE(replaced.size(), 0);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(StateOf(&e.view) == before);
+        QCOMPARE(e.doc.GetPathName(), oldPath);
+        QCOMPARE(e.doc.GetTitle(), u"old.html"_s);
+        QCOMPARE(e.doc.TextFormat(), formatBefore);
+        QVERIFY(!e.view.isReadOnly());
+        // The undo history is the one the typing made.
+        e.view.undo();
+        QCOMPARE(e.view.GetWholeText(), QString());
+        // The same document loads afterwards.
+        disconnect(cancelling);
+        CFileLoader::s_stepDelayMs = 0;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QVERIFY(e.view.GetWholeText().startsWith(u"<HTML>\u2029"_s));
+    }
+
+    void failureReportsAndLeavesThePane_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << u"none.html"_s << u"%1 が見つかりませんでした。"_s;
+        QTest::newRow("folder") << u"folder"_s
+                                << FileErrorMessage(FileError::AccessDenied, u"%1"_s, true);
+    }
+
+    void failureReportsAndLeavesThePane() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        const QString path = dir.filePath(name);
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        const PaneState before = StateOf(&e.view);
+        testing::FakeUi ui;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Failed);
+        QCOMPARE(ui.warnings, QStringList{message.arg(path)});
+        QVERIFY(StateOf(&e.view) == before);
+        QCOMPARE(e.doc.GetPathName(), dir.filePath(u"old.html"_s));
+        QVERIFY(!e.view.isReadOnly());
+    }
+
+    void slowLoadShowsProgressAndBusyPointer() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
+        QList<int> percents;
+        QStringList messages;
+        QList<Qt::CursorShape> pointers;
+        bool otherCommands = true;
+        connect(f.Doc(), &CEditorDoc::loadProgress, f.Frame(), [&](int percent) {
+            percents << percent;
+            messages << f.Frame()->MessageText();
+            pointers << f.View()->viewport()->cursor().shape();
+            otherCommands = otherCommands && (f.Frame()->IsCommandEnabled(ID_FILE_NEW) ||
+                                              f.Frame()->RouteCommand(ID_FILE_NEW));
+            QVERIFY(f.Frame()->IsCommandEnabled(ID_CANCEL_EDIT));
+        });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QVERIFY(!percents.isEmpty());
+        QCOMPARE(percents.back(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        for (int k = 0; k < percents.size(); ++k) {
+            QCOMPARE(messages[k], u"読み込み中... %1%"_s.arg(percents[k]));
+            QCOMPARE(pointers[k], Qt::BusyCursor);
+        }
+        QVERIFY(!otherCommands);
+        // Afterwards: ready, the pane's own pointer, Esc without a handler.
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QCOMPARE(f.View()->viewport()->cursor().shape(), Qt::IBeamCursor);
+        QVERIFY(!f.Frame()->IsCommandEnabled(ID_CANCEL_EDIT));
+        QCOMPARE(f.Frame()->windowTitle(), u"big.html - Velm HTML Editor"_s);
+        QCOMPARE(f.app->RecentFiles().Files().value(0), path);
+    }
+
+    void quickLoadShowsNoProgress() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"small.html"_s);
+        testing::WriteBytes(path, "<HTML></HTML>");
+        AppFixture f;
+        QVERIFY(f.started);
+        QSignalSpy progress(f.Doc(), &CEditorDoc::loadProgress);
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(progress.size(), 0);
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+    }
+
+    void escCancelsACommandLineOpenAfterTheWindowShows() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        bool shownWhileLoading = false;
+        QString titleWhileLoading;
+        QTimer::singleShot(250, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* frame = qobject_cast<CMainFrame*>(w);
+                if (!frame || !frame->GetActiveDocument()->IsLoading())
+                    continue;
+                shownWhileLoading = frame->isVisible();
+                titleWhileLoading = frame->windowTitle();
+                QVERIFY(frame->RouteCommand(ID_CANCEL_EDIT));
+            }
+        });
+        AppFixture f({path});
+        QVERIFY(f.started);
+        QVERIFY(shownWhileLoading);
+        QCOMPARE(titleWhileLoading, u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(f.View()->GetWholeText(), QString());
+        QVERIFY(!f.Doc()->IsModified());
+        QVERIFY(f.Doc()->GetPathName().isEmpty());
+        QVERIFY(f.ui.warnings.isEmpty());
+        QVERIFY(f.app->RecentFiles().Files().isEmpty());
+        QCOMPARE(f.app->ExitCode(), 0);
+    }
+
+    void escKeyReachesTheLoad() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QTest::keyClicks(f.View(), u"keep"_s);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        QTimer::singleShot(200, f.View(), [&] { QTest::keyClick(f.View(), Qt::Key_Escape); });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QCOMPARE(f.View()->GetWholeText(), u"keep"_s);
+        QVERIFY(f.Doc()->IsModified());
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+    }
+
+    void closingWhileLoadingCancelsTheLoad() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        bool closed = true;
+        QTimer::singleShot(200, f.Frame(), [&] { closed = f.Frame()->close(); });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QVERIFY(!closed);
+        QVERIFY(f.Frame()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestLoading)
+#include "tst_loading.moc"
