@@ -45,6 +45,7 @@ struct PaneState {
     bool redo = false;
     bool modified = false;
     int caret = 0;
+    QList<QMap<int, QVariant>> formats; // of every paragraph
     bool operator==(const PaneState&) const = default;
 };
 
@@ -58,6 +59,8 @@ PaneState StateOf(CEditorView* view) {
     s.redo = view->document()->isRedoAvailable();
     s.modified = view->document()->isModified();
     s.caret = view->textCursor().position();
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next())
+        s.formats << b.blockFormat().properties();
     return s;
 }
 
@@ -153,6 +156,121 @@ private slots:
         EditedDoc again(dir.filePath(u"old.html"_s));
         QVERIFY(again.doc.OnOpenDocument(path));
         QVERIFY(StateOf(&again.view) == loaded);
+    }
+
+    void fillingInSlicesEndsAsSettingTheWholeText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("slice");
+        const QString longLine = QString(u"<B>\u3042</B>"_s).repeated(900);
+        const QString raw = QString(QChar(cp932::RawByteChar(0x81))) + u"x"_s;
+        const QString mixed = u"a\r\nb\nc\rd\r\r\n"_s + longLine + u"\r\n"_s + raw + u"\n"_s +
+                              longLine + u"\r"_s + longLine + u"e\u2029f"_s + longLine;
+        QTest::newRow("one character a slice") << mixed << 1;
+        QTest::newRow("a CR LF across the slice end") << mixed << 5;
+        QTest::newRow("slices of 100") << mixed << 100;
+        QTest::newRow("longer than the text") << mixed << 1000000;
+        QTest::newRow("ends with a break") << (mixed + u"\r\n"_s) << 7;
+        QTest::newRow("breaks only") << u"\r\n\r\n\n\r\r"_s << 1;
+        QTest::newRow("empty") << QString() << 10;
+    }
+
+    void fillingInSlicesEndsAsSettingTheWholeText() {
+        QFETCH(QString, text);
+        QFETCH(int, slice);
+        CEditorView reference;
+        reference.SetWholeText(text);
+        CEditorView view;
+        QTextCursor c = view.textCursor();
+        view.InsertText(c, u"old"_s);
+        int calls = 0;
+        bool modifiedBetween = false;
+        QVERIFY(view.FillInSlices(text, slice, [&](qsizetype done) {
+            ++calls;
+            modifiedBetween = modifiedBetween || view.document()->isModified();
+            return done > 0 && done < text.size();
+        }));
+        QVERIFY(!modifiedBetween);
+        if (slice == 1 && !text.isEmpty())
+            QVERIFY(calls > 2);
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        // Undo finds nothing, and the pane edits as usual afterwards.
+        view.undo();
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        c = view.textCursor();
+        view.InsertText(c, u"z"_s);
+        QVERIFY(view.document()->isModified());
+        QCOMPARE(view.GetWholeText().front(), u'z');
+    }
+
+    void fillingStoppedLeavesAnEmptyPane() {
+        const QString text = u"line\r\n"_s.repeated(50);
+        CEditorView view;
+        int calls = 0;
+        QVERIFY(!view.FillInSlices(text, 12, [&](qsizetype) { return ++calls < 3; }));
+        QCOMPARE(calls, 3);
+        QCOMPARE(view.GetWholeText(), QString());
+        QVERIFY(!view.document()->isUndoAvailable());
+        QVERIFY(!view.document()->isModified());
+    }
+
+    void emptyPaneFillsInSlicesWithTheWindowLive() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"mixed.html"_s);
+        const QByteArray bytes = MixedPage(3 * CEditorDoc::kSliceLength);
+        testing::WriteBytes(path, bytes);
+        io::TextFormat format;
+        CEditorView reference;
+        reference.SetWholeText(cp932::Decode(bytes, &format));
+        reference.OnInitialUpdate();
+
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        QSignalSpy replaced(&doc, &CEditorDoc::documentReplaced);
+        // Events run between the slices, the pane growing.
+        QList<int> blocksSeen;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &view, [&] {
+            if (doc.IsLoading())
+                blocksSeen << view.document()->blockCount();
+        });
+        tick.start(0);
+        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        tick.stop();
+        QVERIFY(blocksSeen.size() >= 2);
+        QVERIFY(blocksSeen.front() < blocksSeen.back());
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        QCOMPARE(doc.TextFormat(), format);
+        QCOMPARE(doc.FileIdentity(), io::IdentityOf(path));
+        QCOMPARE(replaced.size(), 1);
+    }
+
+    void cancelWhileFillingLeavesTheEmptyDocument() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * CEditorDoc::kSliceLength));
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        const PaneState before = StateOf(&view);
+        bool sawText = false;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &view, [&] {
+            if (doc.IsLoading() && !view.document()->isEmpty()) {
+                sawText = true;
+                doc.CancelLoad();
+            }
+        });
+        tick.start(0);
+        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QVERIFY(sawText);
+        QVERIFY(StateOf(&view) == before);
+        QVERIFY(doc.GetPathName().isEmpty());
+        QCOMPARE(doc.GetTitle(), u"無題"_s);
+        QCOMPARE(doc.FileIdentity(), io::FileIdentity{});
+        QVERIFY(!view.isReadOnly());
     }
 
     void cancelLeavesThePreviousDocument_data() {

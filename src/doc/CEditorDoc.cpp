@@ -8,13 +8,16 @@
 #include "res/StringTable.h"
 
 #include <QEventLoop>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <new>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -64,10 +67,22 @@ bool CEditorDoc::OnNewDocument() {
     return true;
 }
 
+bool CEditorDoc::IsEmptyNew() const {
+    return m_view && m_pathName.isEmpty() && m_view->document()->isEmpty() && !IsModified() &&
+           !m_view->document()->isUndoAvailable() && !m_view->document()->isRedoAvailable();
+}
+
 CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
-    if (m_loader)
+    if (m_loading)
         return LoadResult::Cancelled; // one load at a time
     QScopedValueRollback busy(m_busy, true);
+    m_loading = true;
+    m_cancelLoad = false;
+    // An empty new pane is filled a slice at a time, the event loop running
+    // between slices: a cancel then leaves it empty again, as it was. Any
+    // other pane keeps its text until the new one is complete.
+    const bool sliced = IsEmptyNew() && QFileInfo(path).size() > kSliceLength;
+    const int readShare = sliced ? 40 : 100; // of the percent shown
     CFileLoader loader;
     QEventLoop loop;
     bool done = false;
@@ -75,20 +90,32 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     QTimer showProgress;
     showProgress.setSingleShot(true);
     connect(&showProgress, &QTimer::timeout, this, [&] { emit loadProgress(percent); });
-    connect(&loader, &CFileLoader::progress, this, [&](int p) {
+    auto report = [&](int p) {
         percent = p;
         if (!showProgress.isActive())
             emit loadProgress(percent);
-    });
+    };
+    connect(&loader, &CFileLoader::progress, this, [&](int p) { report(p * readShare / 100); });
     connect(&loader, &CFileLoader::finished, &loop, [&] {
         done = true;
         loop.quit();
     });
-    // The pane takes no input meanwhile: the document it shows stays as it is
-    // until the new text is complete.
+    // The pane takes no input meanwhile.
     const bool wasReadOnly = m_view && m_view->isReadOnly();
     if (m_view)
         m_view->setReadOnly(true);
+    bool finished = false;
+    auto finish = [&] {
+        if (std::exchange(finished, true))
+            return;
+        showProgress.stop();
+        m_loader = nullptr;
+        m_loading = false;
+        if (m_view)
+            m_view->setReadOnly(wasReadOnly);
+        emit loadEnded();
+    };
+    const auto ended = qScopeGuard(finish);
     m_loader = &loader;
     emit loadStarted();
     loader.Start(path);
@@ -99,43 +126,56 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     if (!done)
         loader.Cancel();
     CFileLoader::Result result = done ? loader.TakeResult() : CFileLoader::Result{};
-    showProgress.stop();
     m_loader = nullptr;
-    if (m_view)
-        m_view->setReadOnly(wasReadOnly);
-    if (!done || result.cancelled) {
-        emit loadEnded();
+    if (!done || result.cancelled || m_cancelLoad)
         return LoadResult::Cancelled;
-    }
     if (result.error != FileError::None) {
-        emit loadEnded();
+        finish();
         ReportFileError(result.error, path, true);
         return LoadResult::Failed;
     }
     if (m_view) {
         try {
-            m_view->SetWholeText(result.text);
+            if (sliced && result.text.size() > kSliceLength) {
+                const qsizetype total = result.text.size();
+                const bool filled = m_view->FillInSlices(result.text, kSliceLength, [&](qsizetype at) {
+                    report(readShare + int(qint64(at) * (100 - readShare) / total));
+                    QCoreApplication::processEvents();
+                    return !m_cancelLoad;
+                });
+                if (!filled) {
+                    OnNewDocument(); // as it was
+                    return LoadResult::Cancelled;
+                }
+            } else {
+                m_view->SetWholeText(result.text);
+            }
         } catch (const std::bad_alloc&) {
             // The pane's old text is gone: what is left is an empty untitled
             // document.
             result.text = QString();
             OnNewDocument();
-            emit loadEnded();
+            finish();
             ReportFileError(FileError::TooLarge, path, true);
             return LoadResult::Failed;
         }
+        if (!showProgress.isActive())
+            emit loadProgress(100);
         m_view->OnInitialUpdate();
     }
     result.text = QString();
     m_identity = result.identity;
     m_declined = {};
     m_format = std::move(result.format);
+    finish();
     emit documentReplaced();
-    emit loadEnded();
     return LoadResult::Loaded;
 }
 
 void CEditorDoc::CancelLoad() {
+    if (!m_loading)
+        return;
+    m_cancelLoad = true;
     if (m_loader)
         m_loader->Cancel();
 }

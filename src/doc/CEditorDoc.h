@@ -48,9 +48,11 @@ public:
     enum class LoadResult { Loaded, Failed, Cancelled };
     LoadResult LoadDocument(const QString& path);
     bool OnOpenDocument(const QString& path) { return LoadDocument(path) == LoadResult::Loaded; }
-    bool IsLoading() const { return m_loader != nullptr; }
+    bool IsLoading() const { return m_loading; }
     void CancelLoad();
     static constexpr int kProgressDelayMs = 300;
+    // The characters an empty new pane takes at a time while a file loads.
+    static constexpr qsizetype kSliceLength = qsizetype(256) << 10;
     // Writes the pane to `path`; on failure reports it and changes nothing.
     // Asks first when another program changed the document's own file, when
     // characters cannot be written and when the bytes would read back as
@@ -99,6 +101,8 @@ signals:
     void loadEnded();
 
 private:
+    // An untitled pane without text, changes or undo history.
+    bool IsEmptyNew() const;
     void ReportFileError(FileError error, const QString& path, bool loading);
     // False when the user chose not to write characters Shift-JIS cannot hold.
     bool ConfirmUnencodable(const QString& text);
@@ -116,5 +120,7 @@ private:
     // The file as it was when the user chose to keep the pane over it.
     io::FileIdentity m_declined;
     bool m_busy = false; // a question about the file is open
-    CFileLoader* m_loader = nullptr; // the load running
+    CFileLoader* m_loader = nullptr; // reading and decoding, while it runs
+    bool m_loading = false;
+    bool m_cancelLoad = false;
 };
