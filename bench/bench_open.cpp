@@ -64,6 +64,7 @@ public:
     explicit FirstPaint(const QElapsedTimer& clock) : m_clock(clock) {}
     double shownMs = -1;
     double paintedMs = -1;
+    double textPaintedMs = -1; // the pane painted with text in it
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -73,6 +74,10 @@ protected:
             if (event->type() == QEvent::Paint && paintedMs < 0)
                 paintedMs = Ms(m_clock);
         }
+        if (event->type() == QEvent::Paint && textPaintedMs < 0)
+            if (auto* view = qobject_cast<CEditorView*>(watched->parent()))
+                if (watched == view->viewport() && !view->document()->isEmpty())
+                    textPaintedMs = Ms(m_clock);
         return false;
     }
 
@@ -102,7 +107,8 @@ int RunOne(int mebibytes, const QString& folder) {
         if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
             return 3;
         QApplication::processEvents(); // the pane paints its text
-        const double textMs = Ms(clock);
+        const double wholeMs = Ms(clock);
+        const double textMs = first.textPaintedMs;
         qApp->removeEventFilter(&first);
         if (app.GetView()->GetWholeText().size() < (mebibytes << 19))
             return 4;
@@ -126,9 +132,11 @@ int RunOne(int mebibytes, const QString& folder) {
         view.SetWholeText(text);
         const double fillMs = Ms(t);
 
-        std::printf("%3d MiB  window shown %.1f ms (painted %.1f ms), text shown %.1f ms; "
-                    "read %.1f ms, decode %.1f ms, fill the pane %.1f ms\n",
-                    mebibytes, first.shownMs, first.paintedMs, textMs, readMs, decodeMs, fillMs);
+        std::printf("%3d MiB  window shown %.1f ms (painted %.1f ms), text shown %.1f ms, "
+                    "all of it in the pane %.1f ms;\n         alone: read %.1f ms, decode "
+                    "%.1f ms, fill the pane at once %.1f ms\n",
+                    mebibytes, first.shownMs, first.paintedMs, textMs, wholeMs, readMs, decodeMs,
+                    fillMs);
         Goal("start -> window mapped", first.paintedMs, 250, "ms");
         Goal("start -> text shown", textMs, 500, "ms");
         Goal("peak memory after open", peak, 160, "MiB");

@@ -52,7 +52,7 @@ public:
     void CancelLoad();
     static constexpr int kProgressDelayMs = 300;
     // The characters an empty new pane takes at a time while a file loads.
-    static constexpr qsizetype kSliceLength = qsizetype(256) << 10;
+    static constexpr qsizetype kSliceLength = qsizetype(1024) << 10;
     // Writes the pane to `path`; on failure reports it and changes nothing.
     // Asks first when another program changed the document's own file, when
     // characters cannot be written and when the bytes would read back as
