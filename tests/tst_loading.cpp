@@ -2,6 +2,7 @@
 #include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
+#include "doc/CRecoveryKeeper.h"
 #include "doc/FileLoader.h"
 #include "io/CodePage932.h"
 #include "io/FileIo.h"
@@ -228,6 +229,8 @@ private slots:
         doc.SetView(&view);
         doc.OnNewDocument();
         QSignalSpy replaced(&doc, &CEditorDoc::documentReplaced);
+        CBlockTextCache cache(view.document());
+        const int rebuilds = cache.Rebuilds();
         // Events run between the slices, the pane growing.
         QList<int> blocksSeen;
         QTimer tick;
@@ -244,6 +247,16 @@ private slots:
         QCOMPARE(doc.TextFormat(), format);
         QCOMPARE(doc.FileIdentity(), io::IdentityOf(path));
         QCOMPARE(replaced.size(), 1);
+        // The journal's block cache followed the slices to the same text.
+        QCOMPARE(cache.Rebuilds(), rebuilds);
+        QStringList cached;
+        for (const QStringList& run : cache.Blocks())
+            cached += run;
+        QCOMPARE(cache.Rebuilds(), rebuilds);
+        QStringList blocks;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+            blocks << b.text();
+        QCOMPARE(cached, blocks);
     }
 
     void cancelWhileFillingLeavesTheEmptyDocument() {
