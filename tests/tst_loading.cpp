@@ -414,6 +414,30 @@ private slots:
         QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
     }
 
+    void paneFilledAtOnceShowsProgressFirst() {
+        // Read at once, but so long that setting it would pass the delay.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"long.html"_s);
+        const qsizetype size = CEditorDoc::kFillCharsPerMs * CEditorDoc::kProgressDelayMs + 100;
+        testing::WriteBytes(path, QByteArray("<P>ab</P>\r\n").repeated(size / 11 + 1));
+        AppFixture f;
+        QVERIFY(f.started);
+        QTest::keyClicks(f.View(), u"old"_s);
+        f.Doc()->SetModifiedFlag(false); // no save question
+        QStringList messages;
+        QList<bool> paneOld;
+        connect(f.Doc(), &CEditorDoc::loadProgress, f.Frame(), [&](int) {
+            messages << f.Frame()->MessageText();
+            paneOld << (f.View()->GetWholeText() == u"old"_s);
+        });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QVERIFY(!messages.isEmpty());
+        QVERIFY(messages.front().startsWith(u"読み込み中... "_s));
+        QVERIFY(paneOld.front());
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QVERIFY(f.View()->GetWholeText().startsWith(u"<P>ab</P>\u2029"_s));
+    }
+
     void escCancelsACommandLineOpenAfterTheWindowShows() {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"big.html"_s);

@@ -9,6 +9,7 @@
 
 #include <QEventLoop>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -87,6 +88,8 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     QEventLoop loop;
     bool done = false;
     int percent = 0;
+    QElapsedTimer started;
+    started.start();
     QTimer showProgress;
     showProgress.setSingleShot(true);
     connect(&showProgress, &QTimer::timeout, this, [&] { emit loadProgress(percent); });
@@ -148,6 +151,14 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
                     return LoadResult::Cancelled;
                 }
             } else {
+                // Filled at once: when that would end the load after the
+                // progress should have shown, it shows first.
+                if (showProgress.isActive() &&
+                    started.elapsed() + result.text.size() / kFillCharsPerMs > kProgressDelayMs) {
+                    showProgress.stop();
+                    emit loadProgress(percent);
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                }
                 m_view->SetWholeText(result.text);
             }
         } catch (const std::bad_alloc&) {
