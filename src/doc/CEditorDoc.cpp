@@ -7,9 +7,9 @@
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
-#include <QEventLoop>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -141,11 +141,12 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
         try {
             if (sliced && result.text.size() > kSliceLength) {
                 const qsizetype total = result.text.size();
-                const bool filled = m_view->FillInSlices(result.text, kSliceLength, [&](qsizetype at) {
-                    report(readShare + int(qint64(at) * (100 - readShare) / total));
-                    QCoreApplication::processEvents();
-                    return !m_cancelLoad;
-                });
+                const bool filled =
+                    m_view->FillInSlices(result.text, kSliceLength, [&](qsizetype at) {
+                        report(readShare + int(qint64(at) * (100 - readShare) / total));
+                        QCoreApplication::processEvents();
+                        return !m_cancelLoad;
+                    });
                 if (!filled) {
                     OnNewDocument(); // as it was
                     return LoadResult::Cancelled;
