@@ -79,6 +79,37 @@ struct EditedDoc {
     }
 };
 
+// Runs `action` once, as soon as a load is running in the document that
+// `document` gives (polled while events run).
+class WhenLoading : public QObject {
+public:
+    WhenLoading(std::function<CEditorDoc*()> document, std::function<void()> action)
+        : m_document(std::move(document)), m_action(std::move(action)) {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            CEditorDoc* doc = m_document();
+            if (!doc || !doc->IsLoading())
+                return;
+            m_timer.stop();
+            m_action();
+            ran = true;
+        });
+        m_timer.start(10);
+    }
+    bool ran = false;
+
+private:
+    std::function<CEditorDoc*()> m_document;
+    std::function<void()> m_action;
+    QTimer m_timer;
+};
+
+CEditorDoc* LoadingFrameDocument() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<CMainFrame*>(w))
+            return frame->GetActiveDocument();
+    return nullptr;
+}
+
 } // namespace
 
 // Opening a file: read and decoded on a worker, cancelled by Esc, progress
@@ -307,6 +338,7 @@ private slots:
         QSignalSpy replaced(&e.doc, &CEditorDoc::documentReplaced);
         QSignalSpy ended(&e.doc, &CEditorDoc::loadEnded);
         QMetaObject::Connection cancelling;
+        std::unique_ptr<WhenLoading> esc;
         if (when == u"start")
             cancelling = connect(&e.doc, &CEditorDoc::loadStarted, &e.doc, [&] { e.doc.CancelLoad(); });
         else if (when == u"progress")
@@ -315,7 +347,7 @@ private slots:
                 e.doc.CancelLoad();
             });
         else
-            QTimer::singleShot(150, &e.view, [&] {
+            esc = std::make_unique<WhenLoading>([&] { return &e.doc; }, [&] {
                 // The pane takes no key meanwhile.
                 QTest::keyClicks(&e.view, u"xyz"_s);
                 QVERIFY(e.doc.IsLoading());
@@ -324,6 +356,7 @@ private slots:
             });
         testing::FakeUi ui;
         QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QVERIFY(!esc || esc->ran);
         QVERIFY(ui.warnings.isEmpty());
         QCOMPARE(replaced.size(), 0);
         QCOMPARE(ended.size(), 1);
@@ -445,15 +478,11 @@ private slots:
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
         bool shownWhileLoading = false;
         QString titleWhileLoading;
-        QTimer::singleShot(250, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* frame = qobject_cast<CMainFrame*>(w);
-                if (!frame || !frame->GetActiveDocument()->IsLoading())
-                    continue;
-                shownWhileLoading = frame->isVisible();
-                titleWhileLoading = frame->windowTitle();
-                QVERIFY(frame->RouteCommand(ID_CANCEL_EDIT));
-            }
+        WhenLoading cancel(LoadingFrameDocument, [&] {
+            auto* frame = qobject_cast<CMainFrame*>(LoadingFrameDocument()->GetView()->window());
+            shownWhileLoading = frame->isVisible();
+            titleWhileLoading = frame->windowTitle();
+            QVERIFY(frame->RouteCommand(ID_CANCEL_EDIT));
         });
         AppFixture f({path});
         QVERIFY(f.started);
@@ -475,9 +504,12 @@ private slots:
         AppFixture f;
         QVERIFY(f.started);
         QTest::keyClicks(f.View(), u"keep"_s);
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::No); // the changes are not saved
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
-        QTimer::singleShot(200, f.View(), [&] { QTest::keyClick(f.View(), Qt::Key_Escape); });
+        WhenLoading esc([&] { return f.Doc(); }, [&] { QTest::keyClick(f.View(), Qt::Key_Escape); });
         QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QVERIFY(esc.ran);
+        QCOMPARE(f.ui.saveQuestions.size(), 1);
         QCOMPARE(f.View()->GetWholeText(), u"keep"_s);
         QVERIFY(f.Doc()->IsModified());
         QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
@@ -491,8 +523,9 @@ private slots:
         QVERIFY(f.started);
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
         bool closed = true;
-        QTimer::singleShot(200, f.Frame(), [&] { closed = f.Frame()->close(); });
+        WhenLoading close([&] { return f.Doc(); }, [&] { closed = f.Frame()->close(); });
         QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QVERIFY(close.ran);
         QVERIFY(!closed);
         QVERIFY(f.Frame()->isVisible());
     }
