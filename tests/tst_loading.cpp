@@ -156,6 +156,34 @@ private slots:
         QCOMPARE(untouched.lineEnd, io::LineEnd::Lf);
     }
 
+    void cancelStopsTheReading() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, QByteArray(2 * kReadStep + 100, 'a'));
+        std::atomic<bool> cancel = false;
+        QList<int> percents;
+        const CFileLoader::Result stopped = CFileLoader::Load(path, cancel, [&](int percent) {
+            percents << percent;
+            cancel = true;
+        });
+        QVERIFY(stopped.cancelled);
+        QVERIFY(stopped.text.isEmpty());
+        QCOMPARE(percents.size(), 1); // no step after the cancel
+        QVERIFY(percents.front() < 10);
+
+        // Uncancelled: reading is the first tenth, then decoding up to 100.
+        cancel = false;
+        percents.clear();
+        const CFileLoader::Result whole =
+            CFileLoader::Load(path, cancel, [&](int percent) { percents << percent; });
+        QVERIFY(!whole.cancelled);
+        QCOMPARE(whole.error, FileError::None);
+        QCOMPARE(whole.text.size(), 2 * kReadStep + 100);
+        QVERIFY(percents.contains(10));
+        QCOMPARE(percents.back(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+    }
+
     void loadEndsAsSettingTheWholeText() {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"mixed.html"_s);

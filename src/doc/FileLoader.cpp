@@ -39,11 +39,17 @@ CFileLoader::Result CFileLoader::Load(const QString& path, const std::atomic<boo
     };
     try {
         QByteArray bytes;
-        result.error = ReadWholeFile(path, bytes, &result.identity);
-        if (result.error != FileError::None)
-            return result;
+        result.error = ReadWholeFile(path, bytes, &result.identity, [&](qint64 done, qint64 size) {
+            if (cancel)
+                return false;
+            if (percent && size > 0)
+                percent(int(done * 10 / size));
+            return true;
+        });
         if (cancel)
             return cancelled();
+        if (result.error != FileError::None)
+            return result;
         // Reading is the first tenth; decoding the rest.
         if (percent)
             percent(10);

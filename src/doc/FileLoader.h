@@ -13,10 +13,10 @@
 #include <functional>
 #include <thread>
 
-// Reads and decodes a file on a worker thread: the whole file, the check
-// that the pane could hold it, then the decoding in steps, between which a
-// cancel is seen. Progress and the end come back to the loader's thread as
-// queued signals.
+// Reads and decodes a file on a worker thread: the whole file (in steps),
+// the check that the pane could hold it, then the decoding in steps; a
+// cancel is seen between steps. Progress and the end come back to the
+// loader's thread as queued signals.
 class CFileLoader : public QObject {
     Q_OBJECT
 
