@@ -139,6 +139,7 @@ void CEditorApp::OnTerminationSignal() {
     if (m_terminating)
         return;
     m_terminating = true;
+    m_document->CancelLoad(); // nothing half-loaded is kept
     bool written = true;
     if (m_keeper) {
         if (m_document->IsModified()) {

@@ -61,6 +61,14 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     const CCommandLineInfo info = ParseCommandLine(arguments);
     if (!ProcessShellCommand(info))
         return false;
+    ShowMainWindow();
+    return true;
+}
+
+void CEditorApp::ShowMainWindow() {
+    if (m_frameShown)
+        return;
+    m_frameShown = true;
     // Installed last, so that it sees every event before any other filter.
     qApp->installEventFilter(this);
 
@@ -71,7 +79,6 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     }
     m_frame->show();
     m_frame->activateWindow();
-    return true;
 }
 
 int CEditorApp::ExitInstance() {
@@ -153,6 +160,9 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
         // A recovered document comes first; the file then opens as any
         // other, with the save question for the recovered changes.
         const bool recovered = OfferRecoveries(info.m_strFileName);
+        // The window shows before the file is read.
+        if (!m_terminating)
+            ShowMainWindow();
         const OpenResult opened = m_terminating ? OpenResult::Cancelled
                                                 : OpenDocumentFile(info.m_strFileName);
         if (m_terminating)
@@ -195,6 +205,8 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
         name.truncate(quote);
     if (name.isEmpty())
         return OpenResult::Failed;
+    if (m_document->IsLoading())
+        return OpenResult::Cancelled; // one file at a time
     const QString full = QFileInfo(name).absoluteFilePath();
 
     if (IsSameFile(full, m_document->GetPathName())) {
@@ -214,8 +226,14 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
     }
     if (!m_document->SaveModified())
         return OpenResult::Cancelled;
-    if (!m_document->OnOpenDocument(full))
+    switch (m_document->LoadDocument(full)) {
+    case CEditorDoc::LoadResult::Loaded:
+        break;
+    case CEditorDoc::LoadResult::Failed:
         return OpenResult::Failed;
+    case CEditorDoc::LoadResult::Cancelled:
+        return OpenResult::Cancelled;
+    }
     m_document->SetPathName(full);
     return OpenResult::Opened;
 }

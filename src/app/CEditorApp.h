@@ -84,6 +84,8 @@ private:
     JournalCheck CheckJournalsOf(const QString& path);
     OpenResult OpenFile(const QString& path, bool checkJournals);
     bool ProcessShellCommand(const CCommandLineInfo& info);
+    // Sizes, shows and activates the main window, once.
+    void ShowMainWindow();
     void LoadStdProfileSettings();
     void SaveRecentFileList() const;
 
@@ -91,6 +93,7 @@ private:
     int m_previewPages = 0;
     int m_exitCode = 0;
     bool m_unregistered = false;
+    bool m_frameShown = false;
     bool m_terminating = false;
     bool m_keepJournal = false; // the program ends with unsaved changes in it
     std::unique_ptr<CEditorDoc> m_document;

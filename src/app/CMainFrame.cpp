@@ -63,6 +63,23 @@ bool CMainFrame::Create(CEditorDoc* document) {
     connect(m_view, &CEditorView::commandStateChanged, this, &CMainFrame::ScheduleCommandUIUpdate);
     connect(m_view, &CEditorView::acceleratorPending, this, &CMainFrame::UpdateCommandUI);
     connect(m_document, &CEditorDoc::titleChanged, this, &CMainFrame::UpdateTitle);
+    connect(m_document, &CEditorDoc::loadStarted, this, &CMainFrame::UpdateCommandUI);
+    connect(m_document, &CEditorDoc::loadProgress, this, [this](int percent) {
+        SetMessageText(res::LoadString(res::IDS_LOADING).arg(percent));
+        if (!m_busyPointer) {
+            m_busyPointer = true;
+            m_paneCursor = m_view->viewport()->cursor().shape();
+            m_view->viewport()->setCursor(Qt::BusyCursor);
+        }
+    });
+    connect(m_document, &CEditorDoc::loadEnded, this, [this] {
+        if (m_busyPointer) {
+            m_busyPointer = false;
+            m_view->viewport()->setCursor(m_paneCursor);
+            SetMessageText(res::LoadString(res::IDS_IDLE_MESSAGE));
+        }
+        UpdateCommandUI();
+    });
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
             &CMainFrame::ScheduleCommandUIUpdate);
     UpdateTitle();
@@ -88,6 +105,13 @@ QAction* CMainFrame::Action(int id) {
 }
 
 bool CMainFrame::RouteCommand(int id) {
+    // While a file loads, Esc cancels it and nothing else runs.
+    if (m_document && m_document->IsLoading()) {
+        if (id != ID_CANCEL_EDIT)
+            return false;
+        m_document->CancelLoad();
+        return true;
+    }
     CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
     CCmdTarget* const chain[] = {first, m_document, this, m_app};
     for (CCmdTarget* target : chain) {
@@ -101,6 +125,8 @@ bool CMainFrame::RouteCommand(int id) {
 }
 
 bool CMainFrame::IsCommandEnabled(int id) const {
+    if (m_document && m_document->IsLoading())
+        return id == ID_CANCEL_EDIT;
     const CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
     const CCmdTarget* const chain[] = {first, m_document, this, m_app};
     for (const CCmdTarget* target : chain)
@@ -229,6 +255,12 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A load is cancelled first; closing is asked for again.
+    if (m_document && m_document->IsLoading()) {
+        m_document->CancelLoad();
+        event->ignore();
+        return;
+    }
     if (canClose && !canClose()) {
         event->ignore();
         return;

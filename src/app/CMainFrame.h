@@ -116,4 +116,6 @@ private:
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;
     QTimer m_idleUpdate;
+    bool m_busyPointer = false; // over the pane while a file loads
+    Qt::CursorShape m_paneCursor = Qt::IBeamCursor; // the pane's own pointer
 };

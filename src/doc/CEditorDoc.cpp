@@ -1,19 +1,24 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
-#include "doc/PaneMemory.h"
+#include "doc/FileLoader.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
-#include "io/MemoryRoom.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <new>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -63,50 +68,128 @@ bool CEditorDoc::OnNewDocument() {
     return true;
 }
 
-bool CEditorDoc::OnOpenDocument(const QString& path) {
+bool CEditorDoc::IsEmptyNew() const {
+    return m_view && m_pathName.isEmpty() && m_view->document()->isEmpty() && !IsModified() &&
+           !m_view->document()->isUndoAvailable() && !m_view->document()->isRedoAvailable();
+}
+
+CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
+    if (m_loading)
+        return LoadResult::Cancelled; // one load at a time
     QScopedValueRollback busy(m_busy, true);
-    QByteArray bytes;
-    io::FileIdentity identity;
-    QString text;
-    io::TextFormat format;
-    try {
-        const FileError error = ReadWholeFile(path, bytes, &identity);
-        if (error != FileError::None) {
-            ReportFileError(error, path, true);
-            return false;
-        }
-        // Refused before anything is built when the pane could not hold it.
-        const qint64 cost = EstimateOpenCost(bytes.size(), io::CountLines(bytes));
-        if (!FitsInMemory(cost, io::Headroom(io::CurrentMemoryRoom()))) {
-            ReportFileError(FileError::TooLarge, path, true);
-            return false;
-        }
-        // Everything is read and decoded before the pane is touched.
-        text = cp932::Decode(bytes, &format);
-    } catch (const std::bad_alloc&) {
-        bytes = QByteArray();
-        ReportFileError(FileError::TooLarge, path, true);
-        return false;
+    m_loading = true;
+    m_cancelLoad = false;
+    // An empty new pane is filled a slice at a time, the event loop running
+    // between slices: a cancel then leaves it empty again, as it was. Any
+    // other pane keeps its text until the new one is complete.
+    const bool sliced = IsEmptyNew() && QFileInfo(path).size() > kSliceLength;
+    const int readShare = sliced ? 40 : 100; // of the percent shown
+    CFileLoader loader;
+    QEventLoop loop;
+    bool done = false;
+    int percent = 0;
+    QElapsedTimer started;
+    started.start();
+    QTimer showProgress;
+    showProgress.setSingleShot(true);
+    connect(&showProgress, &QTimer::timeout, this, [&] { emit loadProgress(percent); });
+    auto report = [&](int p) {
+        percent = p;
+        if (!showProgress.isActive())
+            emit loadProgress(percent);
+    };
+    connect(&loader, &CFileLoader::progress, this, [&](int p) { report(p * readShare / 100); });
+    connect(&loader, &CFileLoader::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    // The pane takes no input meanwhile.
+    const bool wasReadOnly = m_view && m_view->isReadOnly();
+    if (m_view)
+        m_view->setReadOnly(true);
+    bool finished = false;
+    auto finish = [&] {
+        if (std::exchange(finished, true))
+            return;
+        showProgress.stop();
+        m_loader = nullptr;
+        m_loading = false;
+        if (m_view)
+            m_view->setReadOnly(wasReadOnly);
+        emit loadEnded();
+    };
+    const auto ended = qScopeGuard(finish);
+    m_loader = &loader;
+    emit loadStarted();
+    loader.Start(path);
+    showProgress.start(kProgressDelayMs);
+    // Left early when the program ends (QCoreApplication::exit).
+    if (!done)
+        loop.exec();
+    if (!done)
+        loader.Cancel();
+    CFileLoader::Result result = done ? loader.TakeResult() : CFileLoader::Result{};
+    m_loader = nullptr;
+    if (!done || result.cancelled || m_cancelLoad)
+        return LoadResult::Cancelled;
+    if (result.error != FileError::None) {
+        finish();
+        ReportFileError(result.error, path, true);
+        return LoadResult::Failed;
     }
-    bytes = QByteArray();
     if (m_view) {
         try {
-            m_view->SetWholeText(text);
+            if (sliced && result.text.size() > kSliceLength) {
+                const qsizetype total = result.text.size();
+                const bool filled =
+                    m_view->FillInSlices(result.text, kSliceLength, [&](qsizetype at) {
+                        report(readShare + int(qint64(at) * (100 - readShare) / total));
+                        QCoreApplication::processEvents();
+                        return !m_cancelLoad;
+                    });
+                if (!filled) {
+                    OnNewDocument(); // as it was
+                    return LoadResult::Cancelled;
+                }
+            } else {
+                // Filled at once: when that would end the load after the
+                // progress should have shown, it shows first.
+                if (showProgress.isActive() &&
+                    started.elapsed() + result.text.size() / kFillCharsPerMs > kProgressDelayMs) {
+                    showProgress.stop();
+                    emit loadProgress(percent);
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                }
+                m_view->SetWholeText(result.text);
+            }
         } catch (const std::bad_alloc&) {
             // The pane's old text is gone: what is left is an empty untitled
             // document.
-            text = QString();
+            result.text = QString();
             OnNewDocument();
+            finish();
             ReportFileError(FileError::TooLarge, path, true);
-            return false;
+            return LoadResult::Failed;
         }
+        if (!showProgress.isActive())
+            emit loadProgress(100);
         m_view->OnInitialUpdate();
     }
-    m_identity = identity;
+    result.text = QString();
+    m_identity = result.identity;
     m_declined = {};
-    m_format = std::move(format);
+    m_format = std::move(result.format);
+    finish();
     emit documentReplaced();
-    return true;
+    return LoadResult::Loaded;
+}
+
+void CEditorDoc::CancelLoad() {
+    if (!m_loading)
+        return;
+    m_cancelLoad = true;
+    if (m_loader)
+        m_loader->Cancel();
 }
 
 void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,

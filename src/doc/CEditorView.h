@@ -69,6 +69,13 @@ public:
     // Replaces the whole text of a freshly loaded or new document; clears the
     // undo history and the modified flag.
     void SetWholeText(const QString& text);
+    // Ends as SetWholeText(text), a slice of about `sliceLength` characters
+    // (whole lines) at a time; `between` runs after each slice but the last
+    // with the characters done so far, and returns false to stop: the pane
+    // is then left empty and false returned. The pane takes no edit
+    // meanwhile; the caret stays at the start.
+    bool FillInSlices(const QString& text, qsizetype sliceLength,
+                      const std::function<bool(qsizetype done)>& between);
 
     // Page margins for printing, in twips (1/1440 inch).
     QMarginsF PrintMarginsTwips() const { return m_printMarginsTwips; }
@@ -176,6 +183,9 @@ private:
     void ApplyPendingRepairs();
     void RepairParagraphs();
     void SplitParagraph(const QTextBlock& block);
+    // Marks the paragraphs of each long line (first paragraph, count) as
+    // the pieces of one line.
+    void MarkLongLines(const std::vector<std::pair<int, int>>& longLines);
     void SelectFileLine(const QTextCursor& at);
 
     bool m_mayHaveSplits = false; // a split was made since the text was set

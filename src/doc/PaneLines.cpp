@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -201,33 +202,60 @@ QString CEditorView::GetSelectedRawText() const {
     return WithoutSplits(c.selectedText(), c.selectionStart());
 }
 
-void CEditorView::SetWholeText(const QString& text) {
-    // The pane's text: long lines cut into paragraphs.
-    QString pane;
-    std::vector<std::pair<int, int>> longLines; // first paragraph, paragraph count
-    int paragraph = 0;
+namespace {
+
+// The pane's text for `text`: long lines cut into paragraphs. `longLines`
+// gets each long line's first paragraph (counted from `paragraph`) and its
+// paragraph count; `paragraph` is advanced past the text's paragraphs. Gives
+// nothing when no line is long: the text goes in as it is.
+std::optional<QString> PaneTextOf(QStringView all, int& paragraph,
+                                  std::vector<std::pair<int, int>>& longLines) {
+    std::optional<QString> pane;
     qsizetype copied = 0;
-    const QStringView all(text);
     ForEachLine(all, [&](qsizetype lineStart, qsizetype end) {
-        if (end - lineStart > kMaxParagraphLength) {
+        if (end - lineStart > CEditorView::kMaxParagraphLength) {
             const QStringView line = all.sliced(lineStart, end - lineStart);
             const std::vector<qsizetype> cuts = LongLineCuts(line);
-            if (pane.isEmpty())
-                pane.reserve(text.size() + text.size() / kSplitLength * 2 + 16);
-            pane += all.sliced(copied, lineStart - copied);
+            if (!pane) {
+                pane.emplace();
+                pane->reserve(all.size() + all.size() / CEditorView::kSplitLength * 2 + 16);
+            }
+            *pane += all.sliced(copied, lineStart - copied);
             qsizetype from = 0;
             for (const qsizetype cut : cuts) {
-                pane += line.sliced(from, cut - from);
-                pane += QChar::ParagraphSeparator;
+                *pane += line.sliced(from, cut - from);
+                *pane += QChar::ParagraphSeparator;
                 from = cut;
             }
-            pane += line.sliced(from);
+            *pane += line.sliced(from);
             copied = end;
             longLines.emplace_back(paragraph, int(cuts.size()) + 1);
             paragraph += int(cuts.size());
         }
         ++paragraph;
     });
+    if (pane)
+        *pane += all.sliced(copied);
+    return pane;
+}
+
+} // namespace
+
+void CEditorView::MarkLongLines(const std::vector<std::pair<int, int>>& longLines) {
+    QTextCursor c(document());
+    c.beginEditBlock();
+    for (const auto& [first, count] : longLines) {
+        QTextBlock b = document()->findBlockByNumber(first);
+        for (int k = 0; k < count; ++k, b = b.next())
+            SetSplits(b, k > 0, k + 1 < count);
+    }
+    c.endEditBlock();
+}
+
+void CEditorView::SetWholeText(const QString& text) {
+    std::vector<std::pair<int, int>> longLines; // first paragraph, paragraph count
+    int paragraph = 0;
+    std::optional<QString> pane = PaneTextOf(text, paragraph, longLines);
 
     // A change of the pane's width lays out every paragraph anew, a second
     // or more for millions of lines: the scroll bar that a long text brings
@@ -244,20 +272,12 @@ void CEditorView::SetWholeText(const QString& text) {
     m_checks.clear();
     m_mayHaveSplits = !longLines.empty();
     m_splitPositionsValid = false;
-    if (longLines.empty()) {
+    if (!pane) {
         setPlainText(text);
     } else {
-        pane += all.sliced(copied);
-        setPlainText(pane);
-        pane = QString();
-        QTextCursor c(document());
-        c.beginEditBlock();
-        for (const auto& [first, count] : longLines) {
-            QTextBlock b = document()->findBlockByNumber(first);
-            for (int k = 0; k < count; ++k, b = b.next())
-                SetSplits(b, k > 0, k + 1 < count);
-        }
-        c.endEditBlock();
+        setPlainText(*pane);
+        pane.reset();
+        MarkLongLines(longLines);
     }
     m_repairing = false;
     document()->clearUndoRedoStacks();
@@ -265,6 +285,75 @@ void CEditorView::SetWholeText(const QString& text) {
     moveCursor(QTextCursor::Start);
     if (showBarFirst)
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded); // needed now: it stays
+}
+
+bool CEditorView::FillInSlices(const QString& text, qsizetype sliceLength,
+                               const std::function<bool(qsizetype done)>& between) {
+    const QStringView all(text);
+    const bool showBarFirst = verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                              !verticalScrollBar()->isVisible();
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const auto restoreBar = qScopeGuard([&] {
+        if (showBarFirst)
+            setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    });
+
+    m_repairing = true;
+    m_checks.clear();
+    m_mayHaveSplits = false;
+    m_splitPositionsValid = false;
+    setPlainText(QString());
+    document()->setUndoRedoEnabled(false);
+    int paragraph = 0;
+    bool stopped = false;
+    for (qsizetype start = 0; start < all.size();) {
+        // A slice ends after a line break (CR LF whole), or at the end.
+        qsizetype end = std::min(all.size(), start + sliceLength);
+        if (end < all.size()) {
+            qsizetype i = end - 1;
+            while (i < all.size() && !BreakAt(all, i))
+                ++i;
+            end = i < all.size() ? i + BreakAt(all, i) : all.size();
+        }
+        const QStringView slice = all.sliced(start, end - start);
+        std::vector<std::pair<int, int>> longLines;
+        std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
+        // The slice's last line break opens the paragraph the next one fills.
+        if (end < all.size())
+            --paragraph;
+        QTextCursor c(document());
+        c.movePosition(QTextCursor::End);
+        c.insertText(pane ? *pane : slice.toString());
+        pane.reset();
+        if (!longLines.empty()) {
+            m_mayHaveSplits = true;
+            MarkLongLines(longLines);
+        }
+        m_splitPositionsValid = false;
+        // Unmodified all along: nothing takes the half-filled pane for a change.
+        document()->setModified(false);
+        start = end;
+        if (start < all.size()) {
+            m_repairing = false;
+            const bool goOn = between(start);
+            m_repairing = true;
+            if (!goOn) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    m_repairing = false;
+    document()->setUndoRedoEnabled(true);
+    if (stopped) {
+        SetWholeText(QString());
+        return false;
+    }
+    document()->clearUndoRedoStacks();
+    document()->setModified(false);
+    moveCursor(QTextCursor::Start);
+    return true;
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {

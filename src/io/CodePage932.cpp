@@ -223,7 +223,8 @@ io::LineEnd DetectLineEnd(QByteArrayView bytes) {
 
 } // namespace
 
-QString Decode(QByteArrayView bytes, io::TextFormat* format) {
+std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
+                              const std::function<bool(qsizetype done)>& keepGoing) {
     const Tables& t = T();
     QString out(bytes.size(), Qt::Uninitialized);
     char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
@@ -232,40 +233,47 @@ QString Decode(QByteArrayView bytes, io::TextFormat* format) {
     const auto* const end = p + bytes.size();
     // Characters with duplicate codes seen so far, in whichever form.
     QHash<char16_t, quint16> firstForms;
+    const auto* const start = p;
     while (p < end) {
-        // Plain ASCII goes eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t word;
-            std::memcpy(&word, p, 8);
-            if (word & 0x8080808080808080ULL)
+        // Each step ends after a whole character.
+        const auto* const stepEnd = end - p > kDecodeStep ? p + kDecodeStep : end;
+        while (p < stepEnd) {
+            // Plain ASCII goes eight bytes at a time.
+            while (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    d[k] = char16_t(p[k]);
+                d += 8;
+                p += 8;
+            }
+            if (p == end)
                 break;
-            for (int k = 0; k < 8; ++k)
-                d[k] = char16_t(p[k]);
-            d += 8;
-            p += 8;
-        }
-        if (p == end)
-            break;
-        const unsigned b = *p;
-        if (b < 0x80) {
-            *d++ = char16_t(b);
-            ++p;
-            continue;
-        }
-        if (IsLeadByte(b) && p + 1 < end) {
-            const unsigned code = b << 8 | p[1];
-            if (const char16_t c = t.pair[code]) {
-                if (format && t.hasDuplicate[c] && !firstForms.contains(c))
-                    firstForms.insert(c, quint16(code));
-                *d++ = c;
-                p += 2;
+            const unsigned b = *p;
+            if (b < 0x80) {
+                *d++ = char16_t(b);
+                ++p;
                 continue;
             }
+            if (IsLeadByte(b) && p + 1 < end) {
+                const unsigned code = b << 8 | p[1];
+                if (const char16_t c = t.pair[code]) {
+                    if (format && t.hasDuplicate[c] && !firstForms.contains(c))
+                        firstForms.insert(c, quint16(code));
+                    *d++ = c;
+                    p += 2;
+                    continue;
+                }
+            }
+            // An invalid lead byte is kept alone; the byte after it is read afresh.
+            const char16_t c = t.single[b];
+            *d++ = c ? c : RawByteChar(static_cast<unsigned char>(b));
+            ++p;
         }
-        // An invalid lead byte is kept alone; the byte after it is read afresh.
-        const char16_t c = t.single[b];
-        *d++ = c ? c : RawByteChar(static_cast<unsigned char>(b));
-        ++p;
+        if (keepGoing && !keepGoing(p - start))
+            return std::nullopt;
     }
     out.truncate(d - begin);
     if (format) {
@@ -277,6 +285,10 @@ QString Decode(QByteArrayView bytes, io::TextFormat* format) {
         *format = std::move(seen);
     }
     return out;
+}
+
+QString Decode(QByteArrayView bytes, io::TextFormat* format) {
+    return *Decode(bytes, format, {});
 }
 
 bool IsDuplicateCode(unsigned char lead, unsigned char trail) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 // Conversion between file bytes in code page 932 (Shift-JIS as written by
@@ -34,6 +35,14 @@ constexpr char16_t RawByteChar(unsigned char b) { return char16_t(0xDC00 + b); }
 // (all LF: Lf, all CR: Cr, otherwise CrLf) and, for each character with
 // duplicate codes, the first code used when that is not the standard one.
 QString Decode(QByteArrayView bytes, io::TextFormat* format = nullptr);
+
+// Decode in steps of about kDecodeStep bytes: after each, `keepGoing` is told
+// how many bytes are done; when it returns false, decoding stops and gives
+// nothing (`format` untouched). A step never ends inside a two-byte
+// character.
+constexpr qsizetype kDecodeStep = qsizetype(1) << 20;
+std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
+                              const std::function<bool(qsizetype done)>& keepGoing);
 
 // Whether the two-byte code is a duplicate: it stands for a character whose
 // standard code is another one, which Encode writes unless told otherwise.

@@ -124,7 +124,8 @@ io::FileIdentity io::IdentityOf(const QString& path) {
     return IdentityFromStat(st);
 }
 
-FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity) {
+FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity,
+                        const std::function<bool(qint64 done, qint64 size)>& keepGoing) {
     bytes.clear();
     if (path.isEmpty())
         return FileError::BadPath;
@@ -162,12 +163,15 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     };
     for (;;) {
         if (done < data.size()) {
-            const ssize_t n = readSome(data.data() + done, data.size() - done);
+            const ssize_t n =
+                readSome(data.data() + done, qMin(data.size() - done, kReadStep));
             if (n < 0)
                 return FileErrorFromErrno(errno);
             if (n == 0)
                 break;
             done += n;
+            if (keepGoing && !keepGoing(done, data.size()))
+                return FileError::Generic;
             continue;
         }
         // The file may have grown since it was measured: a small probe tells,
@@ -206,7 +210,8 @@ io::FileIdentity io::IdentityOf(const QString& path) {
     return id;
 }
 
-FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity) {
+FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity* identity,
+                        const std::function<bool(qint64 done, qint64 size)>& keepGoing) {
     bytes.clear();
     QFile file(path);
     if (!QFileInfo::exists(path))
@@ -221,6 +226,8 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return FileError::HardIo;
+    if (keepGoing && !keepGoing(data.size(), data.size()))
+        return FileError::Generic;
     bytes = std::move(data);
     if (identity)
         *identity = io::IdentityOf(path);

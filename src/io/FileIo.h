@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Why a file could not be read or written.
 enum class FileError {
     None,
@@ -39,9 +41,13 @@ constexpr qint64 kMaxFileSize = qint64(1) << 30;
 // Reads the whole file. Only regular files are read: a folder gives
 // AccessDenied, a FIFO, socket or device BadPath, at once. On failure `bytes`
 // is left empty. `identity`, when given, receives what the file was when it
-// was read.
+// was read. `keepGoing`, when given, is told after every kReadStep bytes how
+// many are read of how many; when it returns false, reading stops and gives
+// Generic.
+constexpr qsizetype kReadStep = qsizetype(4) << 20;
 FileError ReadWholeFile(const QString& path, QByteArray& bytes,
-                        io::FileIdentity* identity = nullptr);
+                        io::FileIdentity* identity = nullptr,
+                        const std::function<bool(qint64 done, qint64 size)>& keepGoing = {});
 
 // Replaces the content of the file at `path` (a symbolic link is followed and
 // stays a link) with `bytes`, keeping its owner, group, mode bits and

@@ -157,6 +157,7 @@ const Entry kStrings[] = {
     {IDP_PRINT_FAILED, u"%1 を印刷できませんでした。プリンタの状態を確認してください。"},
     {IDP_PRINT_NO_PAGES, u"指定された範囲に印刷するページがありません。"},
     {IDP_NO_DEFAULT_PRINTER, u"通常使うプリンタが設定されていないため、印刷できません。"},
+    {IDS_LOADING, u"読み込み中... %1%"},
 };
 // clang-format on
 

@@ -99,6 +99,7 @@ enum StringId : int {
     IDP_PRINT_FAILED,
     IDP_PRINT_NO_PAGES,
     IDP_NO_DEFAULT_PRINTER,
+    IDS_LOADING, // the message pane while a file is read: %1 percent done
 };
 
 // The text stored under `id`; empty when there is none.

@@ -1,0 +1,204 @@
+// Times the program's start on a generated 16 MiB Shift-JIS page (main window
+// shown, text shown, peak memory after opening) and, on 1 MiB, the time from
+// opening to a typed key shown; each figure beside its goal. Also times the
+// steps of an open one by one (read, decode, filling the pane at once and in
+// slices).
+// Each size runs in a process of its own, with its own settings and state.
+//
+//   bench_open            runs both
+//   bench_open <MiB>      runs one size
+
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "io/CodePage932.h"
+#include "io/FileIo.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+// Written line by line, so the bench never holds the file itself.
+bool WritePage(const QString& path, qint64 size) {
+    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
+                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
+                            "</TR>\r\n";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    qint64 written = f.write("<HTML>\r\n<BODY>\r\n<TABLE>\r\n");
+    QByteArray block;
+    while (block.size() + line.size() <= 65536)
+        block += line;
+    while (written + block.size() <= size)
+        written += f.write(block);
+    while (written + line.size() <= size)
+        written += f.write(line);
+    return written > 0 && f.error() == QFileDevice::NoError;
+}
+
+double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+double PeakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void Goal(const char* what, double value, double goal, const char* unit) {
+    std::printf("  %-34s %8.1f %-3s goal <= %5.0f %-3s %s\n", what, value, unit, goal, unit,
+                value <= goal ? "ok" : "MISSED");
+}
+
+// Notes the first time the main window is shown and painted.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(const QElapsedTimer& clock) : m_clock(clock) {}
+    double shownMs = -1;
+    double paintedMs = -1;
+    double textPaintedMs = -1; // the pane painted with text in it
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (qobject_cast<CMainFrame*>(watched)) {
+            if (event->type() == QEvent::Show && shownMs < 0)
+                shownMs = Ms(m_clock);
+            if (event->type() == QEvent::Paint && paintedMs < 0)
+                paintedMs = Ms(m_clock);
+        }
+        if (event->type() == QEvent::Paint && textPaintedMs < 0)
+            if (auto* view = qobject_cast<CEditorView*>(watched->parent()))
+                if (watched == view->viewport() && !view->document()->isEmpty())
+                    textPaintedMs = Ms(m_clock);
+        return false;
+    }
+
+private:
+    const QElapsedTimer& m_clock;
+};
+
+void TypeKey(QWidget* to, Qt::Key key, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(to, &press);
+    QApplication::sendEvent(to, &release);
+}
+
+int RunOne(int mebibytes, const QString& folder) {
+    const QString path = folder + QStringLiteral("/bench.html");
+    if (!WritePage(path, qint64(mebibytes) << 20))
+        return 2;
+
+    if (mebibytes >= 16) {
+        // The start, as the program does it, with the file on the command line.
+        QElapsedTimer clock;
+        clock.start();
+        FirstPaint first(clock);
+        qApp->installEventFilter(&first);
+        CEditorApp app;
+        if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
+            return 3;
+        QApplication::processEvents(); // the pane paints its text
+        const double wholeMs = Ms(clock);
+        const double textMs = first.textPaintedMs;
+        qApp->removeEventFilter(&first);
+        if (app.GetView()->GetWholeText().size() < (mebibytes << 19))
+            return 4;
+        const double peak = PeakMiB();
+
+        // The steps one by one.
+        QElapsedTimer t;
+        t.start();
+        QByteArray bytes;
+        if (ReadWholeFile(path, bytes) != FileError::None)
+            return 5;
+        const double readMs = Ms(t);
+        t.restart();
+        const QString text = cp932::Decode(bytes);
+        const double decodeMs = Ms(t);
+        bytes = QByteArray();
+        CEditorView view;
+        view.resize(800, 600);
+        view.show();
+        t.restart();
+        view.SetWholeText(text);
+        const double fillMs = Ms(t);
+        CEditorView sliced;
+        sliced.resize(800, 600);
+        sliced.show();
+        t.restart();
+        sliced.FillInSlices(text, CEditorDoc::kSliceLength, [](qsizetype) {
+            QApplication::processEvents();
+            return true;
+        });
+        const double slicesMs = Ms(t);
+
+        std::printf("%3d MiB  window shown %.1f ms (painted %.1f ms), text shown %.1f ms, "
+                    "all of it in the pane %.1f ms;\n         alone: read %.1f ms, decode "
+                    "%.1f ms, fill the pane at once %.1f ms, in slices %.1f ms\n",
+                    mebibytes, first.shownMs, first.paintedMs, textMs, wholeMs, readMs, decodeMs,
+                    fillMs, slicesMs);
+        Goal("start -> window mapped", first.paintedMs, 250, "ms");
+        Goal("start -> text shown", textMs, 500, "ms");
+        Goal("peak memory after open", peak, 160, "MiB");
+        return 0;
+    }
+
+    CEditorApp app;
+    if (!app.InitInstance({QStringLiteral("-Embedding")}))
+        return 3;
+    QApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    if (app.OpenDocumentFile(path) != CEditorApp::OpenResult::Opened)
+        return 4;
+    CEditorView* view = app.GetView();
+    TypeKey(view, Qt::Key_X, QStringLiteral("x"));
+    QApplication::processEvents(); // the key painted
+    const double keyMs = Ms(t);
+    if (!view->GetWholeText().startsWith(QLatin1Char('x')))
+        return 5;
+    std::printf("%3d MiB  open to typed key shown %.1f ms\n", mebibytes, keyMs);
+    Goal("open -> typed key shown", keyMs, 120, "ms");
+    // Nothing is asked on the way out.
+    app.GetDocument()->SetModifiedFlag(false);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 2) {
+        // A child: settings, journals and the page in its own folder.
+        const QByteArray folder = argv[2];
+        qputenv("HOME", folder);
+        qputenv("XDG_CONFIG_HOME", folder + "/config");
+        qputenv("XDG_STATE_HOME", folder + "/state");
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return RunOne(std::atoi(argv[1]), QString::fromLocal8Bit(folder));
+    }
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    const QStringList sizes = args.size() > 1 ? QStringList{args[1]} : QStringList{"16", "1"};
+    int result = 0;
+    for (const QString& size : sizes) {
+        QTemporaryDir dir;
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {size, dir.path()});
+        child.waitForFinished(-1);
+        result |= child.exitCode();
+    }
+    return result;
+}

@@ -1,0 +1,563 @@
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+#include "doc/CRecoveryKeeper.h"
+#include "doc/FileLoader.h"
+#include "io/CodePage932.h"
+#include "io/FileIo.h"
+#include "res/CommandIds.h"
+#include "support/TestSupport.h"
+
+#include <QScopedValueRollback>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+using testing::AppFixture;
+
+namespace {
+
+// A page with two-byte characters, a duplicate code, raw bytes, long lines
+// and every line break form; at least `size` bytes.
+QByteArray MixedPage(qsizetype size) {
+    QByteArray page = "<HTML>\r\n\xed\x40 NEC-selected duplicate\n\x81\x20raw\rlone\x80\r\n";
+    const QByteArray row = "<TD>\x93\xfa\x96\x7b\x8c\xea \xc3\xbd\xc4</TD>\r\n";
+    QByteArray longLine;
+    while (longLine.size() < 5000)
+        longLine += "<B>\x82\xa0\x82\xa2</B>";
+    while (page.size() < size) {
+        page += row;
+        if (page.size() % 7 == 0)
+            page += longLine + "\n";
+    }
+    return page + longLine; // the last line without a break
+}
+
+// What the pane shows: its paragraphs and which separators are splits.
+struct PaneState {
+    QString paneText;
+    QString wholeText;
+    std::vector<int> splits;
+    int blocks = 0;
+    bool undo = false;
+    bool redo = false;
+    bool modified = false;
+    int caret = 0;
+    QList<QMap<int, QVariant>> formats; // of every paragraph
+    bool operator==(const PaneState&) const = default;
+};
+
+PaneState StateOf(CEditorView* view) {
+    PaneState s;
+    s.paneText = view->document()->toRawText();
+    s.wholeText = view->GetWholeText();
+    s.splits = view->SplitPositions();
+    s.blocks = view->document()->blockCount();
+    s.undo = view->document()->isUndoAvailable();
+    s.redo = view->document()->isRedoAvailable();
+    s.modified = view->document()->isModified();
+    s.caret = view->textCursor().position();
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next())
+        s.formats << b.blockFormat().properties();
+    return s;
+}
+
+// A document with its view, holding typed (modified, undoable) text.
+struct EditedDoc {
+    CEditorDoc doc;
+    CEditorView view;
+    EditedDoc(const QString& path) {
+        view.resize(600, 400);
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        doc.SetPathName(path, false);
+        QTextCursor c = view.textCursor();
+        view.InsertText(c, u"typed\nbefore"_s);
+    }
+};
+
+// Runs `action` once, as soon as a load is running in the document that
+// `document` gives (polled while events run).
+class WhenLoading : public QObject {
+public:
+    WhenLoading(std::function<CEditorDoc*()> document, std::function<void()> action)
+        : m_document(std::move(document)), m_action(std::move(action)) {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            CEditorDoc* doc = m_document();
+            if (!doc || !doc->IsLoading())
+                return;
+            m_timer.stop();
+            m_action();
+            ran = true;
+        });
+        m_timer.start(10);
+    }
+    bool ran = false;
+
+private:
+    std::function<CEditorDoc*()> m_document;
+    std::function<void()> m_action;
+    QTimer m_timer;
+};
+
+CEditorDoc* LoadingFrameDocument() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<CMainFrame*>(w))
+            return frame->GetActiveDocument();
+    return nullptr;
+}
+
+} // namespace
+
+// Opening a file: read and decoded on a worker, cancelled by Esc, progress
+// in the status bar; the pane ends as setting its text whole leaves it.
+class TestLoading : public QObject {
+    Q_OBJECT
+
+private slots:
+    void decodingInStepsGivesTheWholeDecoding() {
+        // Two-byte characters across every step boundary, raw bytes among them.
+        QByteArray bytes;
+        while (bytes.size() < 3 * cp932::kDecodeStep + 11)
+            bytes += bytes.size() % 5 == 0 ? QByteArray("a\x82\xa0\x81") : QByteArray("\x82\xa0");
+        io::TextFormat whole;
+        const QString expected = cp932::Decode(bytes, &whole);
+
+        io::TextFormat stepped;
+        std::vector<qsizetype> steps;
+        const std::optional<QString> text =
+            cp932::Decode(bytes, &stepped, [&](qsizetype done) {
+                steps.push_back(done);
+                return true;
+            });
+        QVERIFY(text);
+        QCOMPARE(*text, expected);
+        QCOMPARE(stepped, whole);
+        QVERIFY(steps.size() >= 4);
+        QCOMPARE(steps.back(), bytes.size());
+        for (size_t k = 0; k + 1 < steps.size(); ++k) {
+            QVERIFY(steps[k] < steps[k + 1]);
+            // No step ends inside a character: what is done decodes alone
+            // to the start of the whole text.
+            QVERIFY(expected.startsWith(cp932::Decode(QByteArrayView(bytes).first(steps[k]))));
+        }
+
+        // Stopped after the first step: nothing, and the format untouched.
+        io::TextFormat untouched;
+        untouched.lineEnd = io::LineEnd::Lf;
+        int calls = 0;
+        const std::optional<QString> stopped =
+            cp932::Decode(bytes, &untouched, [&](qsizetype) { return ++calls < 1; });
+        QVERIFY(!stopped);
+        QCOMPARE(calls, 1);
+        QCOMPARE(untouched.lineEnd, io::LineEnd::Lf);
+    }
+
+    void cancelStopsTheReading() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, QByteArray(2 * kReadStep + 100, 'a'));
+        std::atomic<bool> cancel = false;
+        QList<int> percents;
+        const CFileLoader::Result stopped = CFileLoader::Load(path, cancel, [&](int percent) {
+            percents << percent;
+            cancel = true;
+        });
+        QVERIFY(stopped.cancelled);
+        QVERIFY(stopped.text.isEmpty());
+        QCOMPARE(percents.size(), 1); // no step after the cancel
+        QVERIFY(percents.front() < 10);
+
+        // Uncancelled: reading is the first tenth, then decoding up to 100.
+        cancel = false;
+        percents.clear();
+        const CFileLoader::Result whole =
+            CFileLoader::Load(path, cancel, [&](int percent) { percents << percent; });
+        QVERIFY(!whole.cancelled);
+        QCOMPARE(whole.error, FileError::None);
+        QCOMPARE(whole.text.size(), 2 * kReadStep + 100);
+        QVERIFY(percents.contains(10));
+        QCOMPARE(percents.back(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+    }
+
+    void loadEndsAsSettingTheWholeText() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"mixed.html"_s);
+        const QByteArray bytes = MixedPage(300000);
+        testing::WriteBytes(path, bytes);
+        io::TextFormat format;
+        const QString text = cp932::Decode(bytes, &format);
+        QVERIFY(text.contains(QChar(cp932::RawByteChar(0x81))));
+        QVERIFY(!format.duplicateForms.isEmpty());
+
+        CEditorView reference;
+        reference.SetWholeText(text);
+        reference.OnInitialUpdate();
+
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        const PaneState loaded = StateOf(&e.view);
+        QVERIFY(!loaded.splits.empty());
+        QVERIFY(loaded == StateOf(&reference));
+        QString lines = text;
+        lines.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n').replace(u'\n', QChar::ParagraphSeparator);
+        QCOMPARE(loaded.wholeText, lines);
+        QVERIFY(!loaded.undo);
+        QVERIFY(!loaded.modified);
+        QCOMPARE(e.doc.TextFormat(), format);
+        QCOMPARE(e.doc.FileIdentity(), io::IdentityOf(path));
+        QVERIFY(!e.view.isReadOnly());
+        QVERIFY(!e.doc.IsLoading());
+        // The synchronous form gives the same.
+        EditedDoc again(dir.filePath(u"old.html"_s));
+        QVERIFY(again.doc.OnOpenDocument(path));
+        QVERIFY(StateOf(&again.view) == loaded);
+    }
+
+    void fillingInSlicesEndsAsSettingTheWholeText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("slice");
+        const QString longLine = QString(u"<B>\u3042</B>"_s).repeated(900);
+        const QString raw = QString(QChar(cp932::RawByteChar(0x81))) + u"x"_s;
+        const QString mixed = u"a\r\nb\nc\rd\r\r\n"_s + longLine + u"\r\n"_s + raw + u"\n"_s +
+                              longLine + u"\r"_s + longLine + u"e\u2029f"_s + longLine;
+        QTest::newRow("one character a slice") << mixed << 1;
+        QTest::newRow("a CR LF across the slice end") << mixed << 5;
+        QTest::newRow("slices of 100") << mixed << 100;
+        QTest::newRow("longer than the text") << mixed << 1000000;
+        QTest::newRow("ends with a break") << (mixed + u"\r\n"_s) << 7;
+        QTest::newRow("breaks only") << u"\r\n\r\n\n\r\r"_s << 1;
+        QTest::newRow("empty") << QString() << 10;
+    }
+
+    void fillingInSlicesEndsAsSettingTheWholeText() {
+        QFETCH(QString, text);
+        QFETCH(int, slice);
+        CEditorView reference;
+        reference.SetWholeText(text);
+        CEditorView view;
+        QTextCursor c = view.textCursor();
+        view.InsertText(c, u"old"_s);
+        int calls = 0;
+        bool modifiedBetween = false;
+        QVERIFY(view.FillInSlices(text, slice, [&](qsizetype done) {
+            ++calls;
+            modifiedBetween = modifiedBetween || view.document()->isModified();
+            return done > 0 && done < text.size();
+        }));
+        QVERIFY(!modifiedBetween);
+        if (slice == 1 && !text.isEmpty())
+            QVERIFY(calls > 2);
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        // Undo finds nothing, and the pane edits as usual afterwards.
+        view.undo();
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        c = view.textCursor();
+        view.InsertText(c, u"z"_s);
+        QVERIFY(view.document()->isModified());
+        QCOMPARE(view.GetWholeText().front(), u'z');
+    }
+
+    void fillingStoppedLeavesAnEmptyPane() {
+        const QString text = u"line\r\n"_s.repeated(50);
+        CEditorView view;
+        int calls = 0;
+        QVERIFY(!view.FillInSlices(text, 12, [&](qsizetype) { return ++calls < 3; }));
+        QCOMPARE(calls, 3);
+        QCOMPARE(view.GetWholeText(), QString());
+        QVERIFY(!view.document()->isUndoAvailable());
+        QVERIFY(!view.document()->isModified());
+    }
+
+    void emptyPaneFillsInSlicesWithTheWindowLive() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"mixed.html"_s);
+        const QByteArray bytes = MixedPage(3 * CEditorDoc::kSliceLength);
+        testing::WriteBytes(path, bytes);
+        io::TextFormat format;
+        CEditorView reference;
+        reference.SetWholeText(cp932::Decode(bytes, &format));
+        reference.OnInitialUpdate();
+
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        QSignalSpy replaced(&doc, &CEditorDoc::documentReplaced);
+        CBlockTextCache cache(view.document());
+        const int rebuilds = cache.Rebuilds();
+        // Events run between the slices, the pane growing.
+        QList<int> blocksSeen;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &view, [&] {
+            if (doc.IsLoading())
+                blocksSeen << view.document()->blockCount();
+        });
+        tick.start(0);
+        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        tick.stop();
+        QVERIFY(blocksSeen.size() >= 2);
+        QVERIFY(blocksSeen.front() < blocksSeen.back());
+        QVERIFY(StateOf(&view) == StateOf(&reference));
+        QCOMPARE(doc.TextFormat(), format);
+        QCOMPARE(doc.FileIdentity(), io::IdentityOf(path));
+        QCOMPARE(replaced.size(), 1);
+        // The journal's block cache followed the slices to the same text.
+        QCOMPARE(cache.Rebuilds(), rebuilds);
+        QStringList cached;
+        for (const QStringList& run : cache.Blocks())
+            cached += run;
+        QCOMPARE(cache.Rebuilds(), rebuilds);
+        QStringList blocks;
+        for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
+            blocks << b.text();
+        QCOMPARE(cached, blocks);
+    }
+
+    void cancelWhileFillingLeavesTheEmptyDocument() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * CEditorDoc::kSliceLength));
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        doc.OnNewDocument();
+        const PaneState before = StateOf(&view);
+        bool sawText = false;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &view, [&] {
+            if (doc.IsLoading() && !view.document()->isEmpty()) {
+                sawText = true;
+                doc.CancelLoad();
+            }
+        });
+        tick.start(0);
+        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QVERIFY(sawText);
+        QVERIFY(StateOf(&view) == before);
+        QVERIFY(doc.GetPathName().isEmpty());
+        QCOMPARE(doc.GetTitle(), u"無題"_s);
+        QCOMPARE(doc.FileIdentity(), io::FileIdentity{});
+        QVERIFY(!view.isReadOnly());
+    }
+
+    void cancelLeavesThePreviousDocument_data() {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("before reading") << u"start"_s;
+        QTest::newRow("while decoding") << u"progress"_s;
+        QTest::newRow("by Esc") << u"esc"_s;
+    }
+
+    void cancelLeavesThePreviousDocument() {
+        QFETCH(QString, when);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
+
+        const QString oldPath = dir.filePath(u"old.html"_s);
+        EditedDoc e(oldPath);
+        const PaneState before = StateOf(&e.view);
+        const io::TextFormat formatBefore = e.doc.TextFormat();
+        QSignalSpy replaced(&e.doc, &CEditorDoc::documentReplaced);
+        QSignalSpy ended(&e.doc, &CEditorDoc::loadEnded);
+        QMetaObject::Connection cancelling;
+        std::unique_ptr<WhenLoading> esc;
+        if (when == u"start")
+            cancelling = connect(&e.doc, &CEditorDoc::loadStarted, &e.doc, [&] { e.doc.CancelLoad(); });
+        else if (when == u"progress")
+            cancelling = connect(&e.doc, &CEditorDoc::loadProgress, &e.doc, [&](int percent) {
+                QVERIFY(percent < 100);
+                e.doc.CancelLoad();
+            });
+        else
+            esc = std::make_unique<WhenLoading>([&] { return &e.doc; }, [&] {
+                // The pane takes no key meanwhile.
+                QTest::keyClicks(&e.view, u"xyz"_s);
+                QVERIFY(e.doc.IsLoading());
+                QVERIFY(e.view.isReadOnly());
+                e.doc.CancelLoad();
+            });
+        testing::FakeUi ui;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QVERIFY(!esc || esc->ran);
+        QVERIFY(ui.warnings.isEmpty());
+        QCOMPARE(replaced.size(), 0);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(StateOf(&e.view) == before);
+        QCOMPARE(e.doc.GetPathName(), oldPath);
+        QCOMPARE(e.doc.GetTitle(), u"old.html"_s);
+        QCOMPARE(e.doc.TextFormat(), formatBefore);
+        QVERIFY(!e.view.isReadOnly());
+        // The undo history is the one the typing made.
+        e.view.undo();
+        QCOMPARE(e.view.GetWholeText(), QString());
+        // The same document loads afterwards.
+        disconnect(cancelling);
+        CFileLoader::s_stepDelayMs = 0;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QVERIFY(e.view.GetWholeText().startsWith(u"<HTML>\u2029"_s));
+    }
+
+    void failureReportsAndLeavesThePane_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << u"none.html"_s << u"%1 が見つかりませんでした。"_s;
+        QTest::newRow("folder") << u"folder"_s
+                                << FileErrorMessage(FileError::AccessDenied, u"%1"_s, true);
+    }
+
+    void failureReportsAndLeavesThePane() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        const QString path = dir.filePath(name);
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        const PaneState before = StateOf(&e.view);
+        testing::FakeUi ui;
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Failed);
+        QCOMPARE(ui.warnings, QStringList{message.arg(path)});
+        QVERIFY(StateOf(&e.view) == before);
+        QCOMPARE(e.doc.GetPathName(), dir.filePath(u"old.html"_s));
+        QVERIFY(!e.view.isReadOnly());
+    }
+
+    void slowLoadShowsProgressAndBusyPointer() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
+        QList<int> percents;
+        QStringList messages;
+        QList<Qt::CursorShape> pointers;
+        bool otherCommands = true;
+        connect(f.Doc(), &CEditorDoc::loadProgress, f.Frame(), [&](int percent) {
+            percents << percent;
+            messages << f.Frame()->MessageText();
+            pointers << f.View()->viewport()->cursor().shape();
+            otherCommands = otherCommands && (f.Frame()->IsCommandEnabled(ID_FILE_NEW) ||
+                                              f.Frame()->RouteCommand(ID_FILE_NEW));
+            QVERIFY(f.Frame()->IsCommandEnabled(ID_CANCEL_EDIT));
+        });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QVERIFY(!percents.isEmpty());
+        QCOMPARE(percents.back(), 100);
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        for (int k = 0; k < percents.size(); ++k) {
+            QCOMPARE(messages[k], u"読み込み中... %1%"_s.arg(percents[k]));
+            QCOMPARE(pointers[k], Qt::BusyCursor);
+        }
+        QVERIFY(!otherCommands);
+        // Afterwards: ready, the pane's own pointer, Esc without a handler.
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QCOMPARE(f.View()->viewport()->cursor().shape(), Qt::IBeamCursor);
+        QVERIFY(!f.Frame()->IsCommandEnabled(ID_CANCEL_EDIT));
+        QCOMPARE(f.Frame()->windowTitle(), u"big.html - Velm HTML Editor"_s);
+        QCOMPARE(f.app->RecentFiles().Files().value(0), path);
+    }
+
+    void quickLoadShowsNoProgress() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"small.html"_s);
+        testing::WriteBytes(path, "<HTML></HTML>");
+        AppFixture f;
+        QVERIFY(f.started);
+        QSignalSpy progress(f.Doc(), &CEditorDoc::loadProgress);
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(progress.size(), 0);
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+    }
+
+    void paneFilledAtOnceShowsProgressFirst() {
+        // Read at once, but so long that setting it would pass the delay.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"long.html"_s);
+        const qsizetype size = CEditorDoc::kFillCharsPerMs * CEditorDoc::kProgressDelayMs + 100;
+        testing::WriteBytes(path, QByteArray("<P>ab</P>\r\n").repeated(size / 11 + 1));
+        AppFixture f;
+        QVERIFY(f.started);
+        QTest::keyClicks(f.View(), u"old"_s);
+        f.Doc()->SetModifiedFlag(false); // no save question
+        QStringList messages;
+        QList<bool> paneOld;
+        connect(f.Doc(), &CEditorDoc::loadProgress, f.Frame(), [&](int) {
+            messages << f.Frame()->MessageText();
+            paneOld << (f.View()->GetWholeText() == u"old"_s);
+        });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QVERIFY(!messages.isEmpty());
+        QVERIFY(messages.front().startsWith(u"読み込み中... "_s));
+        QVERIFY(paneOld.front());
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+        QVERIFY(f.View()->GetWholeText().startsWith(u"<P>ab</P>\u2029"_s));
+    }
+
+    void escCancelsACommandLineOpenAfterTheWindowShows() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        bool shownWhileLoading = false;
+        QString titleWhileLoading;
+        WhenLoading cancel(LoadingFrameDocument, [&] {
+            auto* frame = qobject_cast<CMainFrame*>(LoadingFrameDocument()->GetView()->window());
+            shownWhileLoading = frame->isVisible();
+            titleWhileLoading = frame->windowTitle();
+            QVERIFY(frame->RouteCommand(ID_CANCEL_EDIT));
+        });
+        AppFixture f({path});
+        QVERIFY(f.started);
+        QVERIFY(shownWhileLoading);
+        QCOMPARE(titleWhileLoading, u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(f.View()->GetWholeText(), QString());
+        QVERIFY(!f.Doc()->IsModified());
+        QVERIFY(f.Doc()->GetPathName().isEmpty());
+        QVERIFY(f.ui.warnings.isEmpty());
+        QVERIFY(f.app->RecentFiles().Files().isEmpty());
+        QCOMPARE(f.app->ExitCode(), 0);
+    }
+
+    void escKeyReachesTheLoad() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QTest::keyClicks(f.View(), u"keep"_s);
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::No); // the changes are not saved
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        WhenLoading esc([&] { return f.Doc(); }, [&] { QTest::keyClick(f.View(), Qt::Key_Escape); });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QVERIFY(esc.ran);
+        QCOMPARE(f.ui.saveQuestions.size(), 1);
+        QCOMPARE(f.View()->GetWholeText(), u"keep"_s);
+        QVERIFY(f.Doc()->IsModified());
+        QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+    }
+
+    void closingWhileLoadingCancelsTheLoad() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        bool closed = true;
+        WhenLoading close([&] { return f.Doc(); }, [&] { closed = f.Frame()->close(); });
+        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QVERIFY(close.ran);
+        QVERIFY(!closed);
+        QVERIFY(f.Frame()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestLoading)
+#include "tst_loading.moc"
