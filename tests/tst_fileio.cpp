@@ -579,6 +579,26 @@ private slots:
         QTest::newRow("in place") << true;
     }
 
+    void readBackChecksEveryPiece() {
+        // The read-back of a file larger than one piece is compared piece by
+        // piece: a wrong byte in a later piece fails the save as well.
+        const QString path = Path(u"pieces.html"_s);
+        Put(path, kOld);
+        const QByteArray big(3 * 1024 * 1024 + 5, 'p');
+        static int s_calls;
+        s_calls = 0;
+        io::testing::s_corruptReadBack = [](QByteArray& piece) {
+            if (++s_calls == 3)
+                piece[piece.size() - 1] = 'X';
+        };
+        QCOMPARE(WriteWholeFile(path, big), FileError::NotVerified);
+        QCOMPARE(s_calls, 3); // stopped at the wrong piece
+        QCOMPARE(Get(path), kOld);
+        io::testing::s_corruptReadBack = nullptr;
+        QCOMPARE(WriteWholeFile(path, big), FileError::None);
+        QCOMPARE(Get(path), big);
+    }
+
     void readBackMismatchKeepsTheOldFile() {
         QFETCH(bool, hardLinked);
         const QString path = Path(u"checked.html"_s);

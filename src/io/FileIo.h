@@ -89,7 +89,8 @@ QString SafetyCopyFolder();
 QString KeptSafetyCopy();
 
 namespace testing {
-// Called, when set, on the bytes a save reads back before they are compared.
+// Called, when set, on each piece (up to 1 MiB) of the bytes a save reads
+// back, before it is compared.
 extern void (*s_corruptReadBack)(QByteArray& bytes);
 } // namespace testing
 
