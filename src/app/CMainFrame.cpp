@@ -255,8 +255,18 @@ bool CMainFrame::event(QEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // A load is cancelled first; closing is asked for again.
+    // A load is cancelled first; the window closes once it has ended.
     if (m_document && m_document->IsLoading()) {
+        if (!m_closeAfterLoad) {
+            m_closeAfterLoad = true;
+            connect(
+                m_document, &CEditorDoc::loadEnded, this,
+                [this] {
+                    m_closeAfterLoad = false;
+                    close();
+                },
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        }
         m_document->CancelLoad();
         event->ignore();
         return;

@@ -116,6 +116,7 @@ private:
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;
     QTimer m_idleUpdate;
+    bool m_closeAfterLoad = false; // closing waits for a cancelled load to end
     bool m_busyPointer = false; // over the pane while a file loads
     Qt::CursorShape m_paneCursor = Qt::IBeamCursor; // the pane's own pointer
 };
