@@ -2,6 +2,9 @@
 
 // Inputs shared by the benchmark programs.
 
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -26,5 +29,16 @@ inline bool WriteInput(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// A document with its pane shown at the size the benchmarks measure with.
+struct ShownDocument {
+    CEditorDoc doc;
+    CEditorView view;
+    ShownDocument() {
+        view.resize(800, 600);
+        view.show();
+        doc.SetView(&view);
+    }
+};
 
 } // namespace bench

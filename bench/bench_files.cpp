@@ -46,11 +46,9 @@ int RunOne(int mebibytes) {
         return 2;
     const long baseKiB = PeakKiB();
 
-    CEditorDoc doc;
-    CEditorView view;
-    view.resize(800, 600);
-    view.show();
-    doc.SetView(&view);
+    bench::ShownDocument shown;
+    CEditorDoc& doc = shown.doc;
+    CEditorView& view = shown.view;
 
     QElapsedTimer t;
     t.start();

@@ -56,11 +56,9 @@ int main(int argc, char* argv[]) {
     if (!bench::WriteInput(path, bench::GeneratePage(16 * 1024 * 1024)))
         return 2;
 
-    CEditorDoc doc;
-    CEditorView view;
-    view.resize(800, 600);
-    view.show();
-    doc.SetView(&view);
+    bench::ShownDocument shown;
+    CEditorDoc& doc = shown.doc;
+    CEditorView& view = shown.view;
     QElapsedTimer t;
     t.start();
     CRecoveryKeeper keeper(&doc);

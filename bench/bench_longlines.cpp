@@ -120,11 +120,9 @@ int RunOne(const Input& input) {
     if (!bench::WriteInput(path, input.generate()))
         return 2;
 
-    CEditorDoc doc;
-    CEditorView view;
-    view.resize(800, 600);
-    view.show();
-    doc.SetView(&view);
+    bench::ShownDocument shown;
+    CEditorDoc& doc = shown.doc;
+    CEditorView& view = shown.view;
     Settle(view);
 
     QElapsedTimer t;

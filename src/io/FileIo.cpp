@@ -92,14 +92,6 @@ io::FileIdentity IdentityFromStat(const struct stat& st) {
 }
 #endif
 
-#ifdef Q_OS_UNIX
-// What opening something other than a regular file gives: a folder is not
-// accessible as a file, anything else is not a file the editor can hold.
-FileError NotRegularFileError(const struct stat& st) {
-    return S_ISDIR(st.st_mode) ? FileError::AccessDenied : FileError::BadPath;
-}
-#endif
-
 // A path that names nothing: the file is missing when its folder exists,
 // otherwise the path itself is wrong.
 FileError MissingPathError(const QString& path) {
@@ -109,6 +101,12 @@ FileError MissingPathError(const QString& path) {
 } // namespace
 
 #ifdef Q_OS_UNIX
+
+FileError io::FileTypeError(const struct stat& st) {
+    if (S_ISREG(st.st_mode))
+        return FileError::None;
+    return S_ISDIR(st.st_mode) ? FileError::AccessDenied : FileError::BadPath;
+}
 
 io::FileIdentity io::IdentityOfOpenFile(int fd) {
     struct stat st {};
@@ -134,8 +132,9 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     // The type is checked before opening (opening a device may do something)
     // and again on what was opened; opening does not wait for a writer.
     struct stat st {};
-    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return NotRegularFileError(st);
+    if (::stat(name.constData(), &st) == 0)
+        if (const FileError type = io::FileTypeError(st); type != FileError::None)
+            return type;
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return errno == ENOENT ? MissingPathError(path) : FileErrorFromErrno(errno);
@@ -145,8 +144,8 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     } closer{fd};
     if (::fstat(fd, &st) != 0)
         return FileErrorFromErrno(errno);
-    if (!S_ISREG(st.st_mode))
-        return NotRegularFileError(st);
+    if (const FileError type = io::FileTypeError(st); type != FileError::None)
+        return type;
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
         return FileErrorFromErrno(errno);

@@ -68,6 +68,10 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes,
 FileError WriteWholeFile(const QString& path, const QByteArray& bytes,
                          io::FileIdentity* identity = nullptr);
 
+#ifdef Q_OS_UNIX
+struct stat;
+#endif
+
 namespace io {
 
 // What the file at `path` (symbolic links followed) is now; `exists` is
@@ -75,6 +79,12 @@ namespace io {
 FileIdentity IdentityOf(const QString& path);
 // What the open file `fd` is now; `exists` is false when it cannot be told.
 FileIdentity IdentityOfOpenFile(int fd);
+
+#ifdef Q_OS_UNIX
+// None for a regular file; a folder is not accessible as a file (access
+// denied), anything else is not a file the editor can hold (bad path).
+FileError FileTypeError(const struct stat& st);
+#endif
 
 // Makes a write beyond the file-size limit fail with EFBIG instead of ending
 // the program with SIGXFSZ (unless the program handles the signal itself).

@@ -93,12 +93,12 @@ Errno WriteAllAt(int fd, const char* data, qint64 size, off_t offset) {
     return 0;
 }
 
-// Reads `size` bytes from the start; fewer bytes than that is a failure.
-Errno ReadAllAt(int fd, QByteArray& out, qint64 size) {
-    out.resize(qsizetype(size));
+// Reads `size` bytes at `offset` into `to`; fewer bytes than that is a
+// failure.
+Errno ReadAllAt(int fd, char* to, qint64 size, off_t offset) {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(fd, out.data() + done, size_t(size - done), off_t(done));
+        const ssize_t n = ::pread(fd, to + done, size_t(size - done), offset + off_t(done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -130,18 +130,8 @@ Errno ReadBackDiffers(int fd, const QByteArray& bytes, ReadBackOf what = ReadBac
     QByteArray check(qsizetype(qMin<qint64>(kPiece, bytes.size())), Qt::Uninitialized);
     for (qint64 done = 0; done < bytes.size();) {
         const qint64 size = qMin<qint64>(kPiece, bytes.size() - done);
-        qint64 got = 0;
-        while (got < size) {
-            const ssize_t n = ::pread(fd, check.data() + got, size_t(size - got), off_t(done + got));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            if (n == 0)
-                return EIO;
-            got += n;
-        }
+        if (const Errno e = ReadAllAt(fd, check.data(), size, off_t(done)))
+            return e;
         QByteArray piece = QByteArray::fromRawData(check.constData(), qsizetype(size));
         if (what == ReadBackOf::SavedFile && io::testing::s_corruptReadBack) {
             piece.detach();
@@ -422,8 +412,8 @@ FileError SaveInPlace(const QByteArray& path, int fd, const QByteArray& bytes,
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return FileErrorFromErrno(errno);
-    QByteArray old;
-    if (const Errno e = ReadAllAt(fd, old, st.st_size))
+    QByteArray old(qsizetype(st.st_size), Qt::Uninitialized);
+    if (const Errno e = ReadAllAt(fd, old.data(), st.st_size, 0))
         return FileErrorFromErrno(e);
     QByteArray copyName;
     if (const Errno e = WriteSafetyCopy(path, old, copyName))
@@ -457,16 +447,14 @@ FileError WriteWholeFile(const QString& pathName, const QByteArray& bytes, io::F
     struct stat was {};
     Fd old;
     if (::stat(path.constData(), &was) == 0) {
-        if (S_ISDIR(was.st_mode))
-            return FileError::AccessDenied;
-        if (!S_ISREG(was.st_mode))
-            return FileError::BadPath;
+        if (const FileError type = io::FileTypeError(was); type != FileError::None)
+            return type;
         // A file the saver may not write to is not replaced either.
         old.reset(::open(path.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (!old || ::fstat(old.get(), &was) != 0)
             return FileErrorFromErrno(errno);
-        if (!S_ISREG(was.st_mode))
-            return FileError::BadPath;
+        if (const FileError type = io::FileTypeError(was); type != FileError::None)
+            return type;
     } else if (errno != ENOENT) {
         return FileErrorFromErrno(errno);
     }
