@@ -90,9 +90,18 @@ FileError FileTypeError(const struct stat& st);
 // the program with SIGXFSZ (unless the program handles the signal itself).
 void IgnoreFileSizeSignal();
 
-// Where safety copies of files rewritten in place are kept:
-// $XDG_STATE_HOME/velm/backup, by default ~/.local/state/velm/backup.
+// The program's own state: $XDG_STATE_HOME/velm, by default
+// ~/.local/state/velm.
+QString StateFolder();
+
+// Where safety copies of files rewritten in place are kept: backup in the
+// state folder.
 QString SafetyCopyFolder();
+
+// Flushes the entries of `folder` (encoded name) to the disk: 0, or the
+// error number. A file system that cannot flush a folder (EINVAL) counts as
+// done.
+int SyncFolder(const QByteArray& folder);
 
 // The safety copy the last save in this thread had to keep because the file
 // could not be made whole again; empty when it kept none.

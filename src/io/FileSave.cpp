@@ -32,12 +32,14 @@ thread_local QString t_keptSafetyCopy;
 
 QString io::KeptSafetyCopy() { return t_keptSafetyCopy; }
 
-QString io::SafetyCopyFolder() {
+QString io::StateFolder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/velm/backup");
+    return state + QStringLiteral("/velm");
 }
+
+QString io::SafetyCopyFolder() { return StateFolder() + QStringLiteral("/backup"); }
 
 void io::IgnoreFileSizeSignal() {
 #ifdef SIGXFSZ
@@ -52,6 +54,16 @@ void io::IgnoreFileSizeSignal() {
 }
 
 #ifdef Q_OS_LINUX
+
+int io::SyncFolder(const QByteArray& folder) {
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // Some file systems cannot flush a folder; they say so with EINVAL.
+    const int error = ::fsync(fd) != 0 && errno != EINVAL ? errno : 0;
+    ::close(fd);
+    return error;
+}
 
 namespace {
 
@@ -145,16 +157,6 @@ Errno ReadBackDiffers(int fd, const QByteArray& bytes, ReadBackOf what = ReadBac
 }
 
 FileError ErrorOf(Errno e) { return e < 0 ? FileError::NotVerified : FileErrorFromErrno(e); }
-
-Errno SyncFolder(const QByteArray& folder) {
-    const Fd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd)
-        return errno;
-    // Some file systems cannot flush a folder; they say so with EINVAL.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL)
-        return errno;
-    return 0;
-}
 
 QByteArray FolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
@@ -334,7 +336,7 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
         return {Outcome::Failed, e};
     }
     remover.name = nullptr;
-    if (const Errno e = SyncFolder(FolderOf(path)))
+    if (const Errno e = io::SyncFolder(FolderOf(path)))
         return {Outcome::Failed, e};
     if (identity)
         *identity = io::IdentityOfOpenFile(temp.get());
@@ -385,7 +387,7 @@ Errno WriteSafetyCopy(const QByteArray& path, const QByteArray& bytes, QByteArra
     if (!e)
         e = ReadBackDiffers(copy.get(), bytes, ReadBackOf::SafetyCopy);
     if (!e)
-        e = SyncFolder(folder);
+        e = io::SyncFolder(folder);
     if (e) {
         ::unlink(copyName.constData());
         copyName.clear();

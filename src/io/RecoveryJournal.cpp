@@ -1,5 +1,7 @@
 #include "io/RecoveryJournal.h"
 
+#include "io/FileIo.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -203,15 +205,6 @@ QString OwnerTag(const JournalOwner& owner) {
     return u"%1-%2-%3"_s.arg(owner.bootId.left(8)).arg(owner.pid).arg(owner.startTime);
 }
 
-bool FsyncFolder(const QString& folder) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool done = ::fsync(fd) == 0;
-    ::close(fd);
-    return done;
-}
 
 } // namespace
 
@@ -306,10 +299,7 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
 }
 
 QString JournalFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-        state = QDir::homePath() + u"/.local/state"_s;
-    return state + u"/velm/recovery"_s;
+    return StateFolder() + u"/recovery"_s;
 }
 
 bool EnsureJournalFolder(const QString& folder, int* error) {
@@ -463,9 +453,9 @@ JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
             *error = code;
         return JournalError::Unwritable;
     }
-    if (!FsyncFolder(folder)) {
+    if (const int e = SyncFolder(QFile::encodeName(folder))) {
         if (error)
-            *error = errno;
+            *error = e;
         return JournalError::Unwritable;
     }
     return JournalError::None;
@@ -487,7 +477,7 @@ JournalError WriteJournal(const QString& file, const Journal& journal, const Tex
 bool RemoveJournalFile(const QString& file) {
     if (::unlink(QFile::encodeName(file).constData()) != 0 && errno != ENOENT)
         return false;
-    FsyncFolder(QFileInfo(file).absolutePath());
+    SyncFolder(QFile::encodeName(QFileInfo(file).absolutePath()));
     return true;
 }
 
