@@ -22,6 +22,18 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The line and the column (both from 1) of `index` in a text whose lines are
+// separated by U+2029.
+std::pair<qsizetype, qsizetype> LineAndColumn(QStringView text, qsizetype index) {
+    const QStringView before = text.first(index);
+    return {before.count(QChar::ParagraphSeparator) + 1,
+            index - (before.lastIndexOf(QChar::ParagraphSeparator) + 1) + 1};
+}
+
+} // namespace
+
 CEditorDoc::CEditorDoc(QObject* parent) : QObject(parent) {
     m_title = res::LoadString(res::IDS_UNTITLED);
     OnCommand(ID_FILE_SAVE, [this] { DoFileSave(); });
@@ -215,8 +227,7 @@ bool CEditorDoc::ConfirmUnencodable(const QString& text) {
     if (!first)
         return true;
     const qsizetype count = cp932::CountUnencodable(text);
-    const qsizetype line =
-        QStringView(text).first(first->index).count(QChar::ParagraphSeparator) + 1;
+    const qsizetype line = LineAndColumn(text, first->index).first;
     const QString character = text.mid(first->index, first->length);
     const QString code = u"U+%1"_s.arg(uint(first->codePoint), 4, 16, QChar(u'0')).toUpper();
     const QString reference = QString::fromLatin1(cp932::CharacterReference(first->codePoint));
@@ -248,9 +259,7 @@ bool CEditorDoc::ConfirmRoundTrip(const QString& text, const QByteArray& bytes) 
     const std::optional<qsizetype> at = cp932::FirstRoundTripDifference(text, bytes);
     if (!at)
         return true;
-    const QStringView before = QStringView(text).first(*at);
-    const qsizetype line = before.count(QChar::ParagraphSeparator) + 1;
-    const qsizetype column = *at - (before.lastIndexOf(QChar::ParagraphSeparator) + 1) + 1;
+    const auto [line, column] = LineAndColumn(text, *at);
     return CUiServices::Get().AskWriteAnyway(res::LoadString(res::IDP_ROUND_TRIP_DIFFERS)
                                                  .arg(QString::number(line), QString::number(column)));
 }
