@@ -2,6 +2,7 @@
 
 #include "doc/CEditorView.h"
 #include "doc/FileLoader.h"
+#include "doc/PaneBytes.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
 #include "res/CommandIds.h"
@@ -21,18 +22,6 @@
 #include <utility>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The line and the column (both from 1) of `index` in a text whose lines are
-// separated by U+2029.
-std::pair<qsizetype, qsizetype> LineAndColumn(QStringView text, qsizetype index) {
-    const QStringView before = text.first(index);
-    return {before.count(QChar::ParagraphSeparator) + 1,
-            index - (before.lastIndexOf(QChar::ParagraphSeparator) + 1) + 1};
-}
-
-} // namespace
 
 CEditorDoc::CEditorDoc(QObject* parent) : QObject(parent) {
     m_title = res::LoadString(res::IDS_UNTITLED);
@@ -222,18 +211,16 @@ void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,
         SetPathName(path, false);
 }
 
-bool CEditorDoc::ConfirmUnencodable(const QString& text) {
-    const std::optional<cp932::Unencodable> first = cp932::FindUnencodable(text);
-    if (!first)
+bool CEditorDoc::ConfirmUnencodable(const SaveCheck& check) {
+    if (!check.firstUnencodable)
         return true;
-    const qsizetype count = cp932::CountUnencodable(text);
-    const qsizetype line = LineAndColumn(text, first->index).first;
-    const QString character = text.mid(first->index, first->length);
-    const QString code = u"U+%1"_s.arg(uint(first->codePoint), 4, 16, QChar(u'0')).toUpper();
-    const QString reference = QString::fromLatin1(cp932::CharacterReference(first->codePoint));
+    const SaveCheck::Unencodable& first = *check.firstUnencodable;
+    const QString code = u"U+%1"_s.arg(uint(first.codePoint), 4, 16, QChar(u'0')).toUpper();
+    const QString reference = QString::fromLatin1(cp932::CharacterReference(first.codePoint));
     const QString message =
-        res::LoadString(count > 1 ? res::IDP_UNENCODABLE_MORE : res::IDP_UNENCODABLE)
-            .arg(QString::number(line), character, code, reference, QString::number(count));
+        res::LoadString(check.unencodableCount > 1 ? res::IDP_UNENCODABLE_MORE : res::IDP_UNENCODABLE)
+            .arg(QString::number(first.line), first.character, code, reference,
+                 QString::number(check.unencodableCount));
     return CUiServices::Get().AskWriteReferences(message);
 }
 
@@ -255,24 +242,23 @@ bool CEditorDoc::ConfirmOverwrite(const QString& path) {
     return false;
 }
 
-bool CEditorDoc::ConfirmRoundTrip(const QString& text, const QByteArray& bytes) {
-    const std::optional<qsizetype> at = cp932::FirstRoundTripDifference(text, bytes);
-    if (!at)
+bool CEditorDoc::ConfirmRoundTrip(const SaveCheck& check) {
+    if (!check.roundTripDifference)
         return true;
-    const auto [line, column] = LineAndColumn(text, *at);
-    return CUiServices::Get().AskWriteAnyway(res::LoadString(res::IDP_ROUND_TRIP_DIFFERS)
-                                                 .arg(QString::number(line), QString::number(column)));
+    const SaveCheck::Place& at = *check.roundTripDifference;
+    return CUiServices::Get().AskWriteAnyway(
+        res::LoadString(res::IDP_ROUND_TRIP_DIFFERS)
+            .arg(QString::number(at.line), QString::number(at.column)));
 }
 
 bool CEditorDoc::OnSaveDocument(const QString& path) {
     QScopedValueRollback busy(m_busy, true);
     if (!ConfirmOverwrite(path))
         return false;
-    const QString text = m_view ? m_view->GetWholeText() : QString();
-    if (!ConfirmUnencodable(text))
-        return false;
-    const QByteArray bytes = cp932::Encode(text, m_format);
-    if (!ConfirmRoundTrip(text, bytes))
+    // The text is encoded, checked and written a piece at a time.
+    CPaneBytes bytes(m_view, m_format);
+    const SaveCheck check = CheckSaveText([&bytes] { return bytes.NextText(); }, m_format);
+    if (!ConfirmUnencodable(check) || !ConfirmRoundTrip(check))
         return false;
     io::FileIdentity identity;
     const FileError error = WriteWholeFile(path, bytes, &identity);

@@ -12,6 +12,7 @@
 
 class CEditorView;
 class CFileLoader;
+struct SaveCheck;
 
 // The one open HTML file: its path, its title and its modified state. The
 // text itself lives in the view; the document reads and writes it as
@@ -108,12 +109,12 @@ private:
     bool IsEmptyNew() const;
     void ReportFileError(FileError error, const QString& path, bool loading);
     // False when the user chose not to write characters Shift-JIS cannot hold.
-    bool ConfirmUnencodable(const QString& text);
+    bool ConfirmUnencodable(const SaveCheck& check);
     // False when the user chose not to overwrite a file another program
     // changed.
     bool ConfirmOverwrite(const QString& path);
     // False when the user chose not to write bytes that read back otherwise.
-    bool ConfirmRoundTrip(const QString& text, const QByteArray& bytes);
+    bool ConfirmRoundTrip(const SaveCheck& check);
 
     CEditorView* m_view = nullptr;
     QString m_pathName;

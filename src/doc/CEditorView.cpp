@@ -1,5 +1,6 @@
 #include "doc/CEditorView.h"
 
+#include "doc/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/UiServices.h"
 #include "res/CommandIds.h"
@@ -106,6 +107,12 @@ CEditorView::CEditorView(QWidget* parent)
 }
 
 CEditorView::~CEditorView() = default;
+
+CBlockTextCache& CEditorView::BlockTexts() const {
+    if (!m_blockTexts)
+        m_blockTexts = std::make_unique<CBlockTextCache>(document());
+    return *m_blockTexts;
+}
 
 QFont CEditorView::DefaultFont() {
     QFont font(u"FixedSys"_s);

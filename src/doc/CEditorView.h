@@ -10,8 +10,10 @@
 #include <QTextCursor>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
+class CBlockTextCache;
 class CEditorDoc;
 class QKeyEvent;
 class QTextBlock;
@@ -44,6 +46,9 @@ public:
 
     // The whole text, lines separated by U+2029, for writing it out.
     QString GetWholeText() const;
+    // The text as one string per paragraph, kept up to date with every
+    // change (made on first use): a copy of it costs a reference count.
+    CBlockTextCache& BlockTexts() const;
 
     // A file line longer than kMaxParagraphLength is held as several
     // paragraphs of the pane's document, each at most kSplitLength long (the
@@ -59,8 +64,7 @@ public:
     // The pane positions of the split separators, ascending (pending
     // repairs applied first).
     const std::vector<int>& SplitPositions() const;
-    // The pane positions of the split separators, ascending (pending
-    // repairs applied first).
+    // The pane position of a position in the text handed out.
     int PanePosition(qsizetype textPosition) const;
     // Puts `text` in place of the selection of `cursor` (a cursor of this
     // pane) as one edit step and leaves the cursor after it. "\r\n", "\n",
@@ -195,6 +199,7 @@ private:
     mutable std::vector<int> m_splitPositions; // pane positions of split separators
     mutable bool m_splitPositionsValid = false;
 
+    mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;
     QMarginsF m_printMarginsTwips;

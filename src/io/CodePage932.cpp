@@ -324,56 +324,85 @@ QByteArray CharacterReference(char32_t codePoint) {
     return "&#" + QByteArray::number(quint32(codePoint)) + ';';
 }
 
+namespace {
+
+// Writes "&#" + the decimal code point + ";" at `d`; gives the end.
+char* WriteReference(char* d, char32_t codePoint) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + codePoint % 10);
+        codePoint /= 10;
+    } while (codePoint);
+    *d++ = '&';
+    *d++ = '#';
+    while (count)
+        *d++ = digits[--count];
+    *d++ = ';';
+    return d;
+}
+
+} // namespace
+
 QByteArray Encode(QStringView text, const io::TextFormat& format) {
     const Tables& t = T();
     const QByteArrayView lineBreak = format.lineEnd == io::LineEnd::Lf   ? QByteArrayView("\n")
                                      : format.lineEnd == io::LineEnd::Cr ? QByteArrayView("\r")
                                                                          : QByteArrayView("\r\n");
     const bool keepForms = !format.duplicateForms.isEmpty();
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 2 + 16);
-    qsizetype i = 0;
     const qsizetype n = text.size();
     const char16_t* s = reinterpret_cast<const char16_t*>(text.data());
+    // Every character takes at most two bytes, but for numeric character
+    // references (at most twelve bytes; the buffer grows for them).
+    constexpr qsizetype kLongest = 12;
+    QByteArray out(2 * n + kLongest, Qt::Uninitialized);
+    char* d = out.data();
+    char* limit = d + out.size();
+    qsizetype i = 0;
     while (i < n) {
-        // Runs of ASCII go out in one piece.
-        qsizetype j = i;
-        while (j < n && s[j] < 0x80)
-            ++j;
-        if (j > i) {
-            const qsizetype start = out.size();
-            out.resize(start + (j - i));
-            char* d = out.data() + start;
-            for (qsizetype k = i; k < j; ++k)
-                *d++ = char(s[k]);
-            i = j;
-            continue;
+        // Plain ASCII goes four characters at a time.
+        while (n - i >= 4) {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (word & 0xFF80FF80FF80FF80ULL)
+                break;
+            d[0] = char(s[i]);
+            d[1] = char(s[i + 1]);
+            d[2] = char(s[i + 2]);
+            d[3] = char(s[i + 3]);
+            d += 4;
+            i += 4;
         }
-        const char16_t c = s[i];
-        if (c == 0x2029) {
-            out.append(lineBreak);
-            ++i;
+        if (i == n)
+            break;
+        if (limit - d < kLongest) {
+            const qsizetype done = d - out.data();
+            out.resize(out.size() + qMax(out.size() / 2, 4 * kLongest));
+            d = out.data() + done;
+            limit = out.data() + out.size();
+        }
+        const char16_t c = s[i++];
+        if (c < 0x80) {
+            *d++ = char(c);
+        } else if (c == 0x2029) {
+            for (char b : lineBreak)
+                *d++ = b;
         } else if (IsRawByte(c)) {
-            out.append(char(c - 0xDC00));
+            *d++ = char(c - 0xDC00);
+        } else if (IsHighSurrogate(c) && i < n && IsLowSurrogate(s[i])) {
+            d = WriteReference(d, QChar::surrogateToUcs4(c, s[i]));
             ++i;
-        } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
-            out.append(CharacterReference(QChar::surrogateToUcs4(c, s[i + 1])));
-            i += 2;
         } else if (uint16_t code = t.encode[c]) {
             if (keepForms && t.hasDuplicate[c])
                 code = format.duplicateForms.value(c, code);
-            if (code < 0x100) {
-                out.append(char(code));
-            } else {
-                out.append(char(code >> 8));
-                out.append(char(code & 0xFF));
-            }
-            ++i;
+            if (code >= 0x100)
+                *d++ = char(code >> 8);
+            *d++ = char(code & 0xFF);
         } else {
-            out.append(CharacterReference(c));
-            ++i;
+            d = WriteReference(d, c);
         }
     }
+    out.truncate(d - out.data());
     return out;
 }
 

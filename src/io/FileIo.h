@@ -6,6 +6,7 @@
 #include "io/FileState.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -49,6 +50,24 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes,
                         io::FileIdentity* identity = nullptr,
                         const std::function<bool(qint64 done, qint64 size)>& keepGoing = {});
 
+namespace io {
+
+// The bytes a save writes, handed out piece by piece, so that neither the
+// writer nor the check reading them back needs the whole file at once.
+// Every pass from Rewind on gives the same bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual void Rewind() = 0;
+    // The next piece, valid until the next call; empty at the end.
+    virtual QByteArrayView Next() = 0;
+    // The error number when the source could not give all its bytes, 0
+    // otherwise.
+    virtual int Failure() const { return 0; }
+};
+
+} // namespace io
+
 // Replaces the content of the file at `path` (a symbolic link is followed and
 // stays a link) with `bytes`, keeping its owner, group, mode bits and
 // extended attributes (POSIX ACLs included). Every write is checked and the
@@ -65,6 +84,10 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes,
 //   not.
 // A new file gets the mode 0666 less the umask.
 // `identity`, when given, receives what the file is after the save.
+// The old bytes of a file rewritten in place are copied piece by piece as
+// well: a save holds a few MiB beyond its source, whatever the file's size.
+FileError WriteWholeFile(const QString& path, io::ByteSource& bytes,
+                         io::FileIdentity* identity = nullptr);
 FileError WriteWholeFile(const QString& path, const QByteArray& bytes,
                          io::FileIdentity* identity = nullptr);
 

@@ -28,6 +28,26 @@ namespace {
 
 thread_local QString t_keptSafetyCopy;
 
+// Writes and read-backs go in pieces of at most this size.
+constexpr qint64 kPiece = qint64(1) << 20;
+
+// Bytes in memory, handed out in pieces.
+class ArraySource final : public io::ByteSource {
+public:
+    explicit ArraySource(const QByteArray& bytes) : m_bytes(bytes) {}
+    void Rewind() override { m_done = 0; }
+    QByteArrayView Next() override {
+        const qsizetype size = qMin<qsizetype>(kPiece, m_bytes.size() - m_done);
+        const QByteArrayView piece(m_bytes.constData() + m_done, size);
+        m_done += size;
+        return piece;
+    }
+
+private:
+    const QByteArray& m_bytes;
+    qsizetype m_done = 0;
+};
+
 } // namespace
 
 QString io::KeptSafetyCopy() { return t_keptSafetyCopy; }
@@ -123,37 +143,88 @@ Errno ReadAllAt(int fd, char* to, qint64 size, off_t offset) {
     return 0;
 }
 
+// The first `size` bytes of an open file, read in pieces.
+class FileSource final : public io::ByteSource {
+public:
+    FileSource(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    void Rewind() override {
+        m_done = 0;
+        m_error = 0;
+    }
+    QByteArrayView Next() override {
+        if (m_error || m_done >= m_size)
+            return {};
+        const qint64 size = qMin(kPiece, m_size - m_done);
+        m_buffer.resize(qsizetype(size));
+        if ((m_error = ReadAllAt(m_fd, m_buffer.data(), size, off_t(m_done))))
+            return {};
+        m_done += size;
+        return m_buffer;
+    }
+    int Failure() const override { return m_error; }
+
+private:
+    int m_fd;
+    qint64 m_size;
+    qint64 m_done = 0;
+    Errno m_error = 0;
+    QByteArray m_buffer;
+};
+
+// Writes the bytes of `source` to `fd` from its start; their count goes to
+// `size`.
+Errno WriteAll(int fd, io::ByteSource& source, qint64& size) {
+    size = 0;
+    source.Rewind();
+    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
+        if (const Errno e = WriteAllAt(fd, piece.data(), piece.size(), off_t(size)))
+            return e;
+        size += piece.size();
+    }
+    return source.Failure();
+}
+
 // What is read back: the saved file (which tests may corrupt) or the safety
 // copy.
 enum class ReadBackOf { SavedFile, SafetyCopy };
 
-// Whether the file behind `fd` holds exactly `bytes`, end included. A
-// failure to read gives its error number; other bytes give -1.
-Errno ReadBackDiffers(int fd, const QByteArray& bytes, ReadBackOf what = ReadBackOf::SavedFile) {
+// Whether the file behind `fd` differs from the `size` bytes of `source`,
+// end included. A failure to read gives its error number; other bytes give
+// -1.
+Errno ReadBackDiffers(int fd, io::ByteSource& source, qint64 size,
+                      ReadBackOf what = ReadBackOf::SavedFile) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return errno;
-    if (st.st_size != bytes.size())
+    if (st.st_size != size)
         return -1;
     // After the fsync the file system has taken the bytes; they are read
     // back through it (not past its cache) in pieces, so the check needs no
     // second copy of the file.
-    constexpr qint64 kPiece = qint64(1) << 20;
-    QByteArray check(qsizetype(qMin<qint64>(kPiece, bytes.size())), Qt::Uninitialized);
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 size = qMin<qint64>(kPiece, bytes.size() - done);
-        if (const Errno e = ReadAllAt(fd, check.data(), size, off_t(done)))
-            return e;
-        QByteArray piece = QByteArray::fromRawData(check.constData(), qsizetype(size));
-        if (what == ReadBackOf::SavedFile && io::testing::s_corruptReadBack) {
-            piece.detach();
-            io::testing::s_corruptReadBack(piece);
+    QByteArray check(qsizetype(kPiece), Qt::Uninitialized);
+    qint64 done = 0;
+    source.Rewind();
+    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
+        for (qsizetype at = 0; at < piece.size();) {
+            const qsizetype n = qMin<qsizetype>(check.size(), piece.size() - at);
+            if (done + n > size)
+                return -1;
+            if (const Errno e = ReadAllAt(fd, check.data(), n, off_t(done)))
+                return e;
+            QByteArray got = QByteArray::fromRawData(check.constData(), n);
+            if (what == ReadBackOf::SavedFile && io::testing::s_corruptReadBack) {
+                got.detach();
+                io::testing::s_corruptReadBack(got);
+            }
+            if (QByteArrayView(got) != piece.sliced(at, n))
+                return -1;
+            at += n;
+            done += n;
         }
-        if (QByteArrayView(piece) != QByteArrayView(bytes).sliced(qsizetype(done), qsizetype(size)))
-            return -1;
-        done += size;
     }
-    return 0;
+    if (const Errno e = source.Failure())
+        return e;
+    return done == size ? 0 : -1;
 }
 
 FileError ErrorOf(Errno e) { return e < 0 ? FileError::NotVerified : FileErrorFromErrno(e); }
@@ -294,10 +365,11 @@ bool TakeOverMetadata(int old, const struct stat& was, int temp) {
            (now.st_mode & 07777) == (was.st_mode & 07777);
 }
 
-// Writes `bytes` to a temporary file in the folder of `path`, checks it and
-// renames it over `path`. `old` is the open old file, -1 when there is none.
+// Writes the bytes of `source` to a temporary file in the folder of `path`,
+// checks it and renames it over `path`. `old` is the open old file, -1 when
+// there is none.
 Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
-                       const QByteArray& bytes, io::FileIdentity* identity) {
+                       io::ByteSource& source, io::FileIdentity* identity) {
     const bool existing = old >= 0;
     QByteArray tempName;
     // A short name, so that any name the file system takes can be saved.
@@ -316,7 +388,8 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
         }
     } remover{&tempName};
 
-    if (const Errno e = WriteAllAt(temp.get(), bytes.constData(), bytes.size(), 0))
+    qint64 size = 0;
+    if (const Errno e = WriteAll(temp.get(), source, size))
         return {Outcome::Failed, e};
     // The metadata comes after the content: writing clears set-id bits and
     // file capabilities.
@@ -325,7 +398,7 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
     // The disk may report that it is full only now.
     if (::fsync(temp.get()) != 0)
         return {Outcome::Failed, errno};
-    if (const Errno e = ReadBackDiffers(temp.get(), bytes))
+    if (const Errno e = ReadBackDiffers(temp.get(), source, size))
         return {Outcome::Failed, e};
     if (::rename(tempName.constData(), path.constData()) != 0) {
         const Errno e = errno;
@@ -372,23 +445,26 @@ QByteArray SafetyCopyPrefix(const QByteArray& path) {
     return base + '.' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '.';
 }
 
-// Writes a verified copy of `bytes` to the safety copy folder; its name goes
-// to `copyName`.
-Errno WriteSafetyCopy(const QByteArray& path, const QByteArray& bytes, QByteArray& copyName) {
+// Writes a verified copy of the bytes of `source` to the safety copy
+// folder; its name goes to `copyName`, and `copy` is left open on it.
+Errno WriteSafetyCopy(const QByteArray& path, io::ByteSource& source, QByteArray& copyName,
+                      Fd& copy) {
     const QByteArray folder = QFile::encodeName(io::SafetyCopyFolder());
     if (const Errno e = MakeFolders(folder))
         return e;
-    const Fd copy(CreateUnique(folder, SafetyCopyPrefix(path), 0600, copyName));
+    copy.reset(CreateUnique(folder, SafetyCopyPrefix(path), 0600, copyName));
     if (!copy)
         return errno;
-    Errno e = WriteAllAt(copy.get(), bytes.constData(), bytes.size(), 0);
+    qint64 size = 0;
+    Errno e = WriteAll(copy.get(), source, size);
     if (!e && ::fsync(copy.get()) != 0)
         e = errno;
     if (!e)
-        e = ReadBackDiffers(copy.get(), bytes, ReadBackOf::SafetyCopy);
+        e = ReadBackDiffers(copy.get(), source, size, ReadBackOf::SafetyCopy);
     if (!e)
         e = io::SyncFolder(folder);
     if (e) {
+        copy.reset();
         ::unlink(copyName.constData());
         copyName.clear();
         return e < 0 ? EIO : e;
@@ -396,35 +472,38 @@ Errno WriteSafetyCopy(const QByteArray& path, const QByteArray& bytes, QByteArra
     return 0;
 }
 
-// Puts `bytes` into the open file `fd` from its start, cuts it there and
-// checks it.
-Errno Rewrite(int fd, const QByteArray& bytes) {
-    if (const Errno e = WriteAllAt(fd, bytes.constData(), bytes.size(), 0))
+// Puts the bytes of `source` into the open file `fd` from its start, cuts it
+// there and checks it.
+Errno Rewrite(int fd, io::ByteSource& source) {
+    qint64 size = 0;
+    if (const Errno e = WriteAll(fd, source, size))
         return e;
-    if (::ftruncate(fd, off_t(bytes.size())) != 0)
+    if (::ftruncate(fd, off_t(size)) != 0)
         return errno;
     if (::fsync(fd) != 0)
         return errno;
-    return ReadBackDiffers(fd, bytes);
+    return ReadBackDiffers(fd, source, size);
 }
 
 // Rewrites the open file `fd` in place, with a safety copy of its old bytes.
-FileError SaveInPlace(const QByteArray& path, int fd, const QByteArray& bytes,
+FileError SaveInPlace(const QByteArray& path, int fd, io::ByteSource& source,
                       io::FileIdentity* identity) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return FileErrorFromErrno(errno);
-    QByteArray old(qsizetype(st.st_size), Qt::Uninitialized);
-    if (const Errno e = ReadAllAt(fd, old.data(), st.st_size, 0))
-        return FileErrorFromErrno(e);
+    FileSource old(fd, st.st_size);
     QByteArray copyName;
-    if (const Errno e = WriteSafetyCopy(path, old, copyName))
+    Fd copy;
+    if (const Errno e = WriteSafetyCopy(path, old, copyName, copy))
         return FileErrorFromErrno(e);
 
-    const Errno e = Rewrite(fd, bytes);
-    if (e != 0 && Rewrite(fd, old) != 0) {
-        t_keptSafetyCopy = QFile::decodeName(copyName);
-        return FileError::NotRestored;
+    const Errno e = Rewrite(fd, source);
+    if (e != 0) {
+        FileSource kept(copy.get(), st.st_size);
+        if (Rewrite(fd, kept) != 0) {
+            t_keptSafetyCopy = QFile::decodeName(copyName);
+            return FileError::NotRestored;
+        }
     }
     ::unlink(copyName.constData());
     if (e != 0)
@@ -436,7 +515,7 @@ FileError SaveInPlace(const QByteArray& path, int fd, const QByteArray& bytes,
 
 } // namespace
 
-FileError WriteWholeFile(const QString& pathName, const QByteArray& bytes, io::FileIdentity* identity) {
+FileError WriteWholeFile(const QString& pathName, io::ByteSource& bytes, io::FileIdentity* identity) {
     t_keptSafetyCopy.clear();
     if (pathName.isEmpty())
         return FileError::BadPath;
@@ -492,7 +571,7 @@ FileError SaveFailure(const QSaveFile& file) {
 
 } // namespace
 
-FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileIdentity* identity) {
+FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIdentity* identity) {
     t_keptSafetyCopy.clear();
     if (path.isEmpty())
         return FileError::BadPath;
@@ -503,17 +582,27 @@ FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileI
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly))
         return SaveFailure(file);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    bytes.Rewind();
+    bool written = true;
+    for (QByteArrayView piece = bytes.Next(); written && !piece.isEmpty(); piece = bytes.Next())
+        written = file.write(piece.data(), piece.size()) == piece.size();
+    if (!written || bytes.Failure() != 0 || !file.commit()) {
         const FileError cause = SaveFailure(file);
         file.cancelWriting();
         return cause;
     }
-    QByteArray check;
-    if (const FileError readBack = ReadWholeFile(path, check); readBack != FileError::None)
-        return readBack;
-    if (io::testing::s_corruptReadBack)
-        io::testing::s_corruptReadBack(check);
-    if (check != bytes)
+    QFile check(path);
+    if (!check.open(QIODevice::ReadOnly))
+        return FileError::NotVerified;
+    bytes.Rewind();
+    for (QByteArrayView piece = bytes.Next(); !piece.isEmpty(); piece = bytes.Next()) {
+        QByteArray got = check.read(piece.size());
+        if (io::testing::s_corruptReadBack)
+            io::testing::s_corruptReadBack(got);
+        if (QByteArrayView(got) != piece)
+            return FileError::NotVerified;
+    }
+    if (!check.atEnd())
         return FileError::NotVerified;
     if (identity)
         *identity = io::IdentityOf(path);
@@ -521,3 +610,8 @@ FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileI
 }
 
 #endif
+
+FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileIdentity* identity) {
+    ArraySource source(bytes);
+    return WriteWholeFile(path, source, identity);
+}

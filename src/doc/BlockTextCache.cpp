@@ -1,0 +1,133 @@
+#include "doc/BlockTextCache.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+constexpr qsizetype kRun = 512; // blocks per run; a run is split at twice that
+}
+
+CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
+    : QObject(parent), m_document(document) {
+    connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
+    Rebuild();
+}
+
+void CBlockTextCache::Rebuild() {
+    ++m_rebuilds;
+    m_runs.clear();
+    m_count = m_document->blockCount();
+    m_runs.reserve(m_count / kRun + 1);
+    QStringList run;
+    run.reserve(kRun);
+    for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next()) {
+        run.append(b.text());
+        if (run.size() == kRun) {
+            m_runs.append(run);
+            run = QStringList();
+            run.reserve(kRun);
+        }
+    }
+    if (!run.isEmpty() || m_runs.isEmpty())
+        m_runs.append(run);
+}
+
+CBlockTextCache::Place CBlockTextCache::Locate(qsizetype number) const {
+    qsizetype start = 0;
+    for (qsizetype r = 0; r < m_runs.size(); ++r) {
+        const qsizetype size = m_runs[r].size();
+        if (number < start + size)
+            return {r, number - start};
+        start += size;
+    }
+    return {m_runs.size() - 1, m_runs.constLast().size()};
+}
+
+void CBlockTextCache::OnContentsChange(int position, int, int added) {
+    QElapsedTimer timer;
+    timer.start();
+    const int count = m_document->blockCount();
+    const int first = m_document->findBlock(position).blockNumber();
+    QTextBlock lastBlock = m_document->findBlock(position + added);
+    const int last = lastBlock.isValid() ? lastBlock.blockNumber() : count - 1;
+    // Blocks before `first` and after `last` are the old ones, shifted.
+    const int oldLast = last - (count - int(m_count));
+    if (first < 0 || last < first || oldLast < first - 1 || oldLast >= m_count) {
+        Rebuild();
+        return;
+    }
+    const auto measured =
+        qScopeGuard([&] { m_longestUpdateNs = qMax(m_longestUpdateNs, timer.nsecsElapsed()); });
+
+    // The blocks both have in common are overwritten in place.
+    Place at = Locate(first);
+    QTextBlock b = m_document->findBlockByNumber(first);
+    for (qsizetype left = qMin(last, oldLast) - first + 1; left > 0;) {
+        QStringList& run = m_runs[at.run];
+        for (; at.index < run.size() && left > 0; ++at.index, --left, b = b.next())
+            run[at.index] = b.text();
+        if (left > 0)
+            at = {at.run + 1, 0};
+    }
+    if (last > oldLast) {
+        QStringList& run = m_runs[at.run];
+        QStringList inserted;
+        for (int i = oldLast + 1; i <= last; ++i, b = b.next())
+            inserted.append(b.text());
+        run = run.first(at.index) + inserted + run.sliced(at.index);
+        if (run.size() >= 2 * kRun) {
+            QStringList whole = std::move(run);
+            m_runs.removeAt(at.run);
+            for (qsizetype i = 0; i < whole.size(); i += kRun)
+                m_runs.insert(at.run + i / kRun, whole.mid(i, kRun));
+        }
+    } else {
+        for (qsizetype left = oldLast - last; left > 0;) {
+            if (at.index == m_runs[at.run].size()) {
+                at = {at.run + 1, 0};
+                continue;
+            }
+            QStringList& run = m_runs[at.run];
+            const qsizetype taken = qMin(left, run.size() - at.index);
+            run.remove(at.index, taken);
+            left -= taken;
+            if (run.isEmpty() && m_runs.size() > 1)
+                m_runs.removeAt(at.run);
+        }
+    }
+    m_count = count;
+}
+
+io::TextLines CBlockTextCache::Blocks() {
+    if (m_count != m_document->blockCount())
+        Rebuild();
+    return m_runs;
+}
+
+QString CBlockTextCache::Join(const io::TextLines& blocks, const io::TextSplits& splits) {
+    qsizetype size = 0;
+    for (const QStringList& run : blocks)
+        for (const QString& line : run)
+            size += line.size() + 1;
+    QString text;
+    text.reserve(size);
+    qsizetype position = 0; // counting every separator, as `splits` does
+    auto split = splits.begin();
+    bool first = true;
+    for (const QStringList& run : blocks)
+        for (const QString& line : run) {
+            if (!first) {
+                while (split != splits.end() && *split < position)
+                    ++split;
+                if (split == splits.end() || *split != position)
+                    text += QChar::ParagraphSeparator;
+                ++position;
+            }
+            text += line;
+            position += line.size();
+            first = false;
+        }
+    return text;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
+
+#include "io/RecoveryJournal.h"
+
+#include <QObject>
+#include <QStringList>
+
+class QTextDocument;
+
+// The pane's text as one string per block, in runs of a few hundred blocks,
+// kept up to date from the document's change notifications. A copy of the
+// whole text costs a reference count, and a change after a copy copies only
+// the run it touches, not a walk over the document.
+class CBlockTextCache : public QObject {
+    Q_OBJECT
+
+public:
+    explicit CBlockTextCache(QTextDocument* document, QObject* parent = nullptr);
+
+    // The blocks as they are now (implicitly shared).
+    io::TextLines Blocks();
+    // Joins blocks as QTextDocument::toRawText() does, but directly at
+    // `splits` (positions in that text).
+    static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});
+
+    // The longest time one change took to follow, a whole new text aside
+    // (nanoseconds).
+    qint64 LongestUpdateNs() const { return m_longestUpdateNs; }
+    void ResetLongestUpdate() { m_longestUpdateNs = 0; }
+    // How often the whole text was read again because a change could not be
+    // followed.
+    int Rebuilds() const { return m_rebuilds; }
+
+private:
+    struct Place {
+        qsizetype run;
+        qsizetype index;
+    };
+    // Where block `number` is; the end of the last run for the block count.
+    Place Locate(qsizetype number) const;
+    void OnContentsChange(int position, int removed, int added);
+    void Rebuild();
+
+    QTextDocument* m_document;
+    io::TextLines m_runs;
+    qsizetype m_count = 0;
+    qint64 m_longestUpdateNs = 0;
+    int m_rebuilds = -1; // the first build is no rebuild
+};

@@ -1,0 +1,91 @@
+#include "doc/PaneBytes.h"
+
+#include "doc/BlockTextCache.h"
+#include "doc/CEditorView.h"
+#include "io/CodePage932.h"
+
+#include <algorithm>
+
+CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qsizetype pieceLength)
+    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)) {
+    if (view) {
+        m_splits = view->SplitPositions(); // first: it may cut a paragraph that grew
+        m_blocks = view->BlockTexts().Blocks();
+    }
+}
+
+void CPaneBytes::Rewind() {
+    m_run = m_index = m_position = 0;
+    m_split = 0;
+    m_started = false;
+}
+
+QString CPaneBytes::NextText() {
+    QString piece;
+    while (m_run < m_blocks.size()) {
+        const QStringList& run = m_blocks[m_run];
+        if (m_index == run.size()) {
+            ++m_run;
+            m_index = 0;
+            continue;
+        }
+        if (m_started) {
+            // The separator before this paragraph.
+            while (m_split < m_splits.size() && m_splits[m_split] < m_position)
+                ++m_split;
+            const bool split = m_split < m_splits.size() && m_splits[m_split] == m_position;
+            if (piece.size() >= m_pieceLength &&
+                (!split || piece.back().unicode() < 0x40))
+                break;
+            if (!split)
+                piece += QChar::ParagraphSeparator;
+            ++m_position;
+        }
+        m_started = true;
+        piece += run[m_index];
+        m_position += run[m_index].size();
+        ++m_index;
+    }
+    return piece;
+}
+
+QByteArrayView CPaneBytes::Next() {
+    m_bytes = cp932::Encode(NextText(), m_format);
+    return m_bytes;
+}
+
+SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::TextFormat& format) {
+    SaveCheck check;
+    qsizetype linesBefore = 0;  // line breaks before the piece
+    qsizetype columnBefore = 0; // characters of its first line before the piece
+    const auto placeOf = [&](const QString& piece, qsizetype index) {
+        const QStringView before = QStringView(piece).first(index);
+        const qsizetype breaks = before.count(QChar::ParagraphSeparator);
+        const qsizetype lineStart = before.lastIndexOf(QChar::ParagraphSeparator) + 1;
+        return SaveCheck::Place{linesBefore + breaks + 1,
+                                (breaks ? 0 : columnBefore) + index - lineStart + 1};
+    };
+    for (QString piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
+        const qsizetype unencodable = cp932::CountUnencodable(piece);
+        if (unencodable && !check.firstUnencodable) {
+            const std::optional<cp932::Unencodable> first = cp932::FindUnencodable(piece);
+            check.firstUnencodable = SaveCheck::Unencodable{
+                placeOf(piece, first->index).line, piece.mid(first->index, first->length),
+                first->codePoint};
+        }
+        check.unencodableCount += unencodable;
+        // Every character but a kept stray byte reads back as itself, whatever
+        // stands around it; only a stray byte may join the byte after it.
+        const auto strayByte = [](QChar c) { return cp932::IsRawByte(c.unicode()); };
+        if (!check.roundTripDifference && std::any_of(piece.cbegin(), piece.cend(), strayByte)) {
+            if (const std::optional<qsizetype> at =
+                    cp932::FirstRoundTripDifference(piece, cp932::Encode(piece, format)))
+                check.roundTripDifference = placeOf(piece, *at);
+        }
+        const qsizetype breaks = piece.count(QChar::ParagraphSeparator);
+        const qsizetype lastBreak = piece.lastIndexOf(QChar::ParagraphSeparator);
+        columnBefore = breaks ? piece.size() - lastBreak - 1 : columnBefore + piece.size();
+        linesBefore += breaks;
+    }
+    return check;
+}

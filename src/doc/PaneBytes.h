@@ -1,0 +1,71 @@
+#pragma once
+
+// doc: the document, the editor view, selection operations and command routing.
+// May include io and res.
+
+#include "io/FileIo.h"
+#include "io/FileState.h"
+#include "io/RecoveryJournal.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class CEditorView;
+
+// The bytes a save writes, encoded piece by piece from the pane's text, so
+// that a save holds a piece of the text and its bytes, never a copy of all.
+class CPaneBytes final : public io::ByteSource {
+public:
+    static constexpr qsizetype kPieceLength = 256 * 1024;
+
+    // The text as `view` holds it now (`view` may be null: no text).
+    CPaneBytes(const CEditorView* view, const io::TextFormat& format,
+               qsizetype pieceLength = kPieceLength);
+    void Rewind() override;
+    QByteArrayView Next() override;
+    // The next piece of the text, lines separated by U+2029, empty at the
+    // end (between Rewind and the end, either this or Next). A piece holds
+    // whole paragraphs of the pane, about `pieceLength` characters or a
+    // longer line, and ends where the encoded pieces read back as the whole
+    // would: before a line break, or after a character below U+0040 (no
+    // byte below 0x40 continues a two-byte code).
+    QString NextText();
+
+private:
+    io::TextLines m_blocks; // the pane's paragraphs
+    io::TextSplits m_splits;
+    io::TextFormat m_format;
+    qsizetype m_pieceLength;
+    qsizetype m_run = 0;
+    qsizetype m_index = 0;
+    qsizetype m_position = 0; // in the pane's text, every separator counted
+    size_t m_split = 0;
+    bool m_started = false; // a separator stands before every paragraph but the first
+    QByteArray m_bytes;
+};
+
+// What writing a text would meet, found before anything is written. Lines
+// and columns count from 1.
+struct SaveCheck {
+    struct Unencodable {
+        qsizetype line = 0;
+        QString character;
+        char32_t codePoint = 0;
+    };
+    // The first character code page 932 cannot hold, and how many there are.
+    std::optional<Unencodable> firstUnencodable;
+    qsizetype unencodableCount = 0;
+    // Where the written bytes would first read back otherwise.
+    struct Place {
+        qsizetype line = 0;
+        qsizetype column = 0;
+    };
+    std::optional<Place> roundTripDifference;
+};
+
+// Goes through a text given in pieces (lines separated by U+2029; each piece
+// cut where the encoded pieces read back independently, empty at the end).
+SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::TextFormat& format);
