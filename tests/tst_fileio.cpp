@@ -573,6 +573,55 @@ private slots:
         QCOMPARE(Files(), QStringList{name});
     }
 
+    void piecesOfAnySizeAreWrittenAndChecked_data() {
+        QTest::addColumn<bool>("hardLinked");
+        QTest::newRow("atomic") << false;
+        QTest::newRow("in place") << true;
+    }
+
+    void piecesOfAnySizeAreWrittenAndChecked() {
+        // A source hands out pieces of odd sizes, larger and smaller than the
+        // pieces a save reads back; a source that fails on the way fails the
+        // save and leaves the old file.
+        struct Source : io::ByteSource {
+            QList<QByteArray> pieces;
+            qsizetype next = 0;
+            int failAt = -1;
+            void Rewind() override { next = 0; }
+            QByteArrayView Next() override {
+                if (next == failAt || next >= pieces.size())
+                    return {};
+                return pieces[next++];
+            }
+            int Failure() const override { return next == failAt ? EIO : 0; }
+        } source;
+        source.pieces = {QByteArray(1, 'a'), QByteArray(3 * 1024 * 1024 + 3, 'b'), "\r\n",
+                         QByteArray(1024 * 1024, 'c'), QByteArray(5, 'd')};
+        const QByteArray all = source.pieces.join();
+        QFETCH(bool, hardLinked);
+        const QString path = Path(u"pieces.html"_s);
+        const QString other = Path(u"pieces-too.html"_s);
+        Put(path, kOld);
+        if (hardLinked)
+            QVERIFY(::link(Name(path).constData(), Name(other).constData()) == 0);
+
+        QCOMPARE(WriteWholeFile(path, source), FileError::None);
+        QVERIFY(Get(path) == all);
+        if (hardLinked)
+            QVERIFY(Get(other) == all);
+
+        Put(path, kOld);
+        const QStringList copies = QDir(io::SafetyCopyFolder()).entryList(QDir::Files);
+        source.failAt = 3;
+        QCOMPARE(WriteWholeFile(path, source), FileError::HardIo);
+        QCOMPARE(Get(path), kOld);
+        if (hardLinked) {
+            QCOMPARE(Get(other), kOld);
+            // The safety copy was not needed any more.
+            QCOMPARE(QDir(io::SafetyCopyFolder()).entryList(QDir::Files), copies);
+        }
+    }
+
     void readBackMismatchKeepsTheOldFile_data() {
         QTest::addColumn<bool>("hardLinked");
         QTest::newRow("atomic") << false;

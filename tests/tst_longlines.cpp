@@ -1,6 +1,7 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
+#include "doc/PaneBytes.h"
 #include "find/FindReplace.h"
 #include "io/CodePage932.h"
 #include "support/TestSupport.h"
@@ -9,6 +10,7 @@
 #include <QClipboard>
 #include <QScrollBar>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
@@ -182,6 +184,73 @@ private slots:
         // Select all gives the same text, with the file's line breaks.
         view->selectAll();
         QCOMPARE(view->GetSelectedText(), cp932::Decode(Page()));
+    }
+
+    void aSaveInPiecesWritesTheWholeText() {
+        // Pieces cut inside the long line (between its paragraphs or not)
+        // and between lines give, together, the text and the bytes of the
+        // whole; each piece reads back alone as it does within the whole.
+        Open(Page() + "<P>\x81 A</P>\r\n");
+        // A stray lead byte that the next character joins once the space
+        // between them is gone, and a character Shift-JIS cannot hold, both
+        // on the long line's last stretch.
+        QString expected = TextOf(Page() + "<P>\x81 A</P>\r\n");
+        const qsizetype space = expected.lastIndexOf(u"\xDC81 A"_s) + 1;
+        CaretAt(space);
+        QTest::keyClick(View(), Qt::Key_Delete);
+        expected.remove(space, 1);
+        const qsizetype lastSplit = Splits().constLast();
+        CaretAt(lastSplit + 3);
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, u"\U0001F600"_s);
+        QApplication::sendEvent(View(), &typed);
+        expected.insert(lastSplit + 3, u"\U0001F600"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+
+        const io::TextFormat format = doc->TextFormat();
+        const QByteArray whole = cp932::Encode(expected, format);
+        CPaneBytes one(View(), format, 1 << 30);
+        const SaveCheck wholeCheck = CheckSaveText([&one] { return one.NextText(); }, format);
+        QVERIFY(wholeCheck.firstUnencodable && wholeCheck.roundTripDifference);
+        QCOMPARE(wholeCheck.unencodableCount, 1);
+        QCOMPARE(wholeCheck.roundTripDifference->line, 4);
+
+        for (const qsizetype length : {1, 7, 300, kSplit, 3 * kSplit + 5}) {
+            CPaneBytes source(View(), format, length);
+            QString text;
+            int pieces = 0;
+            for (QString piece = source.NextText(); !piece.isEmpty(); piece = source.NextText()) {
+                // Each piece but the first starts at a line break or after a
+                // character below U+0040.
+                if (!text.isEmpty())
+                    QVERIFY2(piece.front() == QChar::ParagraphSeparator || text.back().unicode() < 0x40,
+                             qPrintable(u"piece %1 of length %2"_s.arg(pieces).arg(length)));
+                text += piece;
+                ++pieces;
+            }
+            QCOMPARE(Difference(text, expected), u"same"_s);
+            QVERIFY2(pieces >= 3, qPrintable(QString::number(length) + u" gives "_s + QString::number(pieces)));
+            QByteArray bytes;
+            QString readBack;
+            source.Rewind();
+            for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
+                bytes += piece;
+                readBack += cp932::Decode(piece);
+            }
+            QVERIFY(bytes == whole);
+            QCOMPARE(readBack, cp932::Decode(whole));
+
+            source.Rewind();
+            const SaveCheck check = CheckSaveText([&source] { return source.NextText(); }, format);
+            QCOMPARE(check.unencodableCount, wholeCheck.unencodableCount);
+            QCOMPARE(check.firstUnencodable->line, wholeCheck.firstUnencodable->line);
+            QCOMPARE(check.firstUnencodable->character, u"\U0001F600"_s);
+            QCOMPARE(check.roundTripDifference->line, wholeCheck.roundTripDifference->line);
+            QCOMPARE(check.roundTripDifference->column, wholeCheck.roundTripDifference->column);
+        }
+        // The save asks about both and writes what the pieces gave.
+        ui->writeReferences = true;
+        ui->writeAnyway = true;
+        QCOMPARE(Saved(), whole);
     }
 
     void typingInsideTheLongLine() {
