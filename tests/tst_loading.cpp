@@ -262,6 +262,31 @@ private slots:
         QCOMPARE(view.GetWholeText().front(), u'z');
     }
 
+    void slicesAreWholeLinesAndAreLetGo() {
+        const QString text = u"ab\r\ncd\ref\ngh\r\n\r\nlong line without a break"_s;
+        for (const qsizetype length : {1, 2, 3, 5, 100}) {
+            const QStringList slices = CEditorView::SlicesOf(text, length);
+            QCOMPARE(slices.join(QString()), text);
+            for (qsizetype k = 0; k + 1 < slices.size(); ++k) {
+                // A slice ends after a line break, CR LF never parted.
+                const QString& slice = slices[k];
+                QVERIFY(slice.endsWith(u'\n') || slice.endsWith(u'\r'));
+                QVERIFY(!(slice.endsWith(u'\r') && slices[k + 1].startsWith(u'\n')));
+            }
+        }
+        QCOMPARE(CEditorView::SlicesOf(QString(), 4), QStringList{QString()});
+        // The pane takes each slice over and lets it go.
+        QStringList slices = CEditorView::SlicesOf(text, 3);
+        const QString first = slices.front();
+        CEditorView view;
+        QVERIFY(view.FillInSlices(slices, [&](qsizetype) { return first.isDetached(); }));
+        QVERIFY(slices.isEmpty());
+        CEditorView reference;
+        reference.SetWholeText(text);
+        QCOMPARE(view.GetWholeText(), reference.GetWholeText());
+        QCOMPARE(view.document()->blockCount(), 6);
+    }
+
     void fillingStoppedLeavesAnEmptyPane() {
         const QString text = u"line\r\n"_s.repeated(50);
         CEditorView view;

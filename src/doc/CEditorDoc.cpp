@@ -142,8 +142,11 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
         try {
             if (sliced && result.text.size() > kSliceLength) {
                 const qsizetype total = result.text.size();
+                // Each slice is let go once it is in: the whole text is not
+                // held beside the full pane.
+                QStringList slices = CEditorView::SlicesOf(std::move(result.text), kSliceLength);
                 const bool filled =
-                    m_view->FillInSlices(result.text, kSliceLength, [&](qsizetype at) {
+                    m_view->FillInSlices(slices, [&](qsizetype at) {
                         report(readShare + int(qint64(at) * (100 - readShare) / total));
                         QCoreApplication::processEvents();
                         return !m_cancelLoad;

@@ -7,6 +7,7 @@
 
 #include <QMarginsF>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTextCursor>
 
 #include <functional>
@@ -73,13 +74,21 @@ public:
     // Replaces the whole text of a freshly loaded or new document; clears the
     // undo history and the modified flag.
     void SetWholeText(const QString& text);
-    // Ends as SetWholeText(text), a slice of about `sliceLength` characters
-    // (whole lines) at a time; `between` runs after each slice but the last
+    // `text` cut into slices of about `sliceLength` characters of whole
+    // lines (a slice ends after a line break, CR LF whole, or at the end);
+    // at least one slice. Touches no widget: any thread may call it.
+    static QStringList SlicesOf(QString text, qsizetype sliceLength);
+    // Ends as SetWholeText(the slices joined), a slice at a time, each
+    // released once it is in; `between` runs after each slice but the last
     // with the characters done so far, and returns false to stop: the pane
     // is then left empty and false returned. The pane takes no edit
     // meanwhile; the caret stays at the start.
+    bool FillInSlices(QStringList& slices, const std::function<bool(qsizetype done)>& between);
     bool FillInSlices(const QString& text, qsizetype sliceLength,
-                      const std::function<bool(qsizetype done)>& between);
+                      const std::function<bool(qsizetype done)>& between) {
+        QStringList slices = SlicesOf(text, sliceLength);
+        return FillInSlices(slices, between);
+    }
 
     // Page margins for printing, in twips (1/1440 inch).
     QMarginsF PrintMarginsTwips() const { return m_printMarginsTwips; }

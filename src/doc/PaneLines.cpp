@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -287,9 +288,28 @@ void CEditorView::SetWholeText(const QString& text) {
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded); // needed now: it stays
 }
 
-bool CEditorView::FillInSlices(const QString& text, qsizetype sliceLength,
-                               const std::function<bool(qsizetype done)>& between) {
+QStringList CEditorView::SlicesOf(QString text, qsizetype sliceLength) {
+    if (text.size() <= sliceLength)
+        return {std::move(text)};
     const QStringView all(text);
+    QStringList slices;
+    slices.reserve(all.size() / sliceLength + 2);
+    for (qsizetype start = 0; start < all.size();) {
+        qsizetype end = std::min(all.size(), start + sliceLength);
+        if (end < all.size()) {
+            qsizetype i = end - 1;
+            while (i < all.size() && !BreakAt(all, i))
+                ++i;
+            end = i < all.size() ? i + BreakAt(all, i) : all.size();
+        }
+        slices.append(all.sliced(start, end - start).toString());
+        start = end;
+    }
+    return slices;
+}
+
+bool CEditorView::FillInSlices(QStringList& slices,
+                               const std::function<bool(qsizetype done)>& between) {
     const bool showBarFirst = verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
                               !verticalScrollBar()->isVisible();
     if (showBarFirst)
@@ -307,25 +327,22 @@ bool CEditorView::FillInSlices(const QString& text, qsizetype sliceLength,
     document()->setUndoRedoEnabled(false);
     int paragraph = 0;
     bool stopped = false;
-    for (qsizetype start = 0; start < all.size();) {
-        // A slice ends after a line break (CR LF whole), or at the end.
-        qsizetype end = std::min(all.size(), start + sliceLength);
-        if (end < all.size()) {
-            qsizetype i = end - 1;
-            while (i < all.size() && !BreakAt(all, i))
-                ++i;
-            end = i < all.size() ? i + BreakAt(all, i) : all.size();
-        }
-        const QStringView slice = all.sliced(start, end - start);
+    qsizetype done = 0;
+    for (qsizetype k = 0; k < slices.size(); ++k) {
+        const bool last = k + 1 == slices.size();
         std::vector<std::pair<int, int>> longLines;
-        std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
-        // The slice's last line break opens the paragraph the next one fills.
-        if (end < all.size())
-            --paragraph;
-        QTextCursor c(document());
-        c.movePosition(QTextCursor::End);
-        c.insertText(pane ? *pane : slice.toString());
-        pane.reset();
+        {
+            // Released once it is in the pane.
+            const QString slice = std::exchange(slices[k], QString());
+            std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
+            // The slice's last line break opens the paragraph the next one fills.
+            if (!last)
+                --paragraph;
+            QTextCursor c(document());
+            c.movePosition(QTextCursor::End);
+            c.insertText(pane ? *pane : slice);
+            done += slice.size();
+        }
         if (!longLines.empty()) {
             m_mayHaveSplits = true;
             MarkLongLines(longLines);
@@ -333,10 +350,9 @@ bool CEditorView::FillInSlices(const QString& text, qsizetype sliceLength,
         m_splitPositionsValid = false;
         // Unmodified all along: nothing takes the half-filled pane for a change.
         document()->setModified(false);
-        start = end;
-        if (start < all.size()) {
+        if (!last) {
             m_repairing = false;
-            const bool goOn = between(start);
+            const bool goOn = between(done);
             m_repairing = true;
             if (!goOn) {
                 stopped = true;
@@ -344,6 +360,7 @@ bool CEditorView::FillInSlices(const QString& text, qsizetype sliceLength,
             }
         }
     }
+    slices.clear();
     m_repairing = false;
     document()->setUndoRedoEnabled(true);
     if (stopped) {
