@@ -20,8 +20,8 @@
 
 namespace {
 
-// A paragraph with a preedit text in it (and a view that centres the caret)
-// are left to the widget's own paging.
+// Whether `block` holds an input method's preedit text: the caret's place
+// then counts it, and paging is left to the widget.
 bool HasPreedit(const QTextBlock& block) {
     const QTextLayout* layout = block.layout();
     return layout && !layout->preeditAreaText().isEmpty();
