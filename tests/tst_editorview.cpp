@@ -333,6 +333,22 @@ private slots:
         for (const auto& step : steps)
             PRESS_BOTH(view.get(), plain, step.key, step.modifiers, "mixed keys");
         QVERIFY(view->textCursor().position() > 0);
+
+        // A text shorter than the pane: the caret goes to the last line and
+        // back to the first.
+        view->SetWholeText(u"abc\r\n\r\nlonger line\r\nx"_s);
+        plain->setPlainText(view->document()->toRawText());
+        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
+            QTextCursor c = edit->textCursor();
+            c.setPosition(2);
+            edit->setTextCursor(c);
+        }
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown in a short text");
+        QCOMPARE(view->textCursor().block().blockNumber(), 3);
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp in a short text");
+        QCOMPARE(view->textCursor().block().blockNumber(), 0);
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, Qt::ShiftModifier, "Shift+PageDown");
+        QCOMPARE(view->GetSelectedText(), u"abc\r\n\r\nlonger line\r\nx"_s.mid(2));
     }
 
     void pagingWithShiftOffersThePrimarySelection() {
