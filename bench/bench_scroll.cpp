@@ -142,8 +142,9 @@ struct Series {
         for (const Burst& b : bursts)
             v.push_back(b.cpuMs);
         std::sort(v.begin(), v.end());
-        return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2]
-                                             : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+        return v.empty()      ? 0
+               : v.size() % 2 ? v[v.size() / 2]
+                              : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
     }
     double WorstCpu() const {
         double worst = 0;
@@ -170,8 +171,7 @@ Series RunSeries(CEditorView* view, Qt::Key key, const char* name,
         const Burst b = RunBurst(view, key);
         std::printf("  %-10s from %3.0f %%, column %2d: line %6d -> %6d  cpu %6.1f ms  "
                     "wall %6.1f ms\n",
-                    name, place * 100, column, b.firstLine + 1, b.lastLine + 1, b.cpuMs,
-                    b.wallMs);
+                    name, place * 100, column, b.firstLine + 1, b.lastLine + 1, b.cpuMs, b.wallMs);
         column = column ? 0 : 12;
         series.bursts.push_back(b);
     }

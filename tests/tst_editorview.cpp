@@ -16,10 +16,10 @@
 using namespace Qt::StringLiterals;
 
 // Fails the test with what PressBoth found different.
-#define PRESS_BOTH(...)                                                                 \
-    do {                                                                                \
-        const QString difference = PressBoth(__VA_ARGS__);                              \
-        QVERIFY2(difference.isEmpty(), qPrintable(difference));                         \
+#define PRESS_BOTH(...)                                                                            \
+    do {                                                                                           \
+        const QString difference = PressBoth(__VA_ARGS__);                                         \
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));                                    \
     } while (false)
 
 // The pane and the two selection operations every command goes through.

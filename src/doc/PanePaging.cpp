@@ -36,7 +36,8 @@ qreal CEditorView::CaretTop(const QTextCursor& cursor) const {
     if (!block.isValid())
         return 0;
     const qreal top = blockBoundingGeometry(block).top();
-    const QTextLine line = block.layout()->lineForTextPosition(cursor.position() - block.position());
+    const QTextLine line =
+        block.layout()->lineForTextPosition(cursor.position() - block.position());
     return line.isValid() ? top + line.y() : top;
 }
 
