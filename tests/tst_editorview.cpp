@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFontInfo>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,13 @@
 #include <QTextCursor>
 
 using namespace Qt::StringLiterals;
+
+// Fails the test with what PressBoth found different.
+#define PRESS_BOTH(...)                                                                            \
+    do {                                                                                           \
+        const QString difference = PressBoth(__VA_ARGS__);                                         \
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));                                    \
+    } while (false)
 
 // The pane and the two selection operations every command goes through.
 class TestEditorView : public QObject {
@@ -28,6 +36,61 @@ class TestEditorView : public QObject {
         QTextCursor c(view->document());
         c.setPosition(position);
         return view->cursorRect(c).center();
+    }
+
+    // A text whose lines differ in every way paging cares about: short and
+    // empty lines, lines wrapped at spaces and anywhere, Japanese with its
+    // taller face, a tab, and a line long enough to be held in pieces.
+    static QString PagingText() {
+        QStringList lines;
+        for (int i = 0; i < 240; ++i) {
+            switch (i % 8) {
+            case 0: lines << u"<TR><TD>%1</TD></TR>"_s.arg(i); break;
+            case 1: lines << QString(); break;
+            case 2: lines << u"word "_s.repeated(10 + i % 37); break;
+            case 3: lines << u"日本語のテキスト ｶﾀｶﾅ"_s.repeated(1 + i % 5); break;
+            case 4: lines << u"x"_s.repeated(30 + i * 3); break;
+            case 5: lines << u"\tab"_s; break;
+            case 6: lines << u"<P>"_s + u"a"_s.repeated(i % 11); break;
+            default: lines << (i == 95 ? u"long line "_s.repeated(300) : u"</P>"_s); break;
+            }
+        }
+        return lines.join(u"\r\n"_s);
+    }
+
+    // The widget's own paging on the same text in a plain pane of the same
+    // size, next to the view's.
+    struct PlainTwin {
+        QPlainTextEdit edit;
+        explicit PlainTwin(CEditorView* view) {
+            edit.setFont(view->font());
+            edit.document()->setDefaultFont(view->document()->defaultFont());
+            edit.setLineWrapMode(view->lineWrapMode());
+            edit.setWordWrapMode(view->wordWrapMode());
+            edit.setPlainText(view->document()->toRawText());
+            edit.resize(view->size());
+            edit.show();
+        }
+    };
+
+    // Sends `key` to both panes; what differs afterwards, or nothing.
+    static QString PressBoth(CEditorView* view, QPlainTextEdit* plain, Qt::Key key,
+                             Qt::KeyboardModifiers modifiers, const char* step) {
+        QTest::keyClick(view, key, modifiers);
+        QTest::keyClick(plain, key, modifiers);
+        const QTextCursor v = view->textCursor(), p = plain->textCursor();
+        if (v.position() != p.position() || v.anchor() != p.anchor() ||
+            view->verticalScrollBar()->value() != plain->verticalScrollBar()->value() ||
+            view->cursorRect() != plain->cursorRect())
+            return u"%1: caret %2 (anchor %3, top line %4) where the widget has %5 "
+                   "(anchor %6, top line %7)"_s.arg(QString::fromLatin1(step))
+                .arg(v.position())
+                .arg(v.anchor())
+                .arg(view->verticalScrollBar()->value())
+                .arg(p.position())
+                .arg(p.anchor())
+                .arg(plain->verticalScrollBar()->value());
+        return {};
     }
 
 private slots:
@@ -209,6 +272,95 @@ private slots:
         QApplication::sendEvent(vp, &move2);
         QTest::mouseRelease(vp, Qt::LeftButton, {}, later);
         QCOMPARE(view->GetSelectedText(), u"beta gamma"_s);
+    }
+
+    void pagingPutsTheCaretWhereTheWidgetDoes() {
+        view->SetWholeText(PagingText());
+        QVERIFY(!view->SplitPositions().empty());
+        PlainTwin twin(view.get());
+        QPlainTextEdit* plain = &twin.edit;
+        QVERIFY(QTest::qWaitForWindowExposed(plain));
+        // The same room for the text: the view's margin makes it narrower.
+        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
+                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+        QCOMPARE(plain->viewport()->size(), view->viewport()->size());
+        QCOMPARE(plain->document()->blockCount(), view->document()->blockCount());
+
+        // From inside a line (its horizontal place is kept), down to the end
+        // and beyond it, back up to the start and beyond it.
+        const int start = int(view->document()->findBlockByNumber(2).position()) + 7;
+        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
+            QTextCursor c = edit->textCursor();
+            c.setPosition(start);
+            edit->setTextCursor(c);
+        }
+        int pages = 0;
+        while (view->textCursor().block().next().isValid()) {
+            PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown");
+            QVERIFY(++pages < 200);
+        }
+        QVERIFY(pages > 10);
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown at the end");
+        while (view->textCursor().block().previous().isValid()) {
+            PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp");
+            QVERIFY(--pages > -200);
+        }
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp at the start");
+
+        // Other moves between pages forget the height the caret had; Shift
+        // selects.
+        const struct {
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+        } steps[] = {
+            {Qt::Key_End, {}},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_Down, {}},
+            {Qt::Key_Right, {}},
+            {Qt::Key_PageDown, Qt::ShiftModifier},
+            {Qt::Key_PageDown, Qt::ShiftModifier},
+            {Qt::Key_PageUp, Qt::ShiftModifier},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_Up, {}},
+            {Qt::Key_PageUp, {}},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_PageUp, Qt::ShiftModifier},
+            {Qt::Key_PageUp, Qt::ShiftModifier},
+            {Qt::Key_PageDown, {}},
+        };
+        for (const auto& step : steps)
+            PRESS_BOTH(view.get(), plain, step.key, step.modifiers, "mixed keys");
+        QVERIFY(view->textCursor().position() > 0);
+
+        // A text shorter than the pane: the caret goes to the last line and
+        // back to the first.
+        view->SetWholeText(u"abc\r\n\r\nlonger line\r\nx"_s);
+        plain->setPlainText(view->document()->toRawText());
+        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
+            QTextCursor c = edit->textCursor();
+            c.setPosition(2);
+            edit->setTextCursor(c);
+        }
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown in a short text");
+        QCOMPARE(view->textCursor().block().blockNumber(), 3);
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp in a short text");
+        QCOMPARE(view->textCursor().block().blockNumber(), 0);
+        PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, Qt::ShiftModifier, "Shift+PageDown");
+        QCOMPARE(view->GetSelectedText(), u"abc\r\n\r\nlonger line\r\nx"_s.mid(2));
+    }
+
+    void pagingWithShiftOffersThePrimarySelection() {
+        QClipboard* clipboard = QApplication::clipboard();
+        if (!clipboard->supportsSelection())
+            QSKIP("The platform has no primary selection.");
+        view->SetWholeText(PagingText());
+        clipboard->clear(QClipboard::Selection);
+        QTest::keyClick(view.get(), Qt::Key_PageDown, Qt::ShiftModifier);
+        QVERIFY(view->textCursor().hasSelection());
+        QCOMPARE(clipboard->text(QClipboard::Selection),
+                 view->textCursor().selectedText().replace(QChar::ParagraphSeparator, u'\n'));
     }
 
     void acceleratorKeysAreLeftToTheCommands() {

@@ -101,6 +101,8 @@ CEditorView::CEditorView(QWidget* parent)
     connect(this, &QPlainTextEdit::copyAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
     connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
+            [this] { m_pageCaretYValid = false; });
 
     BindCommands();
     setFont(DefaultFont());
@@ -236,6 +238,8 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         // The file knows one line break only: Shift+Enter makes the same
         // break as Enter, not a line separator that Shift-JIS cannot hold.
         InsertLineBreak();
+        event->accept();
+    } else if (PageKey(event)) {
         event->accept();
     } else {
         // The separator inside a long line is no character to step over or delete.

@@ -201,12 +201,22 @@ private:
     void MarkLongLines(const std::vector<std::pair<int, int>>& longLines);
     void SelectFileLine(const QTextCursor& at);
 
+    // Paging (doc/PanePaging.cpp)
+    // Handles PageUp and PageDown, with Shift or not; false for other keys.
+    bool PageKey(const QKeyEvent* event);
+    void Page(bool down, QTextCursor::MoveMode mode);
+    qreal CaretTop(const QTextCursor& cursor) const;
+    void SkipPassedLines(QTextCursor& cursor, QTextCursor::MoveMode mode, qreal lastY, bool down);
+    void ScrollToLine(const QTextBlock& block, int line);
+
     bool m_mayHaveSplits = false; // a split was made since the text was set
     bool m_repairing = false;     // the view itself is changing the paragraphs
     bool m_repairPosted = false;
     std::vector<SeparatorCheck> m_checks;
     mutable std::vector<int> m_splitPositions; // pane positions of split separators
     mutable bool m_splitPositionsValid = false;
+    qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
+    bool m_pageCaretYValid = false; // the caret was last moved by paging
 
     mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
     CEditorDoc* m_document = nullptr;

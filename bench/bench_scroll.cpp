@@ -1,0 +1,247 @@
+// Times paging through a generated 16 MiB Shift-JIS page in the real main
+// window (status bar, toolbars and every handler the program connects take
+// part): bursts of 50 PageDowns posted at once to the pane, each from a place
+// not shown before, measured from the posting until the last frame is
+// painted, in CPU time of the whole process and in wall time. Prints the
+// median and the worst burst beside the goal, and for information bursts of
+// 50 PageUps and 50 Down-arrow repeats.
+// Runs in a process of its own, with its own settings and state.
+//
+//   bench_scroll          runs the bursts
+//   bench_scroll perf     the same, waiting for Enter before the first burst
+//                         (time to attach a profiler)
+
+#include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextBlock>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int kKeys = 50;
+
+// Written block by block, so the bench never holds the file itself.
+bool WritePage(const QString& path, qint64 size) {
+    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
+                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
+                            "</TR>\r\n";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    qint64 written = f.write("<HTML>\r\n<BODY>\r\n<TABLE>\r\n");
+    QByteArray block;
+    while (block.size() + line.size() <= 65536)
+        block += line;
+    while (written + block.size() <= size)
+        written += f.write(block);
+    while (written + line.size() <= size)
+        written += f.write(line);
+    return written > 0 && f.error() == QFileDevice::NoError;
+}
+
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+void Goal(const char* what, double value, double goal, const char* unit) {
+    std::printf("  %-34s %8.1f %-3s goal <= %5.0f %-3s %s\n", what, value, unit, goal, unit,
+                value <= goal ? "ok" : "MISSED");
+}
+
+// Counts the pane's handled key releases and the paints of its text after
+// the last of them.
+class BurstWatch : public QObject {
+public:
+    explicit BurstWatch(CEditorView* view) : m_view(view) {}
+    int released = 0;
+    int paintsAfterLast = 0;
+    int expected = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyRelease && watched == m_view)
+            ++released;
+        if (event->type() == QEvent::Paint && watched == m_view->viewport() && released >= expected)
+            ++paintsAfterLast;
+        return false;
+    }
+
+private:
+    CEditorView* m_view;
+};
+
+struct Burst {
+    double cpuMs = 0;
+    double wallMs = 0;
+    int firstLine = 0; // the caret's paragraph before and after
+    int lastLine = 0;
+};
+
+// Shows the paragraph at `fraction` of the text in the middle, the caret
+// `column` characters into it.
+void PlaceAt(CEditorView* view, double fraction, int column) {
+    QTextDocument* doc = view->document();
+    const QTextBlock block = doc->findBlockByNumber(int(doc->blockCount() * fraction));
+    QTextCursor c(block);
+    c.setPosition(block.position() + std::min(column, block.length() - 1));
+    view->setTextCursor(c);
+    view->centerCursor();
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+Burst RunBurst(CEditorView* view, Qt::Key key) {
+    QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : view;
+    BurstWatch watch(view);
+    watch.expected = kKeys;
+    qApp->installEventFilter(&watch);
+    Burst burst;
+    burst.firstLine = view->textCursor().blockNumber();
+    QElapsedTimer wall;
+    wall.start();
+    const double cpu0 = CpuMs();
+    for (int i = 0; i < kKeys; ++i) {
+        QApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, {},
+                                                  i > 0 && key == Qt::Key_Down));
+        QApplication::postEvent(to, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, {},
+                                                  i > 0 && key == Qt::Key_Down));
+    }
+    // Until every key is handled and the pane painted after the last one
+    // (a pane at the end of the text may have nothing left to paint).
+    while ((watch.released < kKeys || watch.paintsAfterLast == 0) && wall.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents);
+    burst.cpuMs = CpuMs() - cpu0;
+    burst.wallMs = double(wall.nsecsElapsed()) / 1e6;
+    qApp->removeEventFilter(&watch);
+    burst.lastLine = view->textCursor().blockNumber();
+    if (watch.released < kKeys || watch.paintsAfterLast == 0)
+        std::printf("  (burst not finished: %d keys, %d paints)\n", watch.released,
+                    watch.paintsAfterLast);
+    return burst;
+}
+
+struct Series {
+    std::vector<Burst> bursts;
+    double MedianCpu() const {
+        std::vector<double> v;
+        for (const Burst& b : bursts)
+            v.push_back(b.cpuMs);
+        std::sort(v.begin(), v.end());
+        return v.empty()      ? 0
+               : v.size() % 2 ? v[v.size() / 2]
+                              : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    double WorstCpu() const {
+        double worst = 0;
+        for (const Burst& b : bursts)
+            worst = std::max(worst, b.cpuMs);
+        return worst;
+    }
+    double WorstWall() const {
+        double worst = 0;
+        for (const Burst& b : bursts)
+            worst = std::max(worst, b.wallMs);
+        return worst;
+    }
+};
+
+Series RunSeries(CEditorView* view, Qt::Key key, const char* name,
+                 std::initializer_list<double> places) {
+    Series series;
+    int column = 0;
+    for (const double place : places) {
+        // The caret at the start of a line, and inside one (every line it
+        // passes is then shaped to keep its place across).
+        PlaceAt(view, place, column);
+        const Burst b = RunBurst(view, key);
+        std::printf("  %-10s from %3.0f %%, column %2d: line %6d -> %6d  cpu %6.1f ms  "
+                    "wall %6.1f ms\n",
+                    name, place * 100, column, b.firstLine + 1, b.lastLine + 1, b.cpuMs, b.wallMs);
+        column = column ? 0 : 12;
+        series.bursts.push_back(b);
+    }
+    return series;
+}
+
+int Run(const QString& folder, bool waitForProfiler) {
+    const QString path = folder + QStringLiteral("/bench.html");
+    if (!WritePage(path, qint64(16) << 20))
+        return 2;
+    CEditorApp app;
+    if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
+        return 3;
+    CMainFrame* frame = app.GetMainFrame();
+    CEditorView* view = app.GetView();
+    frame->resize(1000, 700);
+    frame->activateWindow();
+    view->setFocus();
+    QElapsedTimer settle;
+    settle.start();
+    while ((app.GetDocument()->IsLoading() || settle.elapsed() < 500) && settle.elapsed() < 30000)
+        QApplication::processEvents();
+    if (view->document()->blockCount() < 100000)
+        return 4;
+    std::printf("16 MiB, %d lines, pane %dx%d, %d keys per burst\n", view->document()->blockCount(),
+                view->viewport()->width(), view->viewport()->height(), kKeys);
+    if (waitForProfiler) {
+        std::printf("press Enter to start\n");
+        std::fflush(stdout);
+        std::getchar();
+    }
+
+    // Each burst starts where nothing was laid out yet.
+    const Series down =
+        RunSeries(view, Qt::Key_PageDown, "PageDown", {0.0, 0.5, 0.1, 0.6, 0.2, 0.7, 0.3, 0.55});
+    const Series up = RunSeries(view, Qt::Key_PageUp, "PageUp", {0.45, 0.95, 0.85});
+    const Series arrows = RunSeries(view, Qt::Key_Down, "Down", {0.35, 0.8, 0.4});
+
+    std::printf("50 PageDowns: median cpu %.1f ms, worst cpu %.1f ms, worst wall %.1f ms\n",
+                down.MedianCpu(), down.WorstCpu(), down.WorstWall());
+    Goal("50 PageDowns, median CPU", down.MedianCpu(), 60, "ms");
+    Goal("50 PageDowns, worst CPU", down.WorstCpu(), 60, "ms");
+    std::printf("  (information) 50 PageUps: median cpu %.1f ms, worst %.1f ms; "
+                "50 Down repeats: median cpu %.1f ms, worst %.1f ms\n",
+                up.MedianCpu(), up.WorstCpu(), arrows.MedianCpu(), arrows.WorstCpu());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc > 2) {
+        // The child: settings, journals and the page in its own folder.
+        const QByteArray folder = argv[2];
+        qputenv("HOME", folder);
+        qputenv("XDG_CONFIG_HOME", folder + "/config");
+        qputenv("XDG_STATE_HOME", folder + "/state");
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return Run(QString::fromLocal8Bit(folder), QByteArray(argv[1]) == "perf");
+    }
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    QTemporaryDir dir;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setInputChannelMode(QProcess::ForwardedInputChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
+    child.waitForFinished(-1);
+    return child.exitCode();
+}

@@ -1,0 +1,205 @@
+// PageUp and PageDown in the pane. The steps are those of the widget's own
+// paging: the view scrolls by a page of whole screen lines, then the caret
+// moves a screen line at a time, keeping its horizontal place, until it is
+// back at the height it had on the screen. The widget finds that height
+// through the caret's full rectangle after every step, and the rectangle's
+// x shapes the whole screen line again (a layout keeps no glyphs after it
+// is made), which doubled the cost of paging through lines never shown
+// before. Here the height comes from the line's place in its layout alone.
+
+#include "doc/CEditorView.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace {
+
+// Whether `block` holds an input method's preedit text: the caret's place
+// then counts it, and paging is left to the widget.
+bool HasPreedit(const QTextBlock& block) {
+    const QTextLayout* layout = block.layout();
+    return layout && !layout->preeditAreaText().isEmpty();
+}
+
+} // namespace
+
+qreal CEditorView::CaretTop(const QTextCursor& cursor) const {
+    // What the top of the caret's rectangle is, in the coordinates of the
+    // document as scrolled to its top paragraph.
+    const QTextBlock block = document()->findBlock(cursor.position());
+    if (!block.isValid())
+        return 0;
+    const qreal top = blockBoundingGeometry(block).top();
+    const QTextLine line =
+        block.layout()->lineForTextPosition(cursor.position() - block.position());
+    return line.isValid() ? top + line.y() : top;
+}
+
+void CEditorView::SkipPassedLines(QTextCursor& cursor, QTextCursor::MoveMode mode, qreal lastY,
+                                  bool down) {
+    // The steps pass a paragraph whose first line (going down; last line
+    // going up) is short of the caret's height on the screen and after which
+    // there is another one: they go on from it, wherever in its lines the
+    // kept horizontal place put the caret. Such paragraphs are passed at
+    // once: the caret is put into the last of them that has one line, with
+    // its horizontal place, and the next step starts where it would have.
+    // Finding the caret's place in a line shapes the line; only the lines
+    // where the caret stops are shaped so.
+    const int x = cursor.verticalMovementX();
+    const QTextBlock block = cursor.block();
+    if (x < 0 || !block.isVisible())
+        return;
+    const QTextLayout* layout = block.layout();
+    const QTextLine line = layout->lineForTextPosition(cursor.positionInBlock());
+    if (!line.isValid() || line.lineNumber() != (down ? layout->lineCount() - 1 : 0))
+        return; // the next step stays in this paragraph
+    auto step = [down](const QTextBlock& b) { return down ? b.next() : b.previous(); };
+    QTextBlock passed;
+    for (QTextBlock b = step(block); b.isValid() && b.isVisible(); b = step(b)) {
+        // Passed when the caret would go on from it: a next paragraph to
+        // go to, and the caret still short of its height on the screen.
+        const QTextBlock after = step(b);
+        if (!after.isValid() || !after.isVisible())
+            break;
+        const qreal top = blockBoundingGeometry(b).top(); // lays the paragraph out
+        const QTextLayout* bLayout = b.layout();
+        if (bLayout->lineCount() < 1 || !bLayout->preeditAreaText().isEmpty())
+            break;
+        const QTextLine first = bLayout->lineAt(down ? 0 : bLayout->lineCount() - 1);
+        const qreal caretTop = top + first.y();
+        if (down ? !(caretTop < lastY) : !(caretTop > lastY))
+            break;
+        // The caret is put only into a paragraph of one line: in a wrapped
+        // one, the step onto it would decide which of its lines it is on.
+        if (bLayout->lineCount() == 1)
+            passed = b;
+    }
+    if (!passed.isValid())
+        return;
+    cursor.setPosition(passed.position(), mode);
+    cursor.setVerticalMovementX(x);
+}
+
+void CEditorView::ScrollToLine(const QTextBlock& block, int line) {
+    // The scroll bar counts screen lines; setting it scrolls the viewport.
+    verticalScrollBar()->setValue(block.firstLineNumber() + std::max(0, line));
+}
+
+bool CEditorView::PageKey(const QKeyEvent* event) {
+    using K = QKeySequence;
+    const Qt::TextInteractionFlags flags = textInteractionFlags();
+    bool down = false;
+    QTextCursor::MoveMode mode = QTextCursor::MoveAnchor;
+    if ((flags & Qt::TextSelectableByKeyboard) &&
+        (event->matches(K::SelectPreviousPage) || event->matches(K::SelectNextPage))) {
+        down = event->matches(K::SelectNextPage);
+        mode = QTextCursor::KeepAnchor;
+    } else if ((flags & (Qt::TextSelectableByKeyboard | Qt::TextEditable)) &&
+               (event->matches(K::MoveToPreviousPage) || event->matches(K::MoveToNextPage))) {
+        down = event->matches(K::MoveToNextPage);
+    } else {
+        return false;
+    }
+    if (HasPreedit(textCursor().block()) || centerOnScroll())
+        return false;
+    Page(down, mode);
+    return true;
+}
+
+void CEditorView::Page(bool down, QTextCursor::MoveMode mode) {
+    QTextCursor cursor = textCursor();
+    ensureCursorVisible();
+    // The caret's height on the screen is kept from one page to the next
+    // while nothing else moved it.
+    if (!m_pageCaretYValid)
+        m_pageCaretY = CaretTop(cursor) + contentOffset().y();
+    qreal lastY = m_pageCaretY;
+
+    QRectF visible = QRectF(viewport()->rect()).translated(-contentOffset());
+    if (down) {
+        QTextBlock block = firstVisibleBlock();
+        QRectF br = blockBoundingRect(block);
+        qreal h = 0;
+        bool atEnd = false;
+        while (h + br.height() <= visible.bottom()) {
+            if (!block.next().isValid()) {
+                atEnd = true;
+                lastY = visible.bottom(); // the caret goes to the last line
+                break;
+            }
+            h += br.height();
+            block = block.next();
+            br = blockBoundingRect(block);
+        }
+        if (!atEnd) {
+            // The first screen line that was not wholly shown goes to the top.
+            int line = 0;
+            const qreal diff = visible.bottom() - h;
+            const QTextLayout* layout = block.layout();
+            while (line < layout->lineCount() - 1 &&
+                   layout->lineAt(line).naturalTextRect().bottom() <= diff)
+                ++line;
+            ScrollToLine(block, line);
+        }
+        lastY -= contentOffset().y();
+        bool moved = cursor.movePosition(QTextCursor::Down, mode);
+        while (moved && CaretTop(cursor) < lastY) {
+            SkipPassedLines(cursor, mode, lastY, true);
+            moved = cursor.movePosition(QTextCursor::Down, mode);
+        }
+    } else {
+        visible.translate(0, -visible.height()); // the page before
+        const QTextBlock first = firstVisibleBlock();
+        QTextBlock block = first;
+        qreal h = 0;
+        while (h >= visible.top()) {
+            if (!block.previous().isValid()) {
+                if (first.blockNumber() == 0 && verticalScrollBar()->value() == 0)
+                    lastY = 0; // the caret goes to the first line
+                break;
+            }
+            block = block.previous();
+            h -= blockBoundingRect(block).height();
+        }
+        int line = 0;
+        if (block.isValid()) {
+            const qreal diff = visible.top() - h;
+            const QTextLayout* layout = block.layout();
+            const int lineCount = layout->lineCount();
+            while (line < lineCount && layout->lineAt(line).naturalTextRect().top() < diff)
+                ++line;
+            if (line == lineCount) {
+                if (block.next().isValid() && block.next() != first) {
+                    block = block.next();
+                    line = 0;
+                } else {
+                    --line;
+                }
+            }
+        }
+        ScrollToLine(block, line);
+        cursor.setVisualNavigation(true);
+        lastY -= contentOffset().y();
+        bool moved = cursor.movePosition(QTextCursor::Up, mode);
+        while (moved && CaretTop(cursor) > lastY) {
+            SkipPassedLines(cursor, mode, lastY, false);
+            moved = cursor.movePosition(QTextCursor::Up, mode);
+        }
+    }
+
+    setTextCursor(cursor);
+    m_pageCaretYValid = true;
+    if (mode == QTextCursor::KeepAnchor) {
+        // A selection made with the keyboard is offered as the primary
+        // selection, as the widget does.
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (cursor.hasSelection() && clipboard->supportsSelection())
+            clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
+    }
+}
