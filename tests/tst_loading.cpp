@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
+#include <QPointer>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -375,6 +376,7 @@ private slots:
         QTest::newRow("before reading") << u"start"_s;
         QTest::newRow("while decoding") << u"progress"_s;
         QTest::newRow("by Esc") << u"esc"_s;
+        QTest::newRow("while filling the new document") << u"filling"_s;
     }
 
     void cancelLeavesThePreviousDocument() {
@@ -398,6 +400,14 @@ private slots:
             cancelling = connect(&e.doc, &CEditorDoc::loadProgress, &e.doc, [&](int percent) {
                 QVERIFY(percent < 100);
                 e.doc.CancelLoad();
+            });
+        else if (when == u"filling")
+            cancelling = connect(&e.doc, &CEditorDoc::loadProgress, &e.doc, [&](int percent) {
+                // Past the reading share: the new document is being filled.
+                if (percent > 50) {
+                    QVERIFY(e.view.GetWholeText().startsWith(u"typed"_s));
+                    e.doc.CancelLoad();
+                }
             });
         else
             esc = std::make_unique<WhenLoading>([&] { return &e.doc; }, [&] {
@@ -498,6 +508,67 @@ private slots:
         QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
         QCOMPARE(progress.size(), 0);
         QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
+    }
+
+    void paneWithADocumentKeepsItUntilTheNewOneIsComplete() {
+        // A large file opened over another document is filled aside in
+        // slices, the window live, and then shown; everything that follows
+        // the pane's document follows the new one.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        const QByteArray bytes = MixedPage(3 * CEditorDoc::kSliceLength);
+        testing::WriteBytes(path, bytes);
+        CEditorView reference;
+        reference.SetWholeText(cp932::Decode(bytes));
+
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        e.doc.SetModifiedFlag(false);
+        e.view.BlockTexts(); // as the recovery keeper has it
+        CRecoveryKeeper keeper(&e.doc);
+        keeper.SetFolder(dir.filePath(u"journals"_s));
+        const QPointer<QTextDocument> old = e.view.document();
+        const QString oldText = e.view.GetWholeText();
+        int ticks = 0;
+        bool oldShown = true;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, &e.view, [&] {
+            if (!e.doc.IsLoading())
+                return;
+            ++ticks;
+            oldShown = oldShown && e.view.document() == old && e.view.GetWholeText() == oldText;
+        });
+        tick.start(0);
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        tick.stop();
+        QVERIFY(ticks >= 2);
+        QVERIFY(oldShown);
+        QVERIFY(e.view.document() != old);
+        QVERIFY(StateOf(&e.view) == StateOf(&reference));
+        QVERIFY(!e.view.document()->isUndoAvailable());
+        QVERIFY(!e.doc.IsModified());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(old.isNull()); // let go, not kept beside the new one
+
+        // Typing, the long lines' splits, the journal and the save all see
+        // the new document.
+        QTest::keyClicks(&e.view, u"x"_s);
+        QVERIFY(e.doc.IsModified());
+        QVERIFY(!e.view.SplitPositions().empty());
+        QVERIFY(keeper.WriteNow());
+        io::Journal journal;
+        QCOMPARE(io::ReadJournal(keeper.JournalFile(), journal), io::JournalError::None);
+        QCOMPARE(journal.text, u"x"_s + reference.GetWholeText());
+        testing::FakeUi ui;
+        QVERIFY(e.doc.OnSaveDocument(path));
+        // (Mixed line breaks are written as CR LF.)
+        QVERIFY(testing::ReadBytes(path) ==
+                cp932::Encode(u"x"_s + reference.GetWholeText(), e.doc.TextFormat()));
+        // A second document adopted in turn lets the first adopted one go.
+        const QPointer<QTextDocument> adopted = e.view.document();
+        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(adopted.isNull());
+        QVERIFY(e.view.GetWholeText().startsWith(u"x<HTML>"_s));
     }
 
     void paneFilledAtOnceShowsProgressFirst() {

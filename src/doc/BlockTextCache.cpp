@@ -15,6 +15,15 @@ CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
     Rebuild();
 }
 
+void CBlockTextCache::SetDocument(QTextDocument* document) {
+    if (document == m_document)
+        return;
+    disconnect(m_document, nullptr, this, nullptr);
+    m_document = document;
+    connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
+    Rebuild();
+}
+
 void CBlockTextCache::Rebuild() {
     ++m_rebuilds;
     m_runs.clear();

@@ -20,6 +20,8 @@ class CBlockTextCache : public QObject {
 public:
     explicit CBlockTextCache(QTextDocument* document, QObject* parent = nullptr);
 
+    // Follows another document from now on.
+    void SetDocument(QTextDocument* document);
     // The blocks as they are now (implicitly shared).
     io::TextLines Blocks();
     // Joins blocks as QTextDocument::toRawText() does, but directly at

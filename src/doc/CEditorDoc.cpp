@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -80,10 +81,12 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     QScopedValueRollback busy(m_busy, true);
     m_loading = true;
     m_cancelLoad = false;
-    // An empty new pane is filled a slice at a time, the event loop running
-    // between slices: a cancel then leaves it empty again, as it was. Any
-    // other pane keeps its text until the new one is complete.
-    const bool sliced = IsEmptyNew() && QFileInfo(path).size() > kSliceLength;
+    // A large text goes in a slice at a time, the event loop running between
+    // slices: into an empty new pane, which a cancel empties again, as it
+    // was; any other pane keeps its document until a new one, filled aside,
+    // is complete.
+    const bool sliced = QFileInfo(path).size() > kSliceLength;
+    const bool intoPane = IsEmptyNew();
     const int readShare = sliced ? 40 : 100; // of the percent shown
     CFileLoader loader;
     QEventLoop loop;
@@ -139,23 +142,35 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
         return LoadResult::Failed;
     }
     if (m_view) {
+        bool paneTouched = false;
         try {
             if (sliced && result.text.size() > kSliceLength) {
                 const qsizetype total = result.text.size();
                 // Each slice is let go once it is in: the whole text is not
                 // held beside the full pane.
                 QStringList slices = CEditorView::SlicesOf(std::move(result.text), kSliceLength);
-                const bool filled =
-                    m_view->FillInSlices(slices, [&](qsizetype at) {
-                        report(readShare + int(qint64(at) * (100 - readShare) / total));
-                        QCoreApplication::processEvents();
-                        return !m_cancelLoad;
-                    });
-                if (!filled) {
-                    OnNewDocument(); // as it was
-                    return LoadResult::Cancelled;
+                const auto between = [&](qsizetype at) {
+                    report(readShare + int(qint64(at) * (100 - readShare) / total));
+                    QCoreApplication::processEvents();
+                    return !m_cancelLoad;
+                };
+                if (intoPane) {
+                    paneTouched = true;
+                    if (!m_view->FillInSlices(slices, between)) {
+                        OnNewDocument(); // as it was
+                        return LoadResult::Cancelled;
+                    }
+                } else {
+                    // The pane keeps its document, undo history and all,
+                    // until the new one is complete.
+                    std::unique_ptr<QTextDocument> filled = m_view->FillAside(slices, between);
+                    if (!filled)
+                        return LoadResult::Cancelled;
+                    paneTouched = true;
+                    m_view->AdoptDocument(std::move(filled));
                 }
             } else {
+                paneTouched = true;
                 // Filled at once: when that would end the load after the
                 // progress should have shown, it shows first.
                 if (showProgress.isActive() &&
@@ -167,10 +182,11 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
                 m_view->SetWholeText(result.text);
             }
         } catch (const std::bad_alloc&) {
-            // The pane's old text is gone: what is left is an empty untitled
-            // document.
+            // Where the pane's old text is gone, what is left is an empty
+            // untitled document.
             result.text = QString();
-            OnNewDocument();
+            if (paneTouched)
+                OnNewDocument();
             finish();
             ReportFileError(FileError::TooLarge, path, true);
             return LoadResult::Failed;

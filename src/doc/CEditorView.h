@@ -84,6 +84,14 @@ public:
     // is then left empty and false returned. The pane takes no edit
     // meanwhile; the caret stays at the start.
     bool FillInSlices(QStringList& slices, const std::function<bool(qsizetype done)>& between);
+    // Fills a document of its own, not shown, in the same way (the pane
+    // keeps its document meanwhile); null when `between` stopped it.
+    std::unique_ptr<QTextDocument> FillAside(QStringList& slices,
+                                             const std::function<bool(qsizetype done)>& between);
+    // Shows a document FillAside filled in place of the pane's one, which is
+    // let go: unmodified, no undo history, the caret at the start. Emits
+    // documentAdopted.
+    void AdoptDocument(std::unique_ptr<QTextDocument> filled);
     bool FillInSlices(const QString& text, qsizetype sliceLength,
                       const std::function<bool(qsizetype done)>& between) {
         QStringList slices = SlicesOf(text, sliceLength);
@@ -151,6 +159,9 @@ public:
     void OnFilePrintPreview();
 
 signals:
+    // The pane shows another QTextDocument (AdoptDocument): whatever watched
+    // the old one watches this one now.
+    void documentAdopted();
     // Something that decides which commands are available has changed.
     void commandStateChanged();
     // An accelerator key is about to be matched against the commands.
@@ -198,7 +209,14 @@ private:
     void SplitParagraph(const QTextBlock& block);
     // Marks the paragraphs of each long line (first paragraph, count) as
     // the pieces of one line.
-    void MarkLongLines(const std::vector<std::pair<int, int>>& longLines);
+    void MarkLongLines(const std::vector<std::pair<int, int>>& longLines) {
+        MarkLongLines(document(), longLines);
+    }
+    static void MarkLongLines(QTextDocument* target, const std::vector<std::pair<int, int>>& longLines);
+    // Appends the slices to `target`, each let go once it is in; false when
+    // `between` stopped it. `splits` tells whether a long line was cut.
+    bool AppendSlices(QTextDocument* target, QStringList& slices, bool& splits,
+                      const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
 
     // Paging (doc/PanePaging.cpp)

@@ -160,13 +160,17 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
         });
 
     if (CEditorView* view = m_document->GetView()) {
-        QTextDocument* text = view->document();
         m_cache = &view->BlockTexts(); // it follows the changes before this does
-        connect(text, &QTextDocument::contentsChange, this, &CRecoveryKeeper::OnChanged);
-        connect(text, &QTextDocument::modificationChanged, this, [this](bool modified) {
-            if (modified)
-                OnChanged();
-        });
+        const auto watch = [this](QTextDocument* text) {
+            connect(text, &QTextDocument::contentsChange, this, &CRecoveryKeeper::OnChanged);
+            connect(text, &QTextDocument::modificationChanged, this, [this](bool modified) {
+                if (modified)
+                    OnChanged();
+            });
+        };
+        watch(view->document());
+        connect(view, &CEditorView::documentAdopted, this,
+                [view, watch] { watch(view->document()); });
     }
     connect(m_document, &CEditorDoc::documentReplaced, this, [this] {
         m_idle.stop();

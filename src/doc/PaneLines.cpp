@@ -7,7 +7,11 @@
 
 #include "doc/CEditorView.h"
 
+#include "doc/BlockTextCache.h"
+
 #include <QKeyEvent>
+#include <QPlainTextDocumentLayout>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -22,6 +26,8 @@ namespace {
 
 constexpr int kSplitBefore = QTextFormat::UserProperty + 1;
 constexpr int kSplitAfter = QTextFormat::UserProperty + 2;
+// A document filled aside: whether it holds a cut long line.
+constexpr char kHasSplits[] = "velmHasSplits";
 
 bool SplitBefore(const QTextBlock& block) {
     return block.isValid() && block.blockFormat().boolProperty(kSplitBefore);
@@ -242,11 +248,12 @@ std::optional<QString> PaneTextOf(QStringView all, int& paragraph,
 
 } // namespace
 
-void CEditorView::MarkLongLines(const std::vector<std::pair<int, int>>& longLines) {
-    QTextCursor c(document());
+void CEditorView::MarkLongLines(QTextDocument* target,
+                                const std::vector<std::pair<int, int>>& longLines) {
+    QTextCursor c(target);
     c.beginEditBlock();
     for (const auto& [first, count] : longLines) {
-        QTextBlock b = document()->findBlockByNumber(first);
+        QTextBlock b = target->findBlockByNumber(first);
         for (int k = 0; k < count; ++k, b = b.next())
             SetSplits(b, k > 0, k + 1 < count);
     }
@@ -308,6 +315,40 @@ QStringList CEditorView::SlicesOf(QString text, qsizetype sliceLength) {
     return slices;
 }
 
+bool CEditorView::AppendSlices(QTextDocument* target, QStringList& slices, bool& splits,
+                               const std::function<bool(qsizetype done)>& between) {
+    int paragraph = 0;
+    qsizetype done = 0;
+    for (qsizetype k = 0; k < slices.size(); ++k) {
+        const bool last = k + 1 == slices.size();
+        std::vector<std::pair<int, int>> longLines;
+        {
+            // Released once it is in the document.
+            const QString slice = std::exchange(slices[k], QString());
+            std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
+            // The slice's last line break opens the paragraph the next one fills.
+            if (!last)
+                --paragraph;
+            QTextCursor c(target);
+            c.movePosition(QTextCursor::End);
+            c.insertText(pane ? *pane : slice);
+            done += slice.size();
+        }
+        if (!longLines.empty()) {
+            splits = true;
+            MarkLongLines(target, longLines);
+        }
+        // Unmodified all along: nothing takes the half-filled pane for a change.
+        target->setModified(false);
+        if (!last && !between(done)) {
+            slices.clear();
+            return false;
+        }
+    }
+    slices.clear();
+    return true;
+}
+
 bool CEditorView::FillInSlices(QStringList& slices,
                                const std::function<bool(qsizetype done)>& between) {
     const bool showBarFirst = verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
@@ -325,45 +366,17 @@ bool CEditorView::FillInSlices(QStringList& slices,
     m_splitPositionsValid = false;
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
-    int paragraph = 0;
-    bool stopped = false;
-    qsizetype done = 0;
-    for (qsizetype k = 0; k < slices.size(); ++k) {
-        const bool last = k + 1 == slices.size();
-        std::vector<std::pair<int, int>> longLines;
-        {
-            // Released once it is in the pane.
-            const QString slice = std::exchange(slices[k], QString());
-            std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
-            // The slice's last line break opens the paragraph the next one fills.
-            if (!last)
-                --paragraph;
-            QTextCursor c(document());
-            c.movePosition(QTextCursor::End);
-            c.insertText(pane ? *pane : slice);
-            done += slice.size();
-        }
-        if (!longLines.empty()) {
-            m_mayHaveSplits = true;
-            MarkLongLines(longLines);
-        }
+    const bool filled = AppendSlices(document(), slices, m_mayHaveSplits, [&](qsizetype done) {
         m_splitPositionsValid = false;
-        // Unmodified all along: nothing takes the half-filled pane for a change.
-        document()->setModified(false);
-        if (!last) {
-            m_repairing = false;
-            const bool goOn = between(done);
-            m_repairing = true;
-            if (!goOn) {
-                stopped = true;
-                break;
-            }
-        }
-    }
-    slices.clear();
+        m_repairing = false;
+        const bool goOn = between(done);
+        m_repairing = true;
+        return goOn;
+    });
+    m_splitPositionsValid = false;
     m_repairing = false;
     document()->setUndoRedoEnabled(true);
-    if (stopped) {
+    if (!filled) {
         SetWholeText(QString());
         return false;
     }
@@ -371,6 +384,57 @@ bool CEditorView::FillInSlices(QStringList& slices,
     document()->setModified(false);
     moveCursor(QTextCursor::Start);
     return true;
+}
+
+std::unique_ptr<QTextDocument> CEditorView::FillAside(
+    QStringList& slices, const std::function<bool(qsizetype done)>& between) {
+    auto filled = std::make_unique<QTextDocument>();
+    filled->setUndoRedoEnabled(false);
+    bool splits = false;
+    if (!AppendSlices(filled.get(), slices, splits, between))
+        return nullptr;
+    filled->setProperty(kHasSplits, splits);
+    return filled;
+}
+
+void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
+    QTextDocument* old = document();
+    // What the pane set on its document carries over.
+    filled->setDefaultFont(old->defaultFont());
+    filled->setDefaultTextOption(old->defaultTextOption());
+    filled->setDocumentMargin(old->documentMargin());
+    filled->setDocumentLayout(new QPlainTextDocumentLayout(filled.get()));
+    filled->setUndoRedoEnabled(true);
+    filled->clearUndoRedoStacks();
+    filled->setModified(false);
+
+    // As in SetWholeText: the scroll bar a long text brings comes first.
+    const bool showBarFirst = filled->blockCount() > 1000 &&
+                              verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                              !verticalScrollBar()->isVisible();
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_repairing = true;
+    m_checks.clear();
+    m_mayHaveSplits = filled->property(kHasSplits).toBool();
+    m_splitPositionsValid = false;
+    // The widget deletes the document it made itself; one adopted earlier
+    // is deleted here.
+    const QPointer<QTextDocument> oldOne = old;
+    const bool adoptedEarlier = old->parent() == this;
+    QTextDocument* adopted = filled.release();
+    adopted->setParent(this);
+    if (m_blockTexts)
+        m_blockTexts->SetDocument(adopted);
+    setDocument(adopted);
+    connect(adopted, &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
+    if (adoptedEarlier && oldOne)
+        oldOne->deleteLater();
+    m_repairing = false;
+    moveCursor(QTextCursor::Start);
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    emit documentAdopted();
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {

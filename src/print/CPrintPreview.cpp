@@ -247,6 +247,8 @@ CPrintPreview* CPrintPreview::Open(CEditorView* view, CPreviewHost* host, QPrint
     // New or another file in the pane: the pages shown are not its pages.
     connect(view->document(), &QTextDocument::contentsChanged, preview, &CPrintPreview::Close,
             Qt::QueuedConnection);
+    connect(view, &CEditorView::documentAdopted, preview, &CPrintPreview::Close,
+            Qt::QueuedConnection);
     preview->Update();
     preview->m_area->setFocus();
     return preview;
