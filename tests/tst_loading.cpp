@@ -528,6 +528,8 @@ private slots:
         keeper.SetFolder(dir.filePath(u"journals"_s));
         const QPointer<QTextDocument> old = e.view.document();
         const QString oldText = e.view.GetWholeText();
+        const QFont font = old->defaultFont();
+        const int rebuilds = e.view.BlockTexts().Rebuilds();
         int ticks = 0;
         bool oldShown = true;
         QTimer tick;
@@ -546,6 +548,9 @@ private slots:
         QVERIFY(StateOf(&e.view) == StateOf(&reference));
         QVERIFY(!e.view.document()->isUndoAvailable());
         QVERIFY(!e.doc.IsModified());
+        QCOMPARE(e.view.document()->defaultFont(), font);
+        // The paragraph texts followed the filling; none read again.
+        QCOMPARE(e.view.BlockTexts().Rebuilds(), rebuilds);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(old.isNull()); // let go, not kept beside the new one
 

@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace {
 constexpr qsizetype kRun = 512; // blocks per run; a run is split at twice that
 }
@@ -22,6 +24,15 @@ void CBlockTextCache::SetDocument(QTextDocument* document) {
     m_document = document;
     connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
     Rebuild();
+}
+
+void CBlockTextCache::TakeOver(CBlockTextCache& other) {
+    disconnect(m_document, nullptr, this, nullptr);
+    disconnect(other.m_document, nullptr, &other, nullptr);
+    m_document = other.m_document;
+    m_runs = std::exchange(other.m_runs, {});
+    m_count = std::exchange(other.m_count, 0);
+    connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
 }
 
 void CBlockTextCache::Rebuild() {

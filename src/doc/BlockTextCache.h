@@ -22,6 +22,9 @@ public:
 
     // Follows another document from now on.
     void SetDocument(QTextDocument* document);
+    // Follows the document `other` follows, with what `other` has of it;
+    // `other` is left with nothing.
+    void TakeOver(CBlockTextCache& other);
     // The blocks as they are now (implicitly shared).
     io::TextLines Blocks();
     // Joins blocks as QTextDocument::toRawText() does, but directly at

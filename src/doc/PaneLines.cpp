@@ -390,6 +390,17 @@ std::unique_ptr<QTextDocument> CEditorView::FillAside(
     QStringList& slices, const std::function<bool(qsizetype done)>& between) {
     auto filled = std::make_unique<QTextDocument>();
     filled->setUndoRedoEnabled(false);
+    // What the pane set on its document, and the layout the pane needs,
+    // before the text: set afterwards, each goes over every paragraph.
+    const QTextDocument* shown = document();
+    filled->setDefaultFont(shown->defaultFont());
+    filled->setDefaultTextOption(shown->defaultTextOption());
+    filled->setDocumentMargin(shown->documentMargin());
+    auto* layout = new QPlainTextDocumentLayout(filled.get());
+    filled->setDocumentLayout(layout);
+    // The paragraph texts follow the filling, not all at once when it is shown.
+    if (m_blockTexts)
+        new CBlockTextCache(filled.get(), filled.get());
     bool splits = false;
     if (!AppendSlices(filled.get(), slices, splits, between))
         return nullptr;
@@ -399,11 +410,6 @@ std::unique_ptr<QTextDocument> CEditorView::FillAside(
 
 void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
     QTextDocument* old = document();
-    // What the pane set on its document carries over.
-    filled->setDefaultFont(old->defaultFont());
-    filled->setDefaultTextOption(old->defaultTextOption());
-    filled->setDocumentMargin(old->documentMargin());
-    filled->setDocumentLayout(new QPlainTextDocumentLayout(filled.get()));
     filled->setUndoRedoEnabled(true);
     filled->clearUndoRedoStacks();
     filled->setModified(false);
@@ -424,8 +430,15 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
     const bool adoptedEarlier = old->parent() == this;
     QTextDocument* adopted = filled.release();
     adopted->setParent(this);
-    if (m_blockTexts)
-        m_blockTexts->SetDocument(adopted);
+    if (m_blockTexts) {
+        CBlockTextCache* aside =
+            adopted->findChild<CBlockTextCache*>(QString(), Qt::FindDirectChildrenOnly);
+        if (aside)
+            m_blockTexts->TakeOver(*aside);
+        else
+            m_blockTexts->SetDocument(adopted);
+        delete aside;
+    }
     setDocument(adopted);
     connect(adopted, &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
     if (adoptedEarlier && oldOne)
@@ -650,3 +663,4 @@ void CEditorView::SelectFileLine(const QTextCursor& at) {
         c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     setTextCursor(c);
 }
+
