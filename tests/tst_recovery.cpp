@@ -15,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSignalBlocker>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -306,6 +307,28 @@ private slots:
         QCOMPARE(CBlockTextCache::Join(cache.Blocks()), document.toRawText());
         // Every change was followed, none by reading the whole text again.
         QCOMPARE(cache.Rebuilds(), 0);
+    }
+
+    void textWrittenOutIsReadAgainWhenAChangeWasMissed() {
+        // A change the cache did not see (its notice blocked) leaves it
+        // behind; what a save writes notices that by the length and reads
+        // the document again.
+        QTextDocument document;
+        document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
+        document.setPlainText(u"one\ntwo\nthree"_s);
+        CBlockTextCache cache(&document);
+        {
+            const QSignalBlocker unseen(&document);
+            QTextCursor c(&document);
+            c.movePosition(QTextCursor::NextBlock);
+            c.insertText(u"2 "_s);
+        }
+        QCOMPARE(CBlockTextCache::Join(cache.Blocks()), u"one\u2029two\u2029three"_s);
+        const int rebuilds = cache.Rebuilds();
+        QCOMPARE(CBlockTextCache::Join(cache.CheckedBlocks()), document.toRawText());
+        QCOMPARE(cache.Rebuilds(), rebuilds + 1);
+        QCOMPARE(CBlockTextCache::Join(cache.CheckedBlocks()), document.toRawText());
+        QCOMPARE(cache.Rebuilds(), rebuilds + 1); // in step now: nothing read again
     }
 
     void blockCacheFollowsSplitLines() {

@@ -126,6 +126,19 @@ io::TextLines CBlockTextCache::Blocks() {
     return m_runs;
 }
 
+io::TextLines CBlockTextCache::CheckedBlocks() {
+    io::TextLines blocks = Blocks();
+    qsizetype characters = 0;
+    for (const QStringList& run : blocks)
+        for (const QString& line : run)
+            characters += line.size() + 1;
+    if (characters != m_document->characterCount()) {
+        Rebuild();
+        blocks = m_runs;
+    }
+    return blocks;
+}
+
 QString CBlockTextCache::Join(const io::TextLines& blocks, const io::TextSplits& splits) {
     qsizetype size = 0;
     for (const QStringList& run : blocks)

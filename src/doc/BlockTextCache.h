@@ -27,6 +27,9 @@ public:
     void TakeOver(CBlockTextCache& other);
     // The blocks as they are now (implicitly shared).
     io::TextLines Blocks();
+    // The same, for text that is written out: read again from the document
+    // when their length is not the document's (a change not followed).
+    io::TextLines CheckedBlocks();
     // Joins blocks as QTextDocument::toRawText() does, but directly at
     // `splits` (positions in that text).
     static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});

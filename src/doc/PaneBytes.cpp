@@ -10,7 +10,7 @@ CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qs
     : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)) {
     if (view) {
         m_splits = view->SplitPositions(); // first: it may cut a paragraph that grew
-        m_blocks = view->BlockTexts().Blocks();
+        m_blocks = view->BlockTexts().CheckedBlocks();
     }
 }
 
