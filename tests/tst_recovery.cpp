@@ -309,6 +309,42 @@ private slots:
         QCOMPARE(cache.Rebuilds(), 0);
     }
 
+    void appendedTextIsTakenFromWhatWasAnnounced() {
+        // Text announced before it is appended gives the new blocks without
+        // reading them back, broken where the document breaks it; it is
+        // trusted where the lengths agree (so the announcement in capitals
+        // shows that it was used), and not used where they do not.
+        QTextDocument document;
+        document.setDocumentLayout(new QPlainTextDocumentLayout(&document));
+        document.setPlainText(u"start"_s);
+        CBlockTextCache cache(&document);
+        QTextCursor c(&document);
+        QString expected = document.toRawText();
+        const auto append = [&](const QString& announced, const QString& text) {
+            c.movePosition(QTextCursor::End);
+            cache.ExpectAppend(announced);
+            c.insertText(text);
+            cache.ExpectAppend({});
+            return CBlockTextCache::Join(cache.Blocks());
+        };
+        for (const QString& text : {u"a\r\nb\rc\nd\u2029e"_s, u"\r\n"_s, u"x\uFDD0y\uFDD1"_s,
+                                    u"\r"_s, u"\n\nlast"_s, u"plain"_s}) {
+            QString asPane = text;
+            asPane.replace(u"\r\n"_s, u"\u2029"_s);
+            for (const char16_t c : {u'\r', u'\n', u'\uFDD0', u'\uFDD1'})
+                asPane.replace(QChar(c), QChar::ParagraphSeparator);
+            expected += asPane.toUpper();
+            QCOMPARE(append(text.toUpper(), text), expected);
+        }
+        document.setPlainText(u"start"_s);
+        for (const auto& [announced, text] : {std::pair(u"zz\nq"_s, u"abc\nd"_s),
+                                              std::pair(u"one line"_s, u"two\nlines"_s)}) {
+            const QString cached = append(announced, text);
+            QCOMPARE(cached, document.toRawText());
+        }
+        QCOMPARE(cache.Rebuilds(), 0);
+    }
+
     void textWrittenOutIsReadAgainWhenAChangeWasMissed() {
         // A change the cache did not see (its notice blocked) leaves it
         // behind; what a save writes notices that by the length and reads

@@ -65,7 +65,29 @@ CBlockTextCache::Place CBlockTextCache::Locate(qsizetype number) const {
     return {m_runs.size() - 1, m_runs.constLast().size()};
 }
 
-void CBlockTextCache::OnContentsChange(int position, int, int added) {
+namespace {
+
+// The lines QTextCursor::insertText makes of `text`: it breaks at CR LF, CR,
+// LF, U+2029 and the frame marks.
+QList<QStringView> LinesOf(QStringView text) {
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\n' && c != u'\r' && c != 0x2029 && c != 0xFDD0 && c != 0xFDD1)
+            continue;
+        lines.append(text.sliced(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    lines.append(text.sliced(start));
+    return lines;
+}
+
+} // namespace
+
+void CBlockTextCache::OnContentsChange(int position, int removed, int added) {
     QElapsedTimer timer;
     timer.start();
     const int count = m_document->blockCount();
@@ -81,21 +103,45 @@ void CBlockTextCache::OnContentsChange(int position, int, int added) {
     const auto measured =
         qScopeGuard([&] { m_longestUpdateNs = qMax(m_longestUpdateNs, timer.nsecsElapsed()); });
 
-    // The blocks both have in common are overwritten in place.
     Place at = Locate(first);
     QTextBlock b = m_document->findBlockByNumber(first);
+    // Text appended at the end, as announced: its lines, the first one
+    // continuing the old last block.
+    const QStringView expected = std::exchange(m_expected, QStringView());
+    QList<QStringView> lines;
+    if (!expected.isEmpty() && removed == 0 && first == m_count - 1 && last == count - 1 &&
+        at.index < m_runs[at.run].size()) {
+        lines = LinesOf(expected);
+        const QString& before = m_runs[at.run][at.index];
+        QTextBlock check = b;
+        bool agree = lines.size() == last - first + 1;
+        for (qsizetype k = 0; agree && k < lines.size(); ++k, check = check.next())
+            agree = check.length() - 1 == lines[k].size() + (k == 0 ? before.size() : 0);
+        if (!agree)
+            lines.clear();
+    }
+    qsizetype next = 0; // the line of `lines` for block b
+    const auto textOf = [&](const QTextBlock& block, const QString& old) {
+        if (lines.isEmpty())
+            return block.text();
+        const QStringView line = lines[next];
+        return next++ == 0 ? QString(old).append(line) : line.toString();
+    };
+
+    // The blocks both have in common are overwritten in place.
     for (qsizetype left = qMin(last, oldLast) - first + 1; left > 0;) {
         QStringList& run = m_runs[at.run];
         for (; at.index < run.size() && left > 0; ++at.index, --left, b = b.next())
-            run[at.index] = b.text();
+            run[at.index] = textOf(b, run[at.index]);
         if (left > 0)
             at = {at.run + 1, 0};
     }
     if (last > oldLast) {
         QStringList& run = m_runs[at.run];
         QStringList inserted;
+        inserted.reserve(last - oldLast);
         for (int i = oldLast + 1; i <= last; ++i, b = b.next())
-            inserted.append(b.text());
+            inserted.append(textOf(b, QString()));
         run = run.first(at.index) + inserted + run.sliced(at.index);
         if (run.size() >= 2 * kRun) {
             QStringList whole = std::move(run);

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QStringView>
 
 class QTextDocument;
 
@@ -34,6 +35,11 @@ public:
     // `splits` (positions in that text).
     static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});
 
+    // The text about to be inserted at the end of the document (valid until
+    // the next change): the change takes its lines from it instead of
+    // reading them back from the document, where their lengths agree.
+    void ExpectAppend(QStringView text) { m_expected = text; }
+
     // The longest time one change took to follow, a whole new text aside
     // (nanoseconds).
     qint64 LongestUpdateNs() const { return m_longestUpdateNs; }
@@ -53,6 +59,7 @@ private:
     void Rebuild();
 
     QTextDocument* m_document;
+    QStringView m_expected;
     io::TextLines m_runs;
     qsizetype m_count = 0;
     qint64 m_longestUpdateNs = 0;

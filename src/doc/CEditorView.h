@@ -215,8 +215,9 @@ private:
     static void MarkLongLines(QTextDocument* target, const std::vector<std::pair<int, int>>& longLines);
     // Appends the slices to `target`, each let go once it is in; false when
     // `between` stopped it. `splits` tells whether a long line was cut.
-    bool AppendSlices(QTextDocument* target, QStringList& slices, bool& splits,
-                      const std::function<bool(qsizetype done)>& between);
+    // `cache`, when given, follows `target` and is told each text before.
+    static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
+                             bool& splits, const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
 
     // Paging (doc/PanePaging.cpp)

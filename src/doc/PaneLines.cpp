@@ -315,8 +315,8 @@ QStringList CEditorView::SlicesOf(QString text, qsizetype sliceLength) {
     return slices;
 }
 
-bool CEditorView::AppendSlices(QTextDocument* target, QStringList& slices, bool& splits,
-                               const std::function<bool(qsizetype done)>& between) {
+bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
+                               bool& splits, const std::function<bool(qsizetype done)>& between) {
     int paragraph = 0;
     qsizetype done = 0;
     for (qsizetype k = 0; k < slices.size(); ++k) {
@@ -329,9 +329,14 @@ bool CEditorView::AppendSlices(QTextDocument* target, QStringList& slices, bool&
             // The slice's last line break opens the paragraph the next one fills.
             if (!last)
                 --paragraph;
+            const QString& text = pane ? *pane : slice;
             QTextCursor c(target);
             c.movePosition(QTextCursor::End);
-            c.insertText(pane ? *pane : slice);
+            if (cache)
+                cache->ExpectAppend(text);
+            c.insertText(text);
+            if (cache)
+                cache->ExpectAppend({});
             done += slice.size();
         }
         if (!longLines.empty()) {
@@ -366,7 +371,8 @@ bool CEditorView::FillInSlices(QStringList& slices,
     m_splitPositionsValid = false;
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
-    const bool filled = AppendSlices(document(), slices, m_mayHaveSplits, [&](qsizetype done) {
+    const bool filled = AppendSlices(document(), m_blockTexts.get(), slices, m_mayHaveSplits,
+                                     [&](qsizetype done) {
         m_splitPositionsValid = false;
         m_repairing = false;
         const bool goOn = between(done);
@@ -399,10 +405,9 @@ std::unique_ptr<QTextDocument> CEditorView::FillAside(
     auto* layout = new QPlainTextDocumentLayout(filled.get());
     filled->setDocumentLayout(layout);
     // The paragraph texts follow the filling, not all at once when it is shown.
-    if (m_blockTexts)
-        new CBlockTextCache(filled.get(), filled.get());
+    CBlockTextCache* cache = m_blockTexts ? new CBlockTextCache(filled.get(), filled.get()) : nullptr;
     bool splits = false;
-    if (!AppendSlices(filled.get(), slices, splits, between))
+    if (!AppendSlices(filled.get(), cache, slices, splits, between))
         return nullptr;
     filled->setProperty(kHasSplits, splits);
     return filled;
