@@ -32,6 +32,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -768,6 +769,23 @@ private slots:
         QTRY_VERIFY(!Preview());
         QVERIFY(View()->isEnabled());
         QVERIFY(View()->GetWholeText().isEmpty());
+    }
+
+    void aLargeFileOpenedOverTheDocumentEndsThePreview() {
+        // Filled aside and then shown in the pane's place, it ends the
+        // preview of the text it replaces.
+        Start();
+        SetText(Lines(50));
+        fx->Doc()->SetModifiedFlag(false);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"large.html"_s);
+        testing::WriteBytes(path, QByteArray("<P>large</P>\r\n").repeated(CEditorDoc::kSliceLength / 7));
+        QVERIFY(Frame()->RouteCommand(ID_FILE_PRINT_PREVIEW));
+        QVERIFY(Preview());
+        QCOMPARE(fx->app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QTRY_VERIFY(!Preview());
+        QVERIFY(View()->isEnabled());
+        QVERIFY(View()->GetWholeText().startsWith(u"<P>large</P>\u2029"_s));
     }
 
     void printFromThePreview() {
