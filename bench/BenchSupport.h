@@ -11,17 +11,48 @@
 
 namespace bench {
 
+// One line of the generated pages.
+inline const QByteArray kPageLine = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
+                                    "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
+                                    "</TR>\r\n";
+inline const QByteArray kPageStart = "<HTML>\r\n<BODY>\r\n<TABLE>\r\n";
+
 // A Shift-JIS page of `size` bytes at most, as a hand-written one is:
 // markup, Japanese text and half-width katakana on short CR LF lines.
 inline QByteArray GeneratePage(qsizetype size) {
-    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
-                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
-                            "</TR>\r\n";
-    QByteArray page = "<HTML>\r\n<BODY>\r\n<TABLE>\r\n";
+    const QByteArray& line = kPageLine;
+    QByteArray page = kPageStart;
     page.reserve(size + line.size());
     while (page.size() + line.size() < size)
         page += line;
     return page;
+}
+
+// Writes the page GeneratePage(size) gives to a new file at `path`, a
+// block at a time, so that the bench never holds the file itself.
+inline bool WritePage(const QString& path, qint64 size) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    qint64 written = f.write(kPageStart);
+    QByteArray block;
+    while (block.size() + kPageLine.size() <= 65536)
+        block += kPageLine;
+    while (written + block.size() < size)
+        written += f.write(block);
+    while (written + kPageLine.size() < size)
+        written += f.write(kPageLine);
+    return written > 0 && f.error() == QFileDevice::NoError;
+}
+
+// Gives a child process its own settings, journals and state in `folder`,
+// and the offscreen platform unless another is asked for.
+inline void UseOwnFolder(const QByteArray& folder) {
+    qputenv("HOME", folder);
+    qputenv("XDG_CONFIG_HOME", folder + "/config");
+    qputenv("XDG_STATE_HOME", folder + "/state");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 // Writes `bytes` to a new file at `path`; false when it could not.

@@ -9,6 +9,7 @@
 //   bench_open            runs both
 //   bench_open <MiB>      runs one size
 
+#include "BenchSupport.h"
 #include "app/CEditorApp.h"
 #include "app/CMainFrame.h"
 #include "doc/BlockTextCache.h"
@@ -31,24 +32,6 @@
 
 namespace {
 
-// Written line by line, so the bench never holds the file itself.
-bool WritePage(const QString& path, qint64 size) {
-    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
-                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
-                            "</TR>\r\n";
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    qint64 written = f.write("<HTML>\r\n<BODY>\r\n<TABLE>\r\n");
-    QByteArray block;
-    while (block.size() + line.size() <= 65536)
-        block += line;
-    while (written + block.size() <= size)
-        written += f.write(block);
-    while (written + line.size() <= size)
-        written += f.write(line);
-    return written > 0 && f.error() == QFileDevice::NoError;
-}
 
 double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
 
@@ -116,7 +99,7 @@ void TypeKey(QWidget* to, Qt::Key key, const QString& text) {
 
 int RunOne(int mebibytes, const QString& folder) {
     const QString path = folder + QStringLiteral("/bench.html");
-    if (!WritePage(path, qint64(mebibytes) << 20))
+    if (!bench::WritePage(path, qint64(mebibytes) << 20))
         return 2;
 
     if (mebibytes >= 16) {
@@ -154,7 +137,7 @@ int RunOne(int mebibytes, const QString& folder) {
         // Another file as big opened over the document: the longest time
         // the window's events waited while it loaded.
         const QString other = folder + QStringLiteral("/other.html");
-        if (!WritePage(other, qint64(mebibytes) << 20))
+        if (!bench::WritePage(other, qint64(mebibytes) << 20))
             return 2;
         double longestPauseMs = 0;
         QElapsedTimer sinceTick;
@@ -262,11 +245,7 @@ int main(int argc, char* argv[]) {
     if (argc > 2) {
         // A child: settings, journals and the page in its own folder.
         const QByteArray folder = argv[2];
-        qputenv("HOME", folder);
-        qputenv("XDG_CONFIG_HOME", folder + "/config");
-        qputenv("XDG_STATE_HOME", folder + "/state");
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        bench::UseOwnFolder(folder);
         QApplication app(argc, argv);
         return RunOne(std::atoi(argv[1]), QString::fromLocal8Bit(folder));
     }

@@ -11,6 +11,7 @@
 //   bench_scroll perf     the same, waiting for Enter before the first burst
 //                         (time to attach a profiler)
 
+#include "BenchSupport.h"
 #include "app/CEditorApp.h"
 #include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
@@ -33,24 +34,6 @@ namespace {
 
 constexpr int kKeys = 50;
 
-// Written block by block, so the bench never holds the file itself.
-bool WritePage(const QString& path, qint64 size) {
-    const QByteArray line = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"
-                            "\x83\x65\x83\x4c\x83\x58\x83\x67 \xc3\xbd\xc4 sample text</FONT></TD>"
-                            "</TR>\r\n";
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    qint64 written = f.write("<HTML>\r\n<BODY>\r\n<TABLE>\r\n");
-    QByteArray block;
-    while (block.size() + line.size() <= 65536)
-        block += line;
-    while (written + block.size() <= size)
-        written += f.write(block);
-    while (written + line.size() <= size)
-        written += f.write(line);
-    return written > 0 && f.error() == QFileDevice::NoError;
-}
 
 double CpuMs() {
     timespec ts{};
@@ -180,7 +163,7 @@ Series RunSeries(CEditorView* view, Qt::Key key, const char* name,
 
 int Run(const QString& folder, bool waitForProfiler) {
     const QString path = folder + QStringLiteral("/bench.html");
-    if (!WritePage(path, qint64(16) << 20))
+    if (!bench::WritePage(path, qint64(16) << 20))
         return 2;
     CEditorApp app;
     if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
@@ -226,11 +209,7 @@ int main(int argc, char* argv[]) {
     if (argc > 2) {
         // The child: settings, journals and the page in its own folder.
         const QByteArray folder = argv[2];
-        qputenv("HOME", folder);
-        qputenv("XDG_CONFIG_HOME", folder + "/config");
-        qputenv("XDG_STATE_HOME", folder + "/state");
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        bench::UseOwnFolder(folder);
         QApplication app(argc, argv);
         return Run(QString::fromLocal8Bit(folder), QByteArray(argv[1]) == "perf");
     }

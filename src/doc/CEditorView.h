@@ -219,6 +219,10 @@ private:
     static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
                              bool& splits, const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
+    // Shows the vertical scroll bar for good before a text of many
+    // paragraphs comes, when it is not shown yet; true when it did (the
+    // caller sets it back to as needed afterwards).
+    bool ShowScrollBarFirst(bool manyParagraphs);
 
     // Paging (doc/PanePaging.cpp)
     // Handles PageUp and PageDown, with Shift or not; false for other keys.

@@ -26,6 +26,8 @@ namespace {
 
 constexpr int kSplitBefore = QTextFormat::UserProperty + 1;
 constexpr int kSplitAfter = QTextFormat::UserProperty + 2;
+// Above this many paragraphs a text is long enough to bring a scroll bar.
+constexpr int kManyParagraphs = 1000;
 // A document filled aside: whether it holds a cut long line.
 constexpr char kHasSplits[] = "velmHasSplits";
 
@@ -260,21 +262,24 @@ void CEditorView::MarkLongLines(QTextDocument* target,
     c.endEditBlock();
 }
 
+bool CEditorView::ShowScrollBarFirst(bool manyParagraphs) {
+    // A change of the pane's width lays out every paragraph anew, a second
+    // or more for millions of lines: the scroll bar that a long text brings
+    // is shown before the text comes, while the old one (short, or the bar
+    // would show already) is in place.
+    const bool first = manyParagraphs && verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                       !verticalScrollBar()->isVisible();
+    if (first)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return first;
+}
+
 void CEditorView::SetWholeText(const QString& text) {
     std::vector<std::pair<int, int>> longLines; // first paragraph, paragraph count
     int paragraph = 0;
     std::optional<QString> pane = PaneTextOf(text, paragraph, longLines);
 
-    // A change of the pane's width lays out every paragraph anew, a second
-    // or more for millions of lines: the scroll bar that a long text brings
-    // is shown before the text comes, while the old one (short, or the bar
-    // would show already) is in place.
-    constexpr int kManyParagraphs = 1000;
-    const bool showBarFirst = paragraph > kManyParagraphs &&
-                              verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
-                              !verticalScrollBar()->isVisible();
-    if (showBarFirst)
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const bool showBarFirst = ShowScrollBarFirst(paragraph > kManyParagraphs);
 
     m_repairing = true;
     m_checks.clear();
@@ -356,10 +361,7 @@ bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QS
 
 bool CEditorView::FillInSlices(QStringList& slices,
                                const std::function<bool(qsizetype done)>& between) {
-    const bool showBarFirst = verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
-                              !verticalScrollBar()->isVisible();
-    if (showBarFirst)
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const bool showBarFirst = ShowScrollBarFirst(true);
     const auto restoreBar = qScopeGuard([&] {
         if (showBarFirst)
             setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -419,12 +421,7 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
     filled->clearUndoRedoStacks();
     filled->setModified(false);
 
-    // As in SetWholeText: the scroll bar a long text brings comes first.
-    const bool showBarFirst = filled->blockCount() > 1000 &&
-                              verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
-                              !verticalScrollBar()->isVisible();
-    if (showBarFirst)
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const bool showBarFirst = ShowScrollBarFirst(filled->blockCount() > kManyParagraphs);
     m_repairing = true;
     m_checks.clear();
     m_mayHaveSplits = filled->property(kHasSplits).toBool();
