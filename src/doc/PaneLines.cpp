@@ -450,6 +450,7 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
     if (showBarFirst)
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     emit documentAdopted();
+    emit commandStateChanged(); // undo and the like, of the new document
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
