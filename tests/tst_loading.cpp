@@ -11,8 +11,10 @@
 
 #include <QScopedValueRollback>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QFile>
 #include <QPointer>
 #include <QTimer>
 
@@ -574,6 +576,40 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(adopted.isNull());
         QVERIFY(e.view.GetWholeText().startsWith(u"x<HTML>"_s));
+    }
+
+    void aSaveHoldsNoCopyOfTheText() {
+        // Saving a 16 MiB page raises the process's peak memory by a few
+        // pieces, not by copies of the text and its bytes (some 55 MiB).
+        QFile clear(u"/proc/self/clear_refs"_s);
+        if (!clear.open(QIODevice::WriteOnly))
+            QSKIP("the peak memory cannot be reset here (/proc/self/clear_refs)");
+        const auto kibibytes = [](const QByteArray& field) {
+            QFile status(u"/proc/self/status"_s);
+            if (!status.open(QIODevice::ReadOnly))
+                return qint64(-1);
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith(field + ':'))
+                    return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+            return qint64(-1);
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"page.html"_s);
+        const QByteArray row = "<TD>\x93\xfa\x96\x7b\x8c\xea \xc3\xbd\xc4 text</TD>\r\n";
+        testing::WriteBytes(path, row.repeated(16 * 1024 * 1024 / row.size()));
+        CEditorDoc doc;
+        CEditorView view;
+        doc.SetView(&view);
+        QVERIFY(doc.OnOpenDocument(path));
+        view.BlockTexts(); // as the recovery keeper has it
+        QTest::keyClicks(&view, u"x"_s);
+        const qint64 before = kibibytes("VmRSS");
+        QVERIFY(clear.write("5") == 1 && clear.flush());
+        QVERIFY(doc.OnSaveDocument(path));
+        const qint64 peak = kibibytes("VmHWM");
+        QVERIFY(before > 0 && peak > 0);
+        QVERIFY2(peak - before < 8 * 1024, qPrintable(u"%1 KiB more"_s.arg(peak - before)));
+        QCOMPARE(testing::ReadBytes(path).size(), qsizetype(1 + row.size() * (16 * 1024 * 1024 / row.size())));
     }
 
     void paneFilledAtOnceShowsProgressFirst() {
