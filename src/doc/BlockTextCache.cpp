@@ -192,21 +192,10 @@ QString CBlockTextCache::Join(const io::TextLines& blocks, const io::TextSplits&
             size += line.size() + 1;
     QString text;
     text.reserve(size);
-    qsizetype position = 0; // counting every separator, as `splits` does
-    auto split = splits.begin();
-    bool first = true;
-    for (const QStringList& run : blocks)
-        for (const QString& line : run) {
-            if (!first) {
-                while (split != splits.end() && *split < position)
-                    ++split;
-                if (split == splits.end() || *split != position)
-                    text += QChar::ParagraphSeparator;
-                ++position;
-            }
-            text += line;
-            position += line.size();
-            first = false;
-        }
+    for (io::LineWalk walk(blocks, splits); !walk.AtEnd();) {
+        if (walk.BreakBefore())
+            text += QChar::ParagraphSeparator;
+        text += walk.Take();
+    }
     return text;
 }

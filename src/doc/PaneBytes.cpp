@@ -7,44 +7,25 @@
 #include <algorithm>
 
 CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qsizetype pieceLength)
-    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)) {
+    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits) {
     if (view) {
         m_splits = view->SplitPositions(); // first: it may cut a paragraph that grew
         m_blocks = view->BlockTexts().CheckedBlocks();
     }
+    Rewind();
 }
 
-void CPaneBytes::Rewind() {
-    m_run = m_index = m_position = 0;
-    m_split = 0;
-    m_started = false;
-}
+void CPaneBytes::Rewind() { m_walk = io::LineWalk(m_blocks, m_splits); }
 
 QString CPaneBytes::NextText() {
     QString piece;
-    while (m_run < m_blocks.size()) {
-        const QStringList& run = m_blocks[m_run];
-        if (m_index == run.size()) {
-            ++m_run;
-            m_index = 0;
-            continue;
-        }
-        if (m_started) {
-            // The separator before this paragraph.
-            while (m_split < m_splits.size() && m_splits[m_split] < m_position)
-                ++m_split;
-            const bool split = m_split < m_splits.size() && m_splits[m_split] == m_position;
-            if (piece.size() >= m_pieceLength &&
-                (!split || piece.back().unicode() < 0x40))
-                break;
-            if (!split)
-                piece += QChar::ParagraphSeparator;
-            ++m_position;
-        }
-        m_started = true;
-        piece += run[m_index];
-        m_position += run[m_index].size();
-        ++m_index;
+    while (!m_walk.AtEnd()) {
+        const bool lineBreak = m_walk.BreakBefore();
+        if (piece.size() >= m_pieceLength && (lineBreak || piece.back().unicode() < 0x40))
+            break;
+        if (lineBreak)
+            piece += QChar::ParagraphSeparator;
+        piece += m_walk.Take();
     }
     return piece;
 }

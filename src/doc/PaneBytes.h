@@ -24,6 +24,8 @@ public:
     // The text as `view` holds it now (`view` may be null: no text).
     CPaneBytes(const CEditorView* view, const io::TextFormat& format,
                qsizetype pieceLength = kPieceLength);
+    CPaneBytes(const CPaneBytes&) = delete; // the walk points into it
+    CPaneBytes& operator=(const CPaneBytes&) = delete;
     void Rewind() override;
     QByteArrayView Next() override;
     // The next piece of the text, lines separated by U+2029, empty at the
@@ -39,11 +41,7 @@ private:
     io::TextSplits m_splits;
     io::TextFormat m_format;
     qsizetype m_pieceLength;
-    qsizetype m_run = 0;
-    qsizetype m_index = 0;
-    qsizetype m_position = 0; // in the pane's text, every separator counted
-    size_t m_split = 0;
-    bool m_started = false; // a separator stands before every paragraph but the first
+    io::LineWalk m_walk;
     QByteArray m_bytes;
 };
 

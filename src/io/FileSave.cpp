@@ -109,10 +109,13 @@ private:
 // The outcome of one step: the error number, 0 on success.
 using Errno = int;
 
-Errno WriteAllAt(int fd, const char* data, qint64 size, off_t offset) {
+// Moves `size` bytes at `offset` through `transfer` (pread or pwrite) until
+// all are done; moving none before that is a failure.
+template <typename Buffer, typename Transfer>
+Errno AllAt(Transfer transfer, int fd, Buffer data, qint64 size, off_t offset) {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size_t(size - done), offset + off_t(done));
+        const ssize_t n = transfer(fd, data + done, size_t(size - done), offset + off_t(done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -125,22 +128,14 @@ Errno WriteAllAt(int fd, const char* data, qint64 size, off_t offset) {
     return 0;
 }
 
+Errno WriteAllAt(int fd, const char* data, qint64 size, off_t offset) {
+    return AllAt(::pwrite, fd, data, size, offset);
+}
+
 // Reads `size` bytes at `offset` into `to`; fewer bytes than that is a
 // failure.
 Errno ReadAllAt(int fd, char* to, qint64 size, off_t offset) {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, to + done, size_t(size - done), offset + off_t(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        done += n;
-    }
-    return 0;
+    return AllAt(::pread, fd, to, size, offset);
 }
 
 // The first `size` bytes of an open file, read in pieces.

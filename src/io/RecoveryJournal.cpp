@@ -22,6 +22,35 @@ using namespace Qt::StringLiterals;
 
 namespace io {
 
+LineWalk::LineWalk(const TextLines& lines, const TextSplits& splits)
+    : m_lines(&lines), m_splits(&splits) {
+    SkipEmptyRuns();
+}
+
+void LineWalk::SkipEmptyRuns() {
+    while (m_run < m_lines->size() && m_index >= (*m_lines)[m_run].size()) {
+        ++m_run;
+        m_index = 0;
+    }
+}
+
+bool LineWalk::BreakBefore() const {
+    return !m_first &&
+           !(m_split < m_splits->size() && (*m_splits)[m_split] == m_position);
+}
+
+const QString& LineWalk::Take() {
+    if (!m_first)
+        ++m_position; // the separator before the line
+    m_first = false;
+    const QString& line = (*m_lines)[m_run][m_index++];
+    m_position += line.size();
+    while (m_split < m_splits->size() && (*m_splits)[m_split] < m_position)
+        ++m_split;
+    SkipEmptyRuns();
+    return line;
+}
+
 namespace {
 
 constexpr char kMagic[8] = {'V', 'E', 'L', 'M', 'J', 'R', 'N', 'L'};
@@ -121,25 +150,12 @@ void Encode(const Journal& journal, const TextLines* lines, const TextSplits& sp
         e.template Put<quint64>(quint64(journal.text.size()));
         e.PutUnits(journal.text);
     } else {
-        // `position` counts in the lines joined by every separator, as
-        // `splits` does.
         auto forEachPiece = [&](auto&& separator, auto&& text) {
-            qsizetype position = 0;
-            auto split = splits.begin();
-            bool firstLine = true;
-            for (const QStringList& run : *lines)
-                for (const QString& line : run) {
-                    if (!firstLine) {
-                        while (split != splits.end() && *split < position)
-                            ++split;
-                        if (split == splits.end() || *split != position)
-                            separator();
-                        ++position;
-                    }
-                    text(line);
-                    position += line.size();
-                    firstLine = false;
-                }
+            for (LineWalk walk(*lines, splits); !walk.AtEnd();) {
+                if (walk.BreakBefore())
+                    separator();
+                text(walk.Take());
+            }
         };
         quint64 length = 0;
         forEachPiece([&] { ++length; }, [&](const QString& line) { length += quint64(line.size()); });
