@@ -1,13 +1,19 @@
 #pragma once
 
-// Inputs shared by the benchmark programs.
+// Inputs and helpers shared by the benchmark programs.
 
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+
+#include <sys/resource.h>
 
 namespace bench {
 
@@ -45,14 +51,40 @@ inline bool WritePage(const QString& path, qint64 size) {
     return written > 0 && f.error() == QFileDevice::NoError;
 }
 
+// The offscreen platform, unless another is asked for.
+inline void UseOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 // Gives a child process its own settings, journals and state in `folder`,
 // and the offscreen platform unless another is asked for.
 inline void UseOwnFolder(const QByteArray& folder) {
     qputenv("HOME", folder);
     qputenv("XDG_CONFIG_HOME", folder + "/config");
     qputenv("XDG_STATE_HOME", folder + "/state");
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreen();
+}
+
+// Runs this program again with `arguments`, in and output passed through,
+// so that each measurement has a process (and a peak memory) of its own;
+// its exit code.
+inline int RunChild(const QStringList& arguments) {
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setInputChannelMode(QProcess::ForwardedInputChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(-1);
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+inline double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// The process's peak resident memory so far.
+inline double PeakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
 }
 
 // Writes `bytes` to a new file at `path`; false when it could not.

@@ -19,25 +19,18 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 
 #include <cstdio>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 
-double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-long PeakKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+using bench::Ms;
+using bench::PeakMiB;
 
 int RunOne(int mebibytes) {
     platform::Initialize();
@@ -48,7 +41,7 @@ int RunOne(int mebibytes) {
     const QByteArray bytes = bench::GeneratePage(qsizetype(mebibytes) * 1024 * 1024);
     if (!bench::WriteInput(path, bytes))
         return 2;
-    const long baseKiB = PeakKiB();
+    const double baseMiB = PeakMiB();
 
     bench::ShownDocument shown;
     CEditorDoc& doc = shown.doc;
@@ -119,11 +112,11 @@ int RunOne(int mebibytes) {
                     same && pieces == whole.size() && blocks > 0 ? "" : " (DIFFERENT)");
     }
 
-    const long peakKiB = PeakKiB();
+    const double peakMiB = PeakMiB();
     std::printf("%3d MiB  open %8.1f ms  save %7.1f ms (in place %7.1f ms)  select+replace %6.2f ms  "
                 "peak memory %6.1f MiB (%.1f x file; before opening %.1f MiB)\n",
-                mebibytes, openMs, saveMs, inPlaceMs, replaceMs, peakKiB / 1024.0,
-                peakKiB / 1024.0 / mebibytes, baseKiB / 1024.0);
+                mebibytes, openMs, saveMs, inPlaceMs, replaceMs, peakMiB, peakMiB / mebibytes,
+                baseMiB);
     if (mebibytes == 16) {
         const auto goal = [](const char* what, double ms, double goalMs) {
             std::printf("  %-26s %8.1f ms  goal <= %5.0f ms  %s\n", what, ms, goalMs,
@@ -139,19 +132,13 @@ int RunOne(int mebibytes) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreen();
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1)
         return RunOne(args[1].toInt());
     int result = 0;
-    for (const char* size : {"1", "16"}) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QApplication::applicationFilePath(), {QString::fromLatin1(size)});
-        child.waitForFinished(-1);
-        result |= child.exitCode();
-    }
+    for (const char* size : {"1", "16"})
+        result |= bench::RunChild({QString::fromLatin1(size)});
     return result;
 }

@@ -1,6 +1,7 @@
 // Times find next and replace all in a generated 16 MiB document in the
 // pane: a match near the end found from the start, then every "<TD>"
 // replaced in one step (and the step undone).
+#include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
 #include "find/FindReplace.h"
@@ -33,8 +34,7 @@ void Report(const char* what, qint64 ms) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreen();
     QApplication app(argc, argv);
     platform::Initialize();
     find::SetBeep(nullptr);

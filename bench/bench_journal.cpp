@@ -47,8 +47,7 @@ void Key(QWidget* target, Qt::Key key, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreen();
     QApplication app(argc, argv);
     platform::Initialize();
     QTemporaryDir dir;

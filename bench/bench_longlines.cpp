@@ -16,14 +16,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -80,13 +78,8 @@ const std::vector<Input>& Inputs() {
     return inputs;
 }
 
-double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-double PeakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
+using bench::Ms;
+using bench::PeakMiB;
 
 void Press(CEditorView& view, Qt::Key key, const QString& text = QString(),
            Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -186,8 +179,7 @@ int RunOne(const Input& input) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreen();
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() > 1) {
@@ -198,12 +190,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     int result = 0;
-    for (const Input& input : Inputs()) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QApplication::applicationFilePath(), {QString::fromLatin1(input.name)});
-        child.waitForFinished(-1);
-        result |= child.exitCode();
-    }
+    for (const Input& input : Inputs())
+        result |= bench::RunChild({QString::fromLatin1(input.name)});
     return result;
 }

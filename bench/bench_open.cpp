@@ -22,24 +22,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
 
-double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
-
-double PeakMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
+using bench::Ms;
+using bench::PeakMiB;
 
 // A figure of /proc/self/status (VmRSS, VmHWM) in MiB.
 double ResidentMiB(const char* field) {
@@ -255,11 +248,7 @@ int main(int argc, char* argv[]) {
     int result = 0;
     for (const QString& size : sizes) {
         QTemporaryDir dir;
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {size, dir.path()});
-        child.waitForFinished(-1);
-        result |= child.exitCode();
+        result |= bench::RunChild({size, dir.path()});
     }
     return result;
 }

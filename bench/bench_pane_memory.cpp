@@ -7,13 +7,13 @@
 //   bench_pane_memory                 runs each shape in its own process
 //   bench_pane_memory <width> <n>     n lines of `width` characters
 
+#include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
 #include "doc/PaneMemory.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QProcess>
 
 #include <cstdio>
 #include <malloc.h>
@@ -65,7 +65,7 @@ double Measure(int width, qint64 n) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::UseOffscreen();
     QApplication app(argc, argv);
     platform::Initialize();
     const QStringList args = app.arguments();
@@ -75,10 +75,7 @@ int main(int argc, char** argv) {
     }
     for (const auto& [width, n] : {std::pair{8, 1000000}, std::pair{8, 3000000},
                                    std::pair{72, 1000000}}) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(args[0], {QString::number(width), QString::number(n)});
-        child.waitForFinished(-1);
+        bench::RunChild({QString::number(width), QString::number(n)});
     }
     std::printf("estimate used by the document: %lld bytes per line, %lld bytes per character\n",
                 static_cast<long long>(kPaneBytesPerLine), static_cast<long long>(kPaneBytesPerChar));

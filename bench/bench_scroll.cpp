@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBlock>
 
@@ -216,11 +215,5 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     QTemporaryDir dir;
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.setInputChannelMode(QProcess::ForwardedInputChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
-    child.waitForFinished(-1);
-    return child.exitCode();
+    return bench::RunChild({args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
 }

@@ -223,6 +223,10 @@ private:
     // paragraphs comes, when it is not shown yet; true when it did (the
     // caller sets it back to as needed afterwards).
     bool ShowScrollBarFirst(bool manyParagraphs);
+    // A whole new text is coming: the view's own changes until it is in
+    // (m_repairing, set back by the caller), no checks pending, and whether
+    // it holds split lines.
+    void BeginNewText(bool splits);
 
     // Paging (doc/PanePaging.cpp)
     // Handles PageUp and PageDown, with Shift or not; false for other keys.

@@ -262,6 +262,13 @@ void CEditorView::MarkLongLines(QTextDocument* target,
     c.endEditBlock();
 }
 
+void CEditorView::BeginNewText(bool splits) {
+    m_repairing = true;
+    m_checks.clear();
+    m_mayHaveSplits = splits;
+    m_splitPositionsValid = false;
+}
+
 bool CEditorView::ShowScrollBarFirst(bool manyParagraphs) {
     // A change of the pane's width lays out every paragraph anew, a second
     // or more for millions of lines: the scroll bar that a long text brings
@@ -281,10 +288,7 @@ void CEditorView::SetWholeText(const QString& text) {
 
     const bool showBarFirst = ShowScrollBarFirst(paragraph > kManyParagraphs);
 
-    m_repairing = true;
-    m_checks.clear();
-    m_mayHaveSplits = !longLines.empty();
-    m_splitPositionsValid = false;
+    BeginNewText(!longLines.empty());
     if (!pane) {
         setPlainText(text);
     } else {
@@ -367,10 +371,7 @@ bool CEditorView::FillInSlices(QStringList& slices,
             setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     });
 
-    m_repairing = true;
-    m_checks.clear();
-    m_mayHaveSplits = false;
-    m_splitPositionsValid = false;
+    BeginNewText(false);
     setPlainText(QString());
     document()->setUndoRedoEnabled(false);
     const bool filled = AppendSlices(document(), m_blockTexts.get(), slices, m_mayHaveSplits,
@@ -422,10 +423,7 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
     filled->setModified(false);
 
     const bool showBarFirst = ShowScrollBarFirst(filled->blockCount() > kManyParagraphs);
-    m_repairing = true;
-    m_checks.clear();
-    m_mayHaveSplits = filled->property(kHasSplits).toBool();
-    m_splitPositionsValid = false;
+    BeginNewText(filled->property(kHasSplits).toBool());
     // The widget deletes the document it made itself; one adopted earlier
     // is deleted here.
     const QPointer<QTextDocument> oldOne = old;
