@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
                                    std::pair{72, 1000000}}) {
         bench::RunChild({QString::number(width), QString::number(n)});
     }
-    std::printf("estimate used by the document: %lld bytes per line, %lld bytes per character\n",
-                static_cast<long long>(kPaneBytesPerLine), static_cast<long long>(kPaneBytesPerChar));
+    std::printf("estimate used by the document: %lld bytes per paragraph, %lld bytes per character\n",
+                static_cast<long long>(kPaneBytesPerParagraph), static_cast<long long>(kPaneBytesPerChar));
     return 0;
 }

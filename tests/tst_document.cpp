@@ -564,12 +564,19 @@ private slots:
         QCOMPARE(io::Headroom(room).value_or(-1), qint64(100) << 20);
         room.dataUsed = qint64(700) << 20; // over the limit already
         QCOMPARE(io::Headroom(room).value_or(-1), qint64(0));
-        // Many short lines cost far more than their bytes.
+        // A text of fewer lines than share paragraphs pays a paragraph for
+        // each line.
+        const qint64 lines = CEditorView::kGroupFrom - 1;
+        QVERIFY(EstimateOpenCost(1 << 20, lines) >=
+                EstimateOpenCost(1 << 20, 1) + (lines - 1) * kPaneBytesPerParagraph);
+        // Many short lines share paragraphs: they cost more than one line,
+        // but far less than a paragraph each.
         const qint64 shortLines = EstimateOpenCost(40 << 20, 4 << 20);
         const qint64 oneLine = EstimateOpenCost(40 << 20, 1);
-        QVERIFY(shortLines > oneLine + (qint64(4) << 20) * 100);
+        QVERIFY(shortLines > oneLine + (qint64(4) << 20));
+        QVERIFY(shortLines < oneLine + (qint64(4) << 20) * kPaneBytesPerParagraph / 8);
         QVERIFY(FitsInMemory(oneLine, qint64(300) << 20));
-        QVERIFY(!FitsInMemory(shortLines, qint64(300) << 20));
+        QVERIFY(!FitsInMemory(oneLine, qint64(200) << 20));
         // The real room of this process is known and positive.
         const std::optional<qint64> now = io::Headroom(io::CurrentMemoryRoom());
         QVERIFY(now && *now > 0);

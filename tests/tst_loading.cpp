@@ -16,6 +16,7 @@
 #include <QTextBlock>
 #include <QFile>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -342,7 +343,7 @@ private slots:
         QCOMPARE(cache.Rebuilds(), rebuilds);
         QStringList blocks;
         for (QTextBlock b = view.document()->begin(); b.isValid(); b = b.next())
-            blocks << b.text();
+            blocks << b.text().replace(QChar::LineSeparator, QChar::ParagraphSeparator);
         QCOMPARE(cached, blocks);
     }
 
@@ -613,15 +614,19 @@ private slots:
     }
 
     void paneFilledAtOnceShowsProgressFirst() {
-        // Read at once, but so long that setting it would pass the delay.
+        // Small enough to be set at once, but read so slowly (the main
+        // thread held up as by a slow disk) that setting it would pass the
+        // delay.
         QTemporaryDir dir;
         const QString path = dir.filePath(u"long.html"_s);
-        const qsizetype size = CEditorDoc::kFillCharsPerMs * CEditorDoc::kProgressDelayMs + 100;
+        const qsizetype size = CEditorDoc::kSliceLength / 2;
         testing::WriteBytes(path, QByteArray("<P>ab</P>\r\n").repeated(size / 11 + 1));
         AppFixture f;
         QVERIFY(f.started);
         QTest::keyClicks(f.View(), u"old"_s);
         f.Doc()->SetModifiedFlag(false); // no save question
+        connect(f.Doc(), &CEditorDoc::loadStarted, f.Frame(),
+                [] { QThread::msleep(CEditorDoc::kProgressDelayMs + 50); });
         QStringList messages;
         QList<bool> paneOld;
         connect(f.Doc(), &CEditorDoc::loadProgress, f.Frame(), [&](int) {

@@ -8,8 +8,16 @@
 #include <utility>
 
 namespace {
+
 constexpr qsizetype kRun = 512; // blocks per run; a run is split at twice that
+
+// A block's text with its inner line breaks as line breaks.
+QString LinesOf(QString text) {
+    text.replace(QChar::LineSeparator, QChar::ParagraphSeparator); // copies only when found
+    return text;
 }
+
+} // namespace
 
 CBlockTextCache::CBlockTextCache(QTextDocument* document, QObject* parent)
     : QObject(parent), m_document(document) {
@@ -43,7 +51,7 @@ void CBlockTextCache::Rebuild() {
     QStringList run;
     run.reserve(kRun);
     for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next()) {
-        run.append(b.text());
+        run.append(LinesOf(b.text()));
         if (run.size() == kRun) {
             m_runs.append(run);
             run = QStringList();
@@ -67,9 +75,9 @@ CBlockTextCache::Place CBlockTextCache::Locate(qsizetype number) const {
 
 namespace {
 
-// The lines QTextCursor::insertText makes of `text`: it breaks at CR LF, CR,
+// The blocks QTextCursor::insertText makes of `text`: it breaks at CR LF, CR,
 // LF, U+2029 and the frame marks.
-QList<QStringView> LinesOf(QStringView text) {
+QList<QStringView> BlocksOf(QStringView text) {
     QList<QStringView> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -111,7 +119,7 @@ void CBlockTextCache::OnContentsChange(int position, int removed, int added) {
     QList<QStringView> lines;
     if (!expected.isEmpty() && removed == 0 && first == m_count - 1 && last == count - 1 &&
         at.index < m_runs[at.run].size()) {
-        lines = LinesOf(expected);
+        lines = BlocksOf(expected);
         const QString& before = m_runs[at.run][at.index];
         QTextBlock check = b;
         bool agree = lines.size() == last - first + 1;
@@ -123,9 +131,9 @@ void CBlockTextCache::OnContentsChange(int position, int removed, int added) {
     qsizetype next = 0; // the line of `lines` for block b
     const auto textOf = [&](const QTextBlock& block, const QString& old) {
         if (lines.isEmpty())
-            return block.text();
+            return LinesOf(block.text());
         const QStringView line = lines[next];
-        return next++ == 0 ? QString(old).append(line) : line.toString();
+        return LinesOf(next++ == 0 ? QString(old).append(line) : line.toString());
     };
 
     // The blocks both have in common are overwritten in place.

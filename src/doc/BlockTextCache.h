@@ -11,7 +11,8 @@
 
 class QTextDocument;
 
-// The pane's text as one string per block, in runs of a few hundred blocks,
+// The pane's text as one string per block (its inner line breaks given as
+// line breaks, U+2029), in runs of a few hundred blocks,
 // kept up to date from the document's change notifications. A copy of the
 // whole text costs a reference count, and a change after a copy copies only
 // the run it touches, not a walk over the document.
@@ -31,8 +32,8 @@ public:
     // The same, for text that is written out: read again from the document
     // when their length is not the document's (a change not followed).
     io::TextLines CheckedBlocks();
-    // Joins blocks as QTextDocument::toRawText() does, but directly at
-    // `splits` (positions in that text).
+    // Joins blocks with U+2029 as QTextDocument::toRawText() does, but
+    // directly at `splits` (positions in that text).
     static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});
 
     // The text about to be inserted at the end of the document (valid until

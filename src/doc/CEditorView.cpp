@@ -7,6 +7,7 @@
 #include "res/Menus.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -244,18 +245,41 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
     } else {
         // The separator inside a long line is no character to step over or delete.
         StepOverSplit(event);
-        QPlainTextEdit::keyPressEvent(event);
+        if (!WordKeyAtInnerBreak(event)) {
+            const bool keepBreak = overwriteMode() && BeforeInnerBreak();
+            if (keepBreak)
+                setOverwriteMode(false);
+            QPlainTextEdit::keyPressEvent(event);
+            if (keepBreak)
+                setOverwriteMode(true);
+        }
     }
     ApplyPendingRepairs();
 }
 
 void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
+    const bool keepBreak = overwriteMode() && BeforeInnerBreak();
+    if (keepBreak)
+        setOverwriteMode(false);
     QPlainTextEdit::inputMethodEvent(event);
+    if (keepBreak)
+        setOverwriteMode(true);
     ApplyPendingRepairs();
 }
 
 void CEditorView::mousePressEvent(QMouseEvent* event) {
+    const bool triple = event->button() == Qt::LeftButton && m_sinceDoubleClick.isValid() &&
+                        m_sinceDoubleClick.elapsed() < QApplication::doubleClickInterval() &&
+                        (event->position() - m_doubleClickAt).manhattanLength() <
+                            QApplication::startDragDistance();
+    m_sinceDoubleClick.invalidate();
     QPlainTextEdit::mousePressEvent(event);
+    if (triple) {
+        // The whole file line, not the paragraph the widget selects.
+        SelectFileLine(cursorForPosition(event->position().toPoint()));
+        m_dragAnchor = -1;
+        return;
+    }
     m_dragAnchor = (event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ShiftModifier))
                        ? textCursor().position()
                        : -1;
@@ -275,6 +299,10 @@ void CEditorView::mouseReleaseEvent(QMouseEvent* event) {
 void CEditorView::mouseDoubleClickEvent(QMouseEvent* event) {
     m_dragAnchor = -1; // a double-click drag already grows by words
     QPlainTextEdit::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        m_sinceDoubleClick.start();
+        m_doubleClickAt = event->position();
+    }
 }
 
 void CEditorView::ExtendSelectionByWords(const QPoint& pos) {
@@ -303,14 +331,18 @@ void CEditorView::ExtendSelectionByWords(const QPoint& pos) {
 }
 
 void CEditorView::SelectLinesTo(int y, bool extend) {
+    // The end of the screen line at `line`, with the line break after it.
+    const auto lineEnd = [this](QTextCursor& line) {
+        line.movePosition(QTextCursor::EndOfLine);
+        const bool lineBreak = (line.atBlockEnd() && !line.atEnd()) ||
+                               document()->characterAt(line.position()) == QChar::LineSeparator;
+        return line.position() + (lineBreak ? 1 : 0);
+    };
     QTextCursor at = cursorForPosition(QPoint(0, y));
     QTextCursor line = at;
     line.movePosition(QTextCursor::StartOfLine);
     const int start = line.position();
-    line.movePosition(QTextCursor::EndOfLine);
-    int end = line.position();
-    if (line.atBlockEnd() && !line.atEnd())
-        ++end; // the line break belongs to the line
+    const int end = lineEnd(line);
     QTextCursor c(document());
     if (!extend || m_lineAnchor < 0) {
         m_lineAnchor = start;
@@ -322,11 +354,7 @@ void CEditorView::SelectLinesTo(int y, bool extend) {
     } else {
         QTextCursor anchorLine(document());
         anchorLine.setPosition(m_lineAnchor);
-        anchorLine.movePosition(QTextCursor::EndOfLine);
-        int anchorEnd = anchorLine.position();
-        if (anchorLine.atBlockEnd() && !anchorLine.atEnd())
-            ++anchorEnd;
-        c.setPosition(anchorEnd);
+        c.setPosition(lineEnd(anchorLine));
         c.setPosition(start, QTextCursor::KeepAnchor);
     }
     setTextCursor(c);
@@ -356,6 +384,20 @@ void CEditorView::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QPlainTextEdit::insertFromMimeData(source);
+}
+
+QMimeData* CEditorView::createMimeDataFromSelection() const {
+    // The text as the file has it: no split separators, nothing converted
+    // (the widget's own gives a no-break space as a space).
+    auto* data = new QMimeData;
+    data->setText(GetSelectedRawText().replace(QChar::ParagraphSeparator, u'\n'));
+    return data;
+}
+
+void CEditorView::OfferSelection() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (textCursor().hasSelection() && clipboard->supportsSelection())
+        clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
 }
 
 void CEditorView::OnFileOpen() {

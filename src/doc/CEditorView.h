@@ -5,6 +5,7 @@
 
 #include "doc/CmdTarget.h"
 
+#include <QElapsedTimer>
 #include <QMarginsF>
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -61,6 +62,17 @@ public:
     // pane's document differ by the split separators before them.
     static constexpr int kSplitLength = 1024;
     static constexpr int kMaxParagraphLength = 2 * kSplitLength;
+    // Each paragraph costs the document far more than its characters, so
+    // the short lines of a text of many lines share paragraphs: up to
+    // GroupSize(lines) of them, at most kSplitLength characters, separated
+    // by inner line breaks (U+2028, where the layout breaks a line). A text
+    // of fewer than kGroupFrom lines keeps a paragraph for each line. Every
+    // text the view hands out has an inner line break as a line break
+    // (U+2029); a paragraph that grows beyond kMaxParagraphLength is parted
+    // at its inner line breaks again.
+    static constexpr qsizetype kGroupFrom = 8192;
+    static constexpr int kMaxGroupLines = 128;
+    static int GroupSize(qsizetype lines);
     qsizetype TextPosition(int panePosition) const;
     // The pane positions of the split separators, ascending (pending
     // repairs applied first).
@@ -179,6 +191,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     class SelectionMargin;
@@ -201,12 +214,16 @@ private:
         bool split;         // what that separator is
     };
     void OnContentsChange(int position, int removed, int added);
-    QString WithoutSplits(QString paneText, int paneStart) const;
+    // The text handed out for the pane's text from `paneStart`: no split
+    // separators, inner line breaks as U+2029.
+    QString HandedOut(QString paneText, int paneStart) const;
     void StepOverSplit(const QKeyEvent* event);
     void InsertLineBreak();
     void ApplyPendingRepairs();
     void RepairParagraphs();
     void SplitParagraph(const QTextBlock& block);
+    // Parts a paragraph at its inner line breaks; the last paragraph made.
+    QTextBlock PartAtInnerBreaks(const QTextBlock& block);
     // Marks the paragraphs of each long line (first paragraph, count) as
     // the pieces of one line.
     void MarkLongLines(const std::vector<std::pair<int, int>>& longLines) {
@@ -219,6 +236,15 @@ private:
     static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
                              bool& splits, const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
+    // Word-wise moves and deletions stop at an inner line break as they stop
+    // at a paragraph's end; false when the key is none or goes past none.
+    bool WordKeyAtInnerBreak(const QKeyEvent* event);
+    // The caret stands before an inner line break, nothing selected: a
+    // character typed in overwrite mode goes in before it.
+    bool BeforeInnerBreak() const;
+    // A selection made with the keyboard is offered as the primary
+    // selection, as the widget does.
+    void OfferSelection();
     // Shows the vertical scroll bar for good before a text of many
     // paragraphs comes, when it is not shown yet; true when it did (the
     // caller sets it back to as needed afterwards).
@@ -251,6 +277,8 @@ private:
     QMarginsF m_printMarginsTwips;
     int m_dragAnchor = -1;       // where a plain left-button drag started
     int m_lineAnchor = -1;       // where a drag in the selection margin started
+    QElapsedTimer m_sinceDoubleClick; // a press soon after it is a triple click
+    QPointF m_doubleClickAt;
 };
 
 // Where a long line is cut into paragraphs: offsets in the line, each

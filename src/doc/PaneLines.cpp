@@ -91,37 +91,107 @@ void ForEachLine(QStringView text, F&& onLine) {
     onLine(start, text.size());
 }
 
-// One piece of inserted text: a run without breaks and what follows it.
+// One piece of inserted text: a run without separators and what follows it.
 struct Piece {
     QStringView text;
     bool splitAfter = false; // a split follows (else a line break or the end)
 };
 
-// Whether `text` holds a line break, and a line longer than kMaxParagraphLength.
-std::pair<bool, bool> ShapeOf(QStringView text) {
-    bool hasBreak = false, longLine = false;
+// Whether `text` holds a line break, and a line longer than kMaxParagraphLength;
+// its number of lines.
+struct TextShape {
+    bool hasBreak = false;
+    bool longLine = false;
     qsizetype lines = 0;
+};
+TextShape ShapeOf(QStringView text) {
+    TextShape shape;
     ForEachLine(text, [&](qsizetype start, qsizetype end) {
-        hasBreak = ++lines > 1;
-        longLine = longLine || end - start > CEditorView::kMaxParagraphLength;
+        shape.hasBreak = ++shape.lines > 1;
+        shape.longLine = shape.longLine || end - start > CEditorView::kMaxParagraphLength;
     });
-    return {hasBreak, longLine};
+    return shape;
 }
 
-// `text` cut at its line breaks and inside its long lines.
-std::vector<Piece> PiecesOf(QStringView text) {
-    std::vector<Piece> pieces;
-    ForEachLine(text, [&](qsizetype start, qsizetype end) {
-        const QStringView line = text.sliced(start, end - start);
-        qsizetype from = 0;
-        if (line.size() > CEditorView::kMaxParagraphLength) {
-            for (const qsizetype cut : LongLineCuts(line)) {
-                pieces.push_back({line.sliced(from, cut - from), true});
-                from = cut;
+// Makes the pane's text of file lines, given in one or more parts: a long
+// line cut into paragraphs, short lines gathered up to `group` to a
+// paragraph, separated there by inner line breaks (U+2028).
+class PaneTextMaker {
+public:
+    explicit PaneTextMaker(int group) : m_group(group) {}
+
+    // Appends the pane text of `text` to `out`. With `more`, text follows
+    // and `text` ends with a line break (or is empty): the break then
+    // separates its last line from the next part's first.
+    void Add(QStringView text, bool more, QString& out) {
+        ForEachLine(text, [&](qsizetype start, qsizetype end) {
+            if (!(more && start == text.size()))
+                Line(text.sliced(start, end - start), out);
+        });
+    }
+
+    // Each long line's first paragraph (counted from the first one made)
+    // and its paragraph count, since the last TakeLongLines.
+    std::vector<std::pair<int, int>> TakeLongLines() { return std::exchange(m_longLines, {}); }
+    // The paragraphs made so far.
+    int Paragraphs() const { return m_paragraph + 1; }
+
+private:
+    void Line(QStringView line, QString& out) {
+        const bool isLong = line.size() > CEditorView::kMaxParagraphLength;
+        if (!m_first) {
+            if (!isLong && m_inParagraph < m_group &&
+                m_length + 1 + line.size() <= CEditorView::kSplitLength) {
+                out += QChar::LineSeparator;
+                ++m_length;
+            } else {
+                out += QChar::ParagraphSeparator;
+                ++m_paragraph;
+                m_inParagraph = 0;
+                m_length = 0;
             }
         }
-        pieces.push_back({line.sliced(from), false});
-    });
+        m_first = false;
+        if (!isLong) {
+            out += line;
+            m_length += line.size();
+            ++m_inParagraph;
+            return;
+        }
+        const std::vector<qsizetype> cuts = LongLineCuts(line);
+        qsizetype from = 0;
+        for (const qsizetype cut : cuts) {
+            out += line.sliced(from, cut - from);
+            out += QChar::ParagraphSeparator;
+            from = cut;
+        }
+        out += line.sliced(from);
+        m_longLines.emplace_back(m_paragraph, int(cuts.size()) + 1);
+        m_paragraph += int(cuts.size());
+        m_inParagraph = m_group; // the next line starts a paragraph
+    }
+
+    const int m_group;
+    bool m_first = true;
+    int m_paragraph = 0;   // the paragraph being made
+    int m_inParagraph = 0; // its lines
+    qsizetype m_length = 0;
+    std::vector<std::pair<int, int>> m_longLines;
+};
+
+// What a PaneTextMaker made, as the pieces that go into paragraphs of their own.
+std::vector<Piece> PiecesOf(QStringView paneText, const std::vector<std::pair<int, int>>& longLines) {
+    std::vector<Piece> pieces;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= paneText.size(); ++i) {
+        if (i < paneText.size() && paneText[i] != QChar::ParagraphSeparator)
+            continue;
+        pieces.push_back({paneText.sliced(start, i - start), false});
+        start = i + 1;
+    }
+    for (const auto& [first, count] : longLines)
+        for (int k = first; k < first + count - 1; ++k)
+            pieces[size_t(k)].splitAfter = true;
     return pieces;
 }
 
@@ -165,7 +235,8 @@ const std::vector<int>& CEditorView::SplitPositions() const {
     return m_splitPositions;
 }
 
-QString CEditorView::WithoutSplits(QString paneText, int paneStart) const {
+QString CEditorView::HandedOut(QString paneText, int paneStart) const {
+    paneText.replace(QChar::LineSeparator, QChar::ParagraphSeparator); // copies only when found
     const std::vector<int>& splits = SplitPositions();
     auto it = std::lower_bound(splits.begin(), splits.end(), paneStart);
     const qsizetype end = paneStart + paneText.size();
@@ -204,51 +275,16 @@ int CEditorView::PanePosition(qsizetype textPosition) const {
     return int(textPosition + low);
 }
 
-QString CEditorView::GetWholeText() const { return WithoutSplits(document()->toRawText(), 0); }
+QString CEditorView::GetWholeText() const { return HandedOut(document()->toRawText(), 0); }
 
 QString CEditorView::GetSelectedRawText() const {
     const QTextCursor c = textCursor();
-    return WithoutSplits(c.selectedText(), c.selectionStart());
+    return HandedOut(c.selectedText(), c.selectionStart());
 }
 
-namespace {
-
-// The pane's text for `text`: long lines cut into paragraphs. `longLines`
-// gets each long line's first paragraph (counted from `paragraph`) and its
-// paragraph count; `paragraph` is advanced past the text's paragraphs. Gives
-// nothing when no line is long: the text goes in as it is.
-std::optional<QString> PaneTextOf(QStringView all, int& paragraph,
-                                  std::vector<std::pair<int, int>>& longLines) {
-    std::optional<QString> pane;
-    qsizetype copied = 0;
-    ForEachLine(all, [&](qsizetype lineStart, qsizetype end) {
-        if (end - lineStart > CEditorView::kMaxParagraphLength) {
-            const QStringView line = all.sliced(lineStart, end - lineStart);
-            const std::vector<qsizetype> cuts = LongLineCuts(line);
-            if (!pane) {
-                pane.emplace();
-                pane->reserve(all.size() + all.size() / CEditorView::kSplitLength * 2 + 16);
-            }
-            *pane += all.sliced(copied, lineStart - copied);
-            qsizetype from = 0;
-            for (const qsizetype cut : cuts) {
-                *pane += line.sliced(from, cut - from);
-                *pane += QChar::ParagraphSeparator;
-                from = cut;
-            }
-            *pane += line.sliced(from);
-            copied = end;
-            longLines.emplace_back(paragraph, int(cuts.size()) + 1);
-            paragraph += int(cuts.size());
-        }
-        ++paragraph;
-    });
-    if (pane)
-        *pane += all.sliced(copied);
-    return pane;
+int CEditorView::GroupSize(qsizetype lines) {
+    return lines < kGroupFrom ? 1 : int(std::min<qsizetype>(kMaxGroupLines, lines / 4096));
 }
-
-} // namespace
 
 void CEditorView::MarkLongLines(QTextDocument* target,
                                 const std::vector<std::pair<int, int>>& longLines) {
@@ -282,11 +318,21 @@ bool CEditorView::ShowScrollBarFirst(bool manyParagraphs) {
 }
 
 void CEditorView::SetWholeText(const QString& text) {
+    const TextShape shape = ShapeOf(text);
+    const int group = GroupSize(shape.lines);
+    std::optional<QString> pane;
     std::vector<std::pair<int, int>> longLines; // first paragraph, paragraph count
-    int paragraph = 0;
-    std::optional<QString> pane = PaneTextOf(text, paragraph, longLines);
+    qsizetype paragraphs = shape.lines;
+    if (group > 1 || shape.longLine) {
+        PaneTextMaker maker(group);
+        pane.emplace();
+        pane->reserve(text.size() + text.size() / kSplitLength * 2 + 16);
+        maker.Add(text, false, *pane);
+        longLines = maker.TakeLongLines();
+        paragraphs = maker.Paragraphs();
+    }
 
-    const bool showBarFirst = ShowScrollBarFirst(paragraph > kManyParagraphs);
+    const bool showBarFirst = ShowScrollBarFirst(paragraphs > kManyParagraphs);
 
     BeginNewText(!longLines.empty());
     if (!pane) {
@@ -326,21 +372,29 @@ QStringList CEditorView::SlicesOf(QString text, qsizetype sliceLength) {
 
 bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
                                bool& splits, const std::function<bool(qsizetype done)>& between) {
-    int paragraph = 0;
+    qsizetype lines = 1;
+    for (const QString& slice : slices)
+        ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
+    PaneTextMaker maker(GroupSize(lines - qsizetype(slices.size())));
     qsizetype done = 0;
     for (qsizetype k = 0; k < slices.size(); ++k) {
         const bool last = k + 1 == slices.size();
-        std::vector<std::pair<int, int>> longLines;
         {
             // Released once it is in the document.
             const QString slice = std::exchange(slices[k], QString());
-            std::optional<QString> pane = PaneTextOf(slice, paragraph, longLines);
-            // The slice's last line break opens the paragraph the next one fills.
-            if (!last)
-                --paragraph;
-            const QString& text = pane ? *pane : slice;
+            QString text;
+            text.reserve(slice.size() + slice.size() / kSplitLength * 2 + 16);
+            maker.Add(slice, !last, text);
             QTextCursor c(target);
             c.movePosition(QTextCursor::End);
+            // The paragraphs the text opens take over the marks of the one
+            // they start in; after the end of a long line they are no piece
+            // of it.
+            if (text.startsWith(QChar::ParagraphSeparator) &&
+                (SplitBefore(c.block()) || SplitAfter(c.block()))) {
+                c.insertBlock(QTextBlockFormat());
+                text.remove(0, 1);
+            }
             if (cache)
                 cache->ExpectAppend(text);
             c.insertText(text);
@@ -348,6 +402,7 @@ bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QS
                 cache->ExpectAppend({});
             done += slice.size();
         }
+        const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
         if (!longLines.empty()) {
             splits = true;
             MarkLongLines(target, longLines);
@@ -452,17 +507,29 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
-    const auto [hasBreak, longLine] = ShapeOf(text);
+    const TextShape shape = ShapeOf(text);
+    const int group = GroupSize(shape.lines);
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     const QTextBlock block = cursor.block();
-    if (!longLine && (!hasBreak || (!SplitBefore(block) && !SplitAfter(block)))) {
+    const bool amidSplits = SplitBefore(block) || SplitAfter(block);
+    if (group == 1 && !shape.longLine && (!shape.hasBreak || !amidSplits)) {
         // New paragraphs take over the format of this one: no split marks.
         cursor.insertText(text);
         cursor.endEditBlock();
         return;
     }
-    const std::vector<Piece> pieces = PiecesOf(text);
+    PaneTextMaker maker(group);
+    QString pane;
+    pane.reserve(text.size() + text.size() / kSplitLength * 2 + 16);
+    maker.Add(text, false, pane);
+    const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
+    if (longLines.empty() && !amidSplits) {
+        cursor.insertText(pane);
+        cursor.endEditBlock();
+        return;
+    }
+    const std::vector<Piece> pieces = PiecesOf(pane, longLines);
     m_mayHaveSplits = true;
     const bool tailSplit = SplitAfter(block);
     const int firstPosition = cursor.position();
@@ -594,9 +661,45 @@ void CEditorView::RepairParagraphs() {
             SetSplits(c.block(), keepBefore, nextAfter);
             b = c.block();
         }
-        if (b.length() - 1 > kMaxParagraphLength)
+        if (b.length() - 1 <= kMaxParagraphLength)
+            continue;
+        if (!b.text().contains(QChar::LineSeparator)) {
             SplitParagraph(b);
+            continue;
+        }
+        // Its lines go into paragraphs of their own; a line still too long
+        // is cut. From the last one: cutting moves none before it.
+        std::vector<int> starts;
+        const int start = b.position();
+        const QTextBlock end = PartAtInnerBreaks(b).next();
+        for (QTextBlock part = document()->findBlock(start); part != end; part = part.next())
+            starts.push_back(part.position());
+        for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+            const QTextBlock part = document()->findBlock(*it);
+            if (part.length() - 1 > kMaxParagraphLength)
+                SplitParagraph(part);
+        }
     }
+}
+
+QTextBlock CEditorView::PartAtInnerBreaks(const QTextBlock& block) {
+    const QString text = block.text();
+    const bool before = SplitBefore(block), after = SplitAfter(block);
+    const int start = block.position();
+    QTextCursor c(document());
+    int parts = 1;
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (text[i] != QChar::LineSeparator)
+            continue;
+        c.setPosition(start + int(i));
+        c.setPosition(start + int(i) + 1, QTextCursor::KeepAnchor);
+        c.insertBlock();
+        ++parts;
+    }
+    QTextBlock b = document()->findBlock(start);
+    for (int k = 0; k < parts; ++k, b = b.next())
+        SetSplits(b, k == 0 && before, k + 1 == parts && after);
+    return document()->findBlock(start + int(text.size()));
 }
 
 void CEditorView::SplitParagraph(const QTextBlock& block) {
@@ -651,17 +754,84 @@ void CEditorView::StepOverSplit(const QKeyEvent* event) {
 }
 
 void CEditorView::SelectFileLine(const QTextCursor& at) {
-    QTextBlock first = at.block();
-    while (SplitBefore(first) && first.previous().isValid())
-        first = first.previous();
-    QTextBlock last = at.block();
-    while (SplitBefore(last.next()))
-        last = last.next();
+    // Back to a line break: an inner one, or a separator that is no split.
+    QTextBlock block = at.block();
+    qsizetype inner = at.positionInBlock() > 0
+                          ? block.text().lastIndexOf(QChar::LineSeparator, at.positionInBlock() - 1)
+                          : -1;
+    while (inner < 0 && SplitBefore(block) && block.previous().isValid()) {
+        block = block.previous();
+        inner = block.text().lastIndexOf(QChar::LineSeparator);
+    }
+    const int start = block.position() + int(inner) + 1;
+    // On to the next one, which belongs to the line.
+    block = at.block();
+    inner = block.text().indexOf(QChar::LineSeparator, at.positionInBlock());
+    while (inner < 0 && SplitBefore(block.next())) {
+        block = block.next();
+        inner = block.text().indexOf(QChar::LineSeparator);
+    }
     QTextCursor c(document());
-    c.setPosition(first.position());
-    c.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    c.setPosition(start);
+    c.setPosition(block.position() + (inner < 0 ? block.length() - 1 : int(inner)),
+                  QTextCursor::KeepAnchor);
     if (!c.atEnd())
         c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     setTextCursor(c);
 }
 
+
+bool CEditorView::WordKeyAtInnerBreak(const QKeyEvent* event) {
+    using K = QKeySequence;
+    struct WordKey {
+        K::StandardKey key;
+        QTextCursor::MoveOperation op;
+        bool select;
+        bool remove;
+    };
+    static constexpr WordKey kKeys[] = {
+        {K::MoveToNextWord, QTextCursor::WordRight, false, false},
+        {K::MoveToPreviousWord, QTextCursor::WordLeft, false, false},
+        {K::SelectNextWord, QTextCursor::WordRight, true, false},
+        {K::SelectPreviousWord, QTextCursor::WordLeft, true, false},
+        {K::DeleteEndOfWord, QTextCursor::NextWord, true, true},
+        {K::DeleteStartOfWord, QTextCursor::PreviousWord, true, true},
+    };
+    const auto key = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                  [&](const WordKey& k) { return event->matches(k.key); });
+    QTextCursor c = textCursor();
+    if (key == std::end(kKeys) || (key->remove && c.hasSelection()))
+        return false;
+    // Where the widget would go, and the first inner line break on the way.
+    QTextCursor moved = c;
+    moved.movePosition(key->op);
+    const int from = c.position(), to = moved.position();
+    const QTextBlock block = c.block();
+    const QString text = block.text();
+    const int offset = c.positionInBlock(), start = block.position();
+    int stop = -1;
+    if (to > from) {
+        const qsizetype i = text.indexOf(QChar::LineSeparator, offset);
+        if (i >= 0 && start + i < to)
+            stop = i == offset ? from + 1 : start + int(i);
+    } else if (to < from && offset > 0) {
+        const qsizetype i = text.lastIndexOf(QChar::LineSeparator, offset - 1);
+        if (i >= 0 && start + i >= to)
+            stop = i + 1 == offset ? from - 1 : start + int(i) + 1;
+    }
+    if (stop < 0)
+        return false;
+    c.setPosition(stop, key->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    if (key->remove)
+        c.removeSelectedText();
+    setTextCursor(c);
+    ensureCursorVisible();
+    if (key->select && !key->remove)
+        OfferSelection();
+    return true;
+}
+
+bool CEditorView::BeforeInnerBreak() const {
+    const QTextCursor c = textCursor();
+    return !c.hasSelection() && document()->characterAt(c.position()) == QChar::LineSeparator;
+}

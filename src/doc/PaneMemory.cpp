@@ -1,10 +1,18 @@
 #include "doc/PaneMemory.h"
 
+#include "doc/CEditorView.h"
+
 qint64 EstimateOpenCost(qint64 fileBytes, qint64 lines) {
     // At most one UTF-16 code unit per byte; the decoded text stays alive
     // while the pane builds its own copy.
     const qint64 decoded = 2 * fileBytes;
-    const qint64 pane = kPaneBytesPerLine * qMax<qint64>(lines, 1) + kPaneBytesPerChar * fileBytes;
+    // A paragraph for each line, or for up to a group of lines with at most
+    // kSplitLength characters (a line of more than half of that stands alone).
+    const int group = CEditorView::GroupSize(lines);
+    const qint64 paragraphs =
+        group == 1 ? lines : lines / group + 2 * fileBytes / CEditorView::kSplitLength + 1;
+    const qint64 pane =
+        kPaneBytesPerParagraph * qMax<qint64>(paragraphs, 1) + kPaneBytesPerChar * fileBytes;
     return decoded + pane + kOpenReserve;
 }
 

@@ -9,8 +9,8 @@
 
 // What the shown editing pane costs to hold a text, as measured with
 // bench/bench_pane_memory (growth of the data size, rounded up): some 560
-// bytes per line of 8 characters, 820 per line of 72.
-constexpr qint64 kPaneBytesPerLine = 560;
+// bytes per paragraph of 8 characters, 820 per paragraph of 72.
+constexpr qint64 kPaneBytesPerParagraph = 560;
 constexpr qint64 kPaneBytesPerChar = 4;
 // Room kept for everything else the program does while it opens a file.
 constexpr qint64 kOpenReserve = qint64(16) << 20;

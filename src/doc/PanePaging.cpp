@@ -9,8 +9,6 @@
 
 #include "doc/CEditorView.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -195,11 +193,6 @@ void CEditorView::Page(bool down, QTextCursor::MoveMode mode) {
 
     setTextCursor(cursor);
     m_pageCaretYValid = true;
-    if (mode == QTextCursor::KeepAnchor) {
-        // A selection made with the keyboard is offered as the primary
-        // selection, as the widget does.
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        if (cursor.hasSelection() && clipboard->supportsSelection())
-            clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
-    }
+    if (mode == QTextCursor::KeepAnchor)
+        OfferSelection();
 }
