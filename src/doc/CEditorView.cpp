@@ -362,6 +362,8 @@ void CEditorView::SelectLinesTo(int y, bool extend) {
 
 void CEditorView::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
+    if (event->oldSize().width() != event->size().width())
+        CountInnerLines(); // a new width lays every paragraph out anew
     const QRect r = contentsRect();
     m_margin->setGeometry(r.left(), r.top(), kMarginWidth, viewport()->height());
 }

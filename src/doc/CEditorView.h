@@ -236,6 +236,9 @@ private:
     static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
                              bool& splits, const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
+    // Counts each paragraph not laid out as one screen line for each of
+    // its file lines, where paragraphs were given several.
+    void CountInnerLines();
     // Word-wise moves and deletions stop at an inner line break as they stop
     // at a paragraph's end; false when the key is none or goes past none.
     bool WordKeyAtInnerBreak(const QKeyEvent* event);

@@ -9,6 +9,7 @@
 
 #include "doc/BlockTextCache.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QPlainTextDocumentLayout>
 #include <QPointer>
@@ -30,6 +31,8 @@ constexpr int kSplitAfter = QTextFormat::UserProperty + 2;
 constexpr int kManyParagraphs = 1000;
 // A document filled aside: whether it holds a cut long line.
 constexpr char kHasSplits[] = "velmHasSplits";
+// A document whose paragraphs were given several lines each.
+constexpr char kHasInnerBreaks[] = "velmHasInnerBreaks";
 
 bool SplitBefore(const QTextBlock& block) {
     return block.isValid() && block.blockFormat().boolProperty(kSplitBefore);
@@ -195,7 +198,32 @@ std::vector<Piece> PiecesOf(QStringView paneText, const std::vector<std::pair<in
     return pieces;
 }
 
+// Counts each paragraph from `block` to `end` (exclusive; invalid: to the
+// last) that is not laid out as one screen line for each of its file lines
+// (the layout counts one until it lays it out): the scroll bar then places
+// the lines as they will be, as it does where each line is a paragraph.
+void CountInnerLines(QTextDocument* doc, QTextBlock block, const QTextBlock& end = {}) {
+    bool changed = false;
+    for (; block.isValid() && block != end; block = block.next()) {
+        if (block.layout() && block.layout()->lineCount() > 0)
+            continue;
+        const int lines = int(block.text().count(QChar::LineSeparator)) + 1;
+        if (block.lineCount() != lines) {
+            block.setLineCount(lines);
+            changed = true;
+        }
+    }
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    if (changed && layout)
+        emit layout->documentSizeChanged(layout->documentSize());
+}
+
 } // namespace
+
+void CEditorView::CountInnerLines() {
+    if (document()->property(kHasInnerBreaks).toBool())
+        ::CountInnerLines(document(), document()->begin());
+}
 
 std::vector<qsizetype> LongLineCuts(QStringView line) {
     constexpr qsizetype kLength = CEditorView::kSplitLength;
@@ -335,12 +363,14 @@ void CEditorView::SetWholeText(const QString& text) {
     const bool showBarFirst = ShowScrollBarFirst(paragraphs > kManyParagraphs);
 
     BeginNewText(!longLines.empty());
+    document()->setProperty(kHasInnerBreaks, group > 1);
     if (!pane) {
         setPlainText(text);
     } else {
         setPlainText(*pane);
         pane.reset();
         MarkLongLines(longLines);
+        CountInnerLines();
     }
     m_repairing = false;
     document()->clearUndoRedoStacks();
@@ -375,7 +405,9 @@ bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QS
     qsizetype lines = 1;
     for (const QString& slice : slices)
         ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
-    PaneTextMaker maker(GroupSize(lines - qsizetype(slices.size())));
+    const int group = GroupSize(lines - qsizetype(slices.size()));
+    PaneTextMaker maker(group);
+    target->setProperty(kHasInnerBreaks, group > 1);
     qsizetype done = 0;
     for (qsizetype k = 0; k < slices.size(); ++k) {
         const bool last = k + 1 == slices.size();
@@ -395,11 +427,14 @@ bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QS
                 c.insertBlock(QTextBlockFormat());
                 text.remove(0, 1);
             }
+            const QTextBlock first = c.block();
             if (cache)
                 cache->ExpectAppend(text);
             c.insertText(text);
             if (cache)
                 cache->ExpectAppend({});
+            if (group > 1)
+                ::CountInnerLines(target, first);
             done += slice.size();
         }
         const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
@@ -495,6 +530,7 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
         delete aside;
     }
     setDocument(adopted);
+    CountInnerLines(); // showing it laid it out anew
     connect(adopted, &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
     if (adoptedEarlier && oldOne)
         oldOne->deleteLater();
@@ -524,9 +560,13 @@ void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
     pane.reserve(text.size() + text.size() / kSplitLength * 2 + 16);
     maker.Add(text, false, pane);
     const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
+    if (group > 1)
+        document()->setProperty(kHasInnerBreaks, true);
     if (longLines.empty() && !amidSplits) {
+        const QTextBlock first = cursor.block();
         cursor.insertText(pane);
         cursor.endEditBlock();
+        ::CountInnerLines(document(), first, cursor.block().next());
         return;
     }
     const std::vector<Piece> pieces = PiecesOf(pane, longLines);
