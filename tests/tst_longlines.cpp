@@ -1,4 +1,5 @@
 #include "app/Platform.h"
+#include "doc/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/PaneBytes.h"
@@ -45,6 +46,27 @@ QByteArray LongLine() {
 }
 
 QByteArray Page() { return "<HTML>\r\n" + LongLine() + "\r\n<P>end</P>\r\n"; }
+
+// Enough lines for the pane to let short ones share paragraphs, four or
+// more to one: tags, Japanese, raw bytes, empty lines, now and then a line
+// just short enough to be gathered or too long for it, and a long line
+// among them; `lineEnd` after each.
+QByteArray SharedPage(const QByteArray& lineEnd = "\r\n") {
+    QByteArray page;
+    for (int n = 0; n < 4 * 4096 + 300; ++n) {
+        switch (n % 7) {
+        case 0: page += Cell(n); break;
+        case 1: break;
+        case 2: page += "<P>\x93\xfa\x96\x7b\x8c\xea \xc3\xbd\xc4 " + QByteArray::number(n); break;
+        case 3: page += "\x80\xfd\x81"; break;
+        case 4: page += n % 70 == 4 ? QByteArray(kSplit / 2 - 1, 'h') : QByteArray("<BR>"); break;
+        case 5: page += n % 700 == 5 ? QByteArray(kSplit - 1, 'w') : QByteArray("<HR>"); break;
+        default: page += n == 3002 ? LongLine() : QByteArray("</P>"); break;
+        }
+        page += lineEnd;
+    }
+    return page;
+}
 
 // The text the pane holds for `bytes`: line breaks as U+2029.
 QString TextOf(const QByteArray& bytes) {
@@ -476,12 +498,19 @@ private slots:
         QCOMPARE(view->GetWholeText(), u"<P></P>"_s);
     }
 
+    void randomEditsKeepTheText_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::newRow("long lines") << "<P>\r\n" + LongLine() + "\r\n" + LongLine() + "\r\n</P>";
+        QTest::newRow("shared lines") << SharedPage();
+    }
+
     void randomEditsKeepTheText() {
         // Random selections anywhere in the pane, either side of a split
-        // included, edited with the keys and paste; the text always equals
-        // the same edits made to a plain string, and undo and redo go all
-        // the way back and forth.
-        Open("<P>\r\n" + LongLine() + "\r\n" + LongLine() + "\r\n</P>");
+        // or of an inner line break included, edited with the keys and
+        // paste; the text always equals the same edits made to a plain
+        // string, and undo and redo go all the way back and forth.
+        QFETCH(QByteArray, page);
+        Open(page);
         const QString original = view->GetWholeText();
         QString expected = original;
         QRandomGenerator random(20261208);
@@ -546,6 +575,162 @@ private slots:
         Open("<P>");
         QApplication::processEvents();
         QVERIFY(!view->verticalScrollBar()->isVisible());
+    }
+
+    void sharedLinesComeBackByteForByte_data() {
+        QTest::addColumn<QByteArray>("lineEnd");
+        QTest::newRow("CR LF") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r");
+    }
+
+    void sharedLinesComeBackByteForByte() {
+        QFETCH(QByteArray, lineEnd);
+        const QByteArray page = SharedPage(lineEnd);
+        const qsizetype lines = page.count(lineEnd);
+        Open(page);
+        QVERIFY(view->document()->blockCount() < lines / 2);
+        QVERIFY(ParagraphsShort());
+        QString text = cp932::Decode(page).replace(QString::fromLatin1(lineEnd),
+                                                   QString(QChar::ParagraphSeparator));
+        QCOMPARE(Difference(view->GetWholeText(), text), u"same"_s);
+        // Saved, and in the journal's paragraph texts.
+        QCOMPARE(Saved(), page);
+        QCOMPARE(Difference(CBlockTextCache::Join(view->BlockTexts().Blocks(), view->SplitPositions()),
+                            text),
+                 u"same"_s);
+        // Until laid out, a paragraph counts a screen line per file line.
+        QVERIFY(view->document()->lineCount() >= lines);
+        view->resize(view->width() - 40, view->height());
+        QVERIFY(view->document()->lineCount() >= lines);
+        // Copied as the file has it.
+        const int from = int(view->TextPosition(view->document()->findBlockByNumber(40).position() + 3));
+        testing::Select(View(), from, from + 3000);
+        view->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 text.mid(from, 3000).replace(QChar::ParagraphSeparator, u'\n'));
+        // Over the long line and its splits too.
+        const int longLine = int(text.indexOf(cp932::Decode(LongLine())));
+        testing::Select(View(), longLine - 10, longLine + 20000);
+        view->copy();
+        QCOMPARE(Difference(QGuiApplication::clipboard()->text(),
+                            text.mid(longLine - 10, 20010).replace(QChar::ParagraphSeparator, u'\n')),
+                 u"same"_s);
+        // Wrapped as a whole.
+        view->selectAll();
+        view->OnBold();
+        QCOMPARE(Saved(), "<B>" + page + "</B>");
+    }
+
+    void aSharedParagraphThatGrowsIsPartedAtItsLines() {
+        Open(SharedPage());
+        const QString original = view->GetWholeText();
+        // The paragraph holding the 42nd line, and a text of a line that
+        // makes it too long and a long line pasted in the middle of it.
+        QTextBlock shared = view->document()->findBlock(view->PanePosition(
+            original.indexOf(u"n00042"_s)));
+        QVERIFY(shared.text().count(QChar::LineSeparator) >= 2);
+        const int middle = shared.position() + shared.text().indexOf(QChar::LineSeparator) + 2;
+        const QString pasted =
+            QString(CEditorView::kMaxParagraphLength - 1, u'p') + u"\n"_s + QString(3 * kSplit, u'q');
+        CaretAt(view->TextPosition(middle));
+        QGuiApplication::clipboard()->setText(pasted);
+        view->paste();
+        QVERIFY(ParagraphsShort());
+        QString expected = original;
+        expected.insert(view->TextPosition(middle),
+                        QString(pasted).replace(u'\n', QChar::ParagraphSeparator));
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        QCOMPARE(Caret(), view->TextPosition(middle) + pasted.size());
+        // The lines before it stand in paragraphs of their own now.
+        const QTextBlock at = view->document()->findBlock(middle);
+        QVERIFY(at.text().endsWith(QString(CEditorView::kMaxParagraphLength - 1, u'p')));
+        QVERIFY(!at.text().contains(QChar::LineSeparator));
+        QVERIFY(!at.previous().text().contains(QChar::LineSeparator));
+        QCOMPARE(Saved(), cp932::Encode(expected));
+        view->undo();
+        QCOMPARE(Difference(view->GetWholeText(), original), u"same"_s);
+        view->redo();
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+    }
+
+    void pastedManyLinesShareParagraphs() {
+        Open("<P></P>");
+        QStringList lines;
+        for (int n = 0; n < CEditorView::kGroupFrom * 2; ++n)
+            lines << u"<LI>%1"_s.arg(n);
+        QGuiApplication::clipboard()->setText(lines.join(u'\n'));
+        CaretAt(3);
+        view->paste();
+        QVERIFY(view->document()->blockCount() < lines.size() / 2);
+        QCOMPARE(view->GetWholeText(),
+                 u"<P>"_s + lines.join(QChar::ParagraphSeparator) + u"</P>"_s);
+        QVERIFY(view->document()->lineCount() >= lines.size());
+        view->undo();
+        QCOMPARE(view->GetWholeText(), u"<P></P>"_s);
+    }
+
+    void findAndReplaceAcrossSharedLines() {
+        Open(SharedPage());
+        QString expected = view->GetWholeText();
+        // A match over an inner line break: found, selected, replaced.
+        const QString needle = u"</P>"_s + QChar::ParagraphSeparator + u"<TD>n00014"_s;
+        QCOMPARE(expected.count(needle), 1);
+        find::FindOptions options;
+        options.what = u"</P>\r\n<TD>n00014"_s;
+        options.matchCase = true;
+        CaretAt(0);
+        QVERIFY(find::FindNextInView(View(), options));
+        QCOMPARE(view->TextPosition(view->textCursor().selectionStart()), expected.indexOf(needle));
+        QCOMPARE(view->GetSelectedText(), options.what);
+        QVERIFY(!find::ReplaceInView(View(), options, u"<X>"_s));
+        expected.replace(needle, u"<X>"_s);
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+        // Every empty line's break, in one undo step.
+        options.what = u"\r\n\r\n"_s;
+        const QString twoBreaks = QString(2, QChar::ParagraphSeparator);
+        const qsizetype count = expected.count(twoBreaks);
+        QVERIFY(count > 1000);
+        QCOMPARE(find::ReplaceAllInView(View(), options, u"\r\n"_s), count);
+        const QString replaced =
+            QString(expected).replace(twoBreaks, QString(QChar::ParagraphSeparator));
+        QCOMPARE(Difference(view->GetWholeText(), replaced), u"same"_s);
+        QVERIFY(ParagraphsShort());
+        QCOMPARE(Saved(), cp932::Encode(replaced));
+        view->undo();
+        QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
+    }
+
+    void wholeLinesAreSelectedAmongSharedLines() {
+        Open(SharedPage());
+        const QString text = view->GetWholeText();
+        // A line in the middle of a shared paragraph.
+        const qsizetype start = text.indexOf(u"<TD>n00028"_s);
+        const qsizetype end = text.indexOf(QChar::ParagraphSeparator, start);
+        const QString line = text.mid(start, end - start) + u"\r\n"_s;
+        const QTextBlock block = view->document()->findBlock(view->PanePosition(start));
+        QVERIFY(block.position() < view->PanePosition(start));
+        QVERIFY(block.position() + block.length() - 1 > view->PanePosition(end));
+        const auto pointAt = [&] {
+            CaretAt(start + 2);
+            view->ensureCursorVisible();
+            return view->cursorRect().center();
+        };
+        QWidget* margin = nullptr;
+        for (QWidget* w : view->findChildren<QWidget*>())
+            if (w->accessibleName() == u"選択領域"_s)
+                margin = w;
+        QVERIFY(margin);
+        // A click in the margin, a double click there, a triple click in the text.
+        QTest::mouseClick(margin, Qt::LeftButton, {}, QPoint(3, pointAt().y()));
+        QCOMPARE(view->GetSelectedText(), line);
+        QTest::mouseDClick(margin, Qt::LeftButton, {}, QPoint(3, pointAt().y()));
+        QCOMPARE(view->GetSelectedText(), line);
+        const QPoint at = pointAt();
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(view->GetSelectedText(), line);
     }
 
     void marginDoubleClickSelectsTheWholeFileLine() {

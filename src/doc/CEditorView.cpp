@@ -273,10 +273,12 @@ void CEditorView::mousePressEvent(QMouseEvent* event) {
                         (event->position() - m_doubleClickAt).manhattanLength() <
                             QApplication::startDragDistance();
     m_sinceDoubleClick.invalidate();
+    // Where the click is, before the widget's own selection scrolls.
+    const QTextCursor clicked = triple ? cursorForPosition(event->position().toPoint()) : QTextCursor();
     QPlainTextEdit::mousePressEvent(event);
     if (triple) {
         // The whole file line, not the paragraph the widget selects.
-        SelectFileLine(cursorForPosition(event->position().toPoint()));
+        SelectFileLine(clicked);
         m_dragAnchor = -1;
         return;
     }
