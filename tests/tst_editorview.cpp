@@ -458,6 +458,32 @@ private slots:
         QVERIFY2(overwritten.isEmpty(), qPrintable(overwritten));
     }
 
+    void pagingOverSharedLinesIsTheWidgetsOwn() {
+        // Paging passes lines that share paragraphs at once; it ends where
+        // the widget's own paging ends over the same paragraphs.
+        view->SetWholeText(SharedLinesText());
+        PlainTwin twin(view.get());
+        QPlainTextEdit* plain = &twin.edit;
+        QCOMPARE(plain->document()->blockCount(), view->document()->blockCount());
+        QVERIFY(QTest::qWaitForWindowExposed(plain));
+        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
+                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+        for (const int column : {0, 12}) {
+            const int start = view->document()->findBlockByNumber(700).position() + column;
+            for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
+                QTextCursor c = edit->textCursor();
+                c.setPosition(start);
+                edit->setTextCursor(c);
+            }
+            for (int k = 0; k < 8; ++k)
+                PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown", false);
+            for (int k = 0; k < 3; ++k)
+                PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp", false);
+            PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, Qt::ShiftModifier, "Shift+PageDown", false);
+            PRESS_BOTH(view.get(), plain, Qt::Key_Down, {}, "Down", false);
+        }
+    }
+
     void pagingWithShiftOffersThePrimarySelection() {
         QClipboard* clipboard = QApplication::clipboard();
         if (!clipboard->supportsSelection())

@@ -41,46 +41,57 @@ qreal CEditorView::CaretTop(const QTextCursor& cursor) const {
 
 void CEditorView::SkipPassedLines(QTextCursor& cursor, QTextCursor::MoveMode mode, qreal lastY,
                                   bool down) {
-    // The steps pass a paragraph whose first line (going down; last line
-    // going up) is short of the caret's height on the screen and after which
-    // there is another one: they go on from it, wherever in its lines the
-    // kept horizontal place put the caret. Such paragraphs are passed at
-    // once: the caret is put into the last of them that has one line, with
+    // The steps pass screen lines that are short of the caret's height on
+    // the screen and after which there is another one: they go on from
+    // each, wherever in it the kept horizontal place put the caret. Such
+    // lines are passed at once: the caret is put at the start of the last
+    // of them that starts a file line (a paragraph, or a line after an
+    // inner line break), which is on that screen line whatever wraps, with
     // its horizontal place, and the next step starts where it would have.
     // Finding the caret's place in a line shapes the line; only the lines
     // where the caret stops are shaped so.
     const int x = cursor.verticalMovementX();
-    const QTextBlock block = cursor.block();
+    QTextBlock block = cursor.block();
     if (x < 0 || !block.isVisible())
         return;
-    const QTextLayout* layout = block.layout();
-    const QTextLine line = layout->lineForTextPosition(cursor.positionInBlock());
-    if (!line.isValid() || line.lineNumber() != (down ? layout->lineCount() - 1 : 0))
-        return; // the next step stays in this paragraph
-    auto step = [down](const QTextBlock& b) { return down ? b.next() : b.previous(); };
-    QTextBlock passed;
-    for (QTextBlock b = step(block); b.isValid() && b.isVisible(); b = step(b)) {
-        // Passed when the caret would go on from it: a next paragraph to
-        // go to, and the caret still short of its height on the screen.
-        const QTextBlock after = step(b);
-        if (!after.isValid() || !after.isVisible())
-            break;
-        const qreal top = blockBoundingGeometry(b).top(); // lays the paragraph out
-        const QTextLayout* bLayout = b.layout();
-        if (bLayout->lineCount() < 1 || !bLayout->preeditAreaText().isEmpty())
-            break;
-        const QTextLine first = bLayout->lineAt(down ? 0 : bLayout->lineCount() - 1);
-        const qreal caretTop = top + first.y();
-        if (down ? !(caretTop < lastY) : !(caretTop > lastY))
-            break;
-        // The caret is put only into a paragraph of one line: in a wrapped
-        // one, the step onto it would decide which of its lines it is on.
-        if (bLayout->lineCount() == 1)
-            passed = b;
-    }
-    if (!passed.isValid())
+    const QTextLine caretLine = block.layout()->lineForTextPosition(cursor.positionInBlock());
+    if (!caretLine.isValid())
         return;
-    cursor.setPosition(passed.position(), mode);
+    // The screen line after (b, n) in the direction of the steps.
+    const auto next = [this, down](QTextBlock& b, int& n) {
+        n += down ? 1 : -1;
+        if (n >= 0 && n < b.layout()->lineCount())
+            return true;
+        b = down ? b.next() : b.previous();
+        if (!b.isValid() || !b.isVisible())
+            return false;
+        blockBoundingGeometry(b); // lays the paragraph out
+        const QTextLayout* layout = b.layout();
+        if (layout->lineCount() < 1 || !layout->preeditAreaText().isEmpty())
+            return false;
+        n = down ? 0 : layout->lineCount() - 1;
+        return true;
+    };
+    int passed = -1;
+    int n = caretLine.lineNumber();
+    while (next(block, n)) {
+        // Passed when the caret would go on from it: a next line to go to,
+        // and the caret still short of its height on the screen.
+        QTextBlock after = block;
+        int afterLine = n;
+        if (!next(after, afterLine))
+            break;
+        const QTextLine line = block.layout()->lineAt(n);
+        const qreal top = blockBoundingGeometry(block).top() + line.y();
+        if (down ? !(top < lastY) : !(top > lastY))
+            break;
+        const int start = line.textStart();
+        if (start == 0 || block.text().at(start - 1) == QChar::LineSeparator)
+            passed = block.position() + start;
+    }
+    if (passed < 0)
+        return;
+    cursor.setPosition(passed, mode);
     cursor.setVerticalMovementX(x);
 }
 
