@@ -1,8 +1,7 @@
-// Measures what the editing pane costs per line and per character: the
-// growth of the process's data size and resident size when the shown pane
-// takes n lines of 8 characters and n lines of 72 characters; the difference
-// gives the cost per character. (One long paragraph is not used: laying out a
-// line of millions of characters takes minutes.)
+// Measures what the editing pane costs per line, per paragraph and per
+// character: the growth of the process's data size and resident size when
+// the shown pane takes n lines of 8, of 72 and of 600 characters (short lines
+// of a long text share paragraphs; lines of 600 cannot, each is a paragraph).
 //
 //   bench_pane_memory                 runs each shape in its own process
 //   bench_pane_memory <width> <n>     n lines of `width` characters
@@ -53,11 +52,12 @@ double Measure(int width, qint64 n) {
     const auto after = Usage();
     const qint64 data = after.first - before.first;
     const qint64 resident = after.second - before.second;
-    std::printf("%lld lines of %d characters: data +%lld bytes, resident +%lld bytes; "
-                "per line: data %.1f, resident %.1f\n",
-                static_cast<long long>(n), width, static_cast<long long>(data),
+    const int paragraphs = view.document()->blockCount();
+    std::printf("%lld lines of %d characters in %d paragraphs: data +%lld bytes, resident +%lld "
+                "bytes; per line: data %.1f, resident %.1f; per paragraph: data %.1f\n",
+                static_cast<long long>(n), width, paragraphs, static_cast<long long>(data),
                 static_cast<long long>(resident), double(data) / double(n),
-                double(resident) / double(n));
+                double(resident) / double(n), double(data) / double(paragraphs));
     std::fflush(stdout);
     return double(qMax(data, resident)) / double(n);
 }
@@ -74,10 +74,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const auto& [width, n] : {std::pair{8, 1000000}, std::pair{8, 3000000},
-                                   std::pair{72, 1000000}}) {
+                                   std::pair{72, 1000000}, std::pair{600, 100000}}) {
         bench::RunChild({QString::number(width), QString::number(n)});
     }
-    std::printf("estimate used by the document: %lld bytes per paragraph, %lld bytes per character\n",
-                static_cast<long long>(kPaneBytesPerParagraph), static_cast<long long>(kPaneBytesPerChar));
+    std::printf("estimate used by the document: %lld bytes per paragraph, %lld per character, "
+                "%lld per line\n",
+                static_cast<long long>(kPaneBytesPerParagraph), static_cast<long long>(kPaneBytesPerChar),
+                static_cast<long long>(kPaneBytesPerLine));
     return 0;
 }

@@ -11,8 +11,8 @@ qint64 EstimateOpenCost(qint64 fileBytes, qint64 lines) {
     const int group = CEditorView::GroupSize(lines);
     const qint64 paragraphs =
         group == 1 ? lines : lines / group + 2 * fileBytes / CEditorView::kSplitLength + 1;
-    const qint64 pane =
-        kPaneBytesPerParagraph * qMax<qint64>(paragraphs, 1) + kPaneBytesPerChar * fileBytes;
+    const qint64 pane = kPaneBytesPerParagraph * qMax<qint64>(paragraphs, 1) +
+                        kPaneBytesPerChar * fileBytes + kPaneBytesPerLine * lines;
     return decoded + pane + kOpenReserve;
 }
 

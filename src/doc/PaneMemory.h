@@ -8,10 +8,12 @@
 #include <optional>
 
 // What the shown editing pane costs to hold a text, as measured with
-// bench/bench_pane_memory (growth of the data size, rounded up): some 560
-// bytes per paragraph of 8 characters, 820 per paragraph of 72.
+// bench/bench_pane_memory (growth of the data size, rounded up so that the
+// estimate stays above every shape it measures): some 560 bytes per
+// paragraph, 4 per character, and 32 more per line, shared or not.
 constexpr qint64 kPaneBytesPerParagraph = 560;
 constexpr qint64 kPaneBytesPerChar = 4;
+constexpr qint64 kPaneBytesPerLine = 32;
 // Room kept for everything else the program does while it opens a file.
 constexpr qint64 kOpenReserve = qint64(16) << 20;
 
