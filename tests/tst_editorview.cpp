@@ -73,6 +73,22 @@ class TestEditorView : public QObject {
         }
     };
 
+    // Gives the plain pane the same room for the text as the view: the
+    // view's margin makes it narrower.
+    static void SameRoom(CEditorView* view, QPlainTextEdit* plain) {
+        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
+                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+    }
+
+    // Puts the caret of both panes at `position`.
+    static void CaretsAt(CEditorView* view, QPlainTextEdit* plain, int position) {
+        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view), plain}) {
+            QTextCursor c = edit->textCursor();
+            c.setPosition(position);
+            edit->setTextCursor(c);
+        }
+    }
+
     // Sends `key` to both panes; what differs afterwards, or nothing.
     // Without `sameTopLine` the scroll bars may count the lines above the
     // screen differently; the screen must still show the caret in its place.
@@ -290,20 +306,14 @@ private slots:
         PlainTwin twin(view.get());
         QPlainTextEdit* plain = &twin.edit;
         QVERIFY(QTest::qWaitForWindowExposed(plain));
-        // The same room for the text: the view's margin makes it narrower.
-        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
-                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+        SameRoom(view.get(), plain);
         QCOMPARE(plain->viewport()->size(), view->viewport()->size());
         QCOMPARE(plain->document()->blockCount(), view->document()->blockCount());
 
         // From inside a line (its horizontal place is kept), down to the end
         // and beyond it, back up to the start and beyond it.
         const int start = int(view->document()->findBlockByNumber(2).position()) + 7;
-        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
-            QTextCursor c = edit->textCursor();
-            c.setPosition(start);
-            edit->setTextCursor(c);
-        }
+        CaretsAt(view.get(), plain, start);
         int pages = 0;
         while (view->textCursor().block().next().isValid()) {
             PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown");
@@ -348,11 +358,7 @@ private slots:
         // back to the first.
         view->SetWholeText(u"abc\r\n\r\nlonger line\r\nx"_s);
         plain->setPlainText(view->document()->toRawText());
-        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
-            QTextCursor c = edit->textCursor();
-            c.setPosition(2);
-            edit->setTextCursor(c);
-        }
+        CaretsAt(view.get(), plain, 2);
         PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown in a short text");
         QCOMPARE(view->textCursor().block().blockNumber(), 3);
         PRESS_BOTH(view.get(), plain, Qt::Key_PageUp, {}, "PageUp in a short text");
@@ -389,14 +395,9 @@ private slots:
         plain->setPlainText(view->GetWholeText());
         QCOMPARE(plain->document()->blockCount(), CEditorView::kGroupFrom + 64);
         QVERIFY(QTest::qWaitForWindowExposed(plain));
-        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
-                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+        SameRoom(view.get(), plain);
         const int start = plain->document()->findBlockByNumber(4000).position() + 3;
-        for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
-            QTextCursor c = edit->textCursor();
-            c.setPosition(start);
-            edit->setTextCursor(c);
-        }
+        CaretsAt(view.get(), plain, start);
         const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, int times,
                                const char* step) {
             for (int k = 0; k < times; ++k) {
@@ -466,15 +467,10 @@ private slots:
         QPlainTextEdit* plain = &twin.edit;
         QCOMPARE(plain->document()->blockCount(), view->document()->blockCount());
         QVERIFY(QTest::qWaitForWindowExposed(plain));
-        plain->resize(plain->width() - (plain->viewport()->width() - view->viewport()->width()),
-                      plain->height() - (plain->viewport()->height() - view->viewport()->height()));
+        SameRoom(view.get(), plain);
         for (const int column : {0, 12}) {
             const int start = view->document()->findBlockByNumber(700).position() + column;
-            for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(view.get()), plain}) {
-                QTextCursor c = edit->textCursor();
-                c.setPosition(start);
-                edit->setTextCursor(c);
-            }
+            CaretsAt(view.get(), plain, start);
             for (int k = 0; k < 8; ++k)
                 PRESS_BOTH(view.get(), plain, Qt::Key_PageDown, {}, "PageDown", false);
             for (int k = 0; k < 3; ++k)
