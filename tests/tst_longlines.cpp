@@ -615,6 +615,14 @@ private slots:
         view->selectAll();
         view->OnBold();
         QCOMPARE(Saved(), "<B>" + page + "</B>");
+        // The save's question names the file line of a character it cannot write.
+        CaretAt(text.indexOf(u"<TD>n05005"_s) + 3);
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, u"\U0001F600"_s);
+        QApplication::sendEvent(View(), &typed);
+        CPaneBytes pieces(View(), doc->TextFormat(), 4096);
+        const SaveCheck check = CheckSaveText([&pieces] { return pieces.NextText(); }, doc->TextFormat());
+        QVERIFY(check.firstUnencodable);
+        QCOMPARE(check.firstUnencodable->line, 5006);
     }
 
     void aSharedParagraphThatGrowsIsPartedAtItsLines() {
