@@ -47,13 +47,13 @@ QByteArray LongLine() {
 
 QByteArray Page() { return "<HTML>\r\n" + LongLine() + "\r\n<P>end</P>\r\n"; }
 
-// Enough lines for the pane to let short ones share paragraphs, four or
+// Enough lines for the pane to let short ones share paragraphs, sixteen or
 // more to one: tags, Japanese, raw bytes, empty lines, now and then a line
 // just short enough to be gathered or too long for it, and a long line
 // among them; `lineEnd` after each.
 QByteArray SharedPage(const QByteArray& lineEnd = "\r\n") {
     QByteArray page;
-    for (int n = 0; n < 4 * 4096 + 300; ++n) {
+    for (int n = 0; n < CEditorView::kGroupFrom + 300; ++n) {
         switch (n % 7) {
         case 0: page += Cell(n); break;
         case 1: break;
@@ -660,7 +660,7 @@ private slots:
     void pastedManyLinesShareParagraphs() {
         Open("<P></P>");
         QStringList lines;
-        for (int n = 0; n < CEditorView::kGroupFrom * 2; ++n)
+        for (int n = 0; n < CEditorView::kGroupFrom + 100; ++n)
             lines << u"<LI>%1"_s.arg(n);
         QGuiApplication::clipboard()->setText(lines.join(u'\n'));
         CaretAt(3);

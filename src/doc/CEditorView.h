@@ -70,7 +70,7 @@ public:
     // text the view hands out has an inner line break as a line break
     // (U+2029); a paragraph that grows beyond kMaxParagraphLength is parted
     // at its inner line breaks again.
-    static constexpr qsizetype kGroupFrom = 8192;
+    static constexpr qsizetype kGroupFrom = 65536;
     static constexpr int kMaxGroupLines = 128;
     static int GroupSize(qsizetype lines);
     qsizetype TextPosition(int panePosition) const;
