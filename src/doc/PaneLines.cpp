@@ -563,10 +563,10 @@ void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
     if (group > 1)
         document()->setProperty(kHasInnerBreaks, true);
     if (longLines.empty() && !amidSplits) {
-        const QTextBlock first = cursor.block();
+        const int firstPosition = cursor.position();
         cursor.insertText(pane);
         cursor.endEditBlock();
-        ::CountInnerLines(document(), first, cursor.block().next());
+        ::CountInnerLines(document(), document()->findBlock(firstPosition), cursor.block().next());
         return;
     }
     const std::vector<Piece> pieces = PiecesOf(pane, longLines);
@@ -584,6 +584,8 @@ void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
     const QTextBlock first = document()->findBlock(firstPosition);
     SetSplits(first, SplitBefore(first), pieces.size() > 1 ? pieces[0].splitAfter : tailSplit);
     cursor.endEditBlock();
+    if (group > 1)
+        ::CountInnerLines(document(), document()->findBlock(firstPosition), cursor.block().next());
 }
 
 void CEditorView::OnContentsChange(int position, int /*removed*/, int added) {
