@@ -39,7 +39,9 @@ fail() {
 # Starts a private X server on a free display.
 start_xvfb() {
     local fdfile=$E2E_TMP/display
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    # -noreset: without it the server resets whenever its last client (a
+    # short xdotool call) leaves, and a program connecting meanwhile fails.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fdfile" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s "$fdfile" ] && break
