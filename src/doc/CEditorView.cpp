@@ -246,24 +246,18 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         // The separator inside a long line is no character to step over or delete.
         StepOverSplit(event);
         if (!WordKeyAtInnerBreak(event)) {
-            const bool keepBreak = overwriteMode() && BeforeInnerBreak();
-            if (keepBreak)
-                setOverwriteMode(false);
+            const auto kept = KeepInnerBreak();
             QPlainTextEdit::keyPressEvent(event);
-            if (keepBreak)
-                setOverwriteMode(true);
         }
     }
     ApplyPendingRepairs();
 }
 
 void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
-    const bool keepBreak = overwriteMode() && BeforeInnerBreak();
-    if (keepBreak)
-        setOverwriteMode(false);
-    QPlainTextEdit::inputMethodEvent(event);
-    if (keepBreak)
-        setOverwriteMode(true);
+    {
+        const auto kept = KeepInnerBreak();
+        QPlainTextEdit::inputMethodEvent(event);
+    }
     ApplyPendingRepairs();
 }
 

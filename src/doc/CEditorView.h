@@ -242,9 +242,14 @@ private:
     // Word-wise moves and deletions stop at an inner line break as they stop
     // at a paragraph's end; false when the key is none or goes past none.
     bool WordKeyAtInnerBreak(const QKeyEvent* event);
-    // The caret stands before an inner line break, nothing selected: a
-    // character typed in overwrite mode goes in before it.
-    bool BeforeInnerBreak() const;
+    // While the result lives, a character typed in overwrite mode before an
+    // inner line break (nothing selected) goes in before it: overwrite mode
+    // is off meanwhile.
+    struct OverwriteBack {
+        void operator()(CEditorView* view) const { view->setOverwriteMode(true); }
+    };
+    using OverwriteGuard = std::unique_ptr<CEditorView, OverwriteBack>;
+    OverwriteGuard KeepInnerBreak();
     // A selection made with the keyboard is offered as the primary
     // selection, as the widget does.
     void OfferSelection();

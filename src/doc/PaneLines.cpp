@@ -873,7 +873,11 @@ bool CEditorView::WordKeyAtInnerBreak(const QKeyEvent* event) {
     return true;
 }
 
-bool CEditorView::BeforeInnerBreak() const {
+CEditorView::OverwriteGuard CEditorView::KeepInnerBreak() {
     const QTextCursor c = textCursor();
-    return !c.hasSelection() && document()->characterAt(c.position()) == QChar::LineSeparator;
+    const bool off = overwriteMode() && !c.hasSelection() &&
+                     document()->characterAt(c.position()) == QChar::LineSeparator;
+    if (off)
+        setOverwriteMode(false);
+    return OverwriteGuard(off ? this : nullptr);
 }
