@@ -5,6 +5,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <cstdio>
 
 #include <sys/resource.h>
 
@@ -64,6 +67,22 @@ inline void UseOwnFolder(const QByteArray& folder) {
     qputenv("XDG_CONFIG_HOME", folder + "/config");
     qputenv("XDG_STATE_HOME", folder + "/state");
     UseOffscreen();
+}
+
+// A child started with (argument, folder): runs `run(argument, folder)` in an
+// application of its own, with its settings, journals and files in `folder`.
+template <typename Run>
+int RunInOwnFolder(int argc, char* argv[], Run&& run) {
+    const QByteArray folder = argv[2];
+    UseOwnFolder(folder);
+    QApplication app(argc, argv);
+    return run(QByteArray(argv[1]), QString::fromLocal8Bit(folder));
+}
+
+// Prints a figure beside its goal.
+inline void Goal(const char* what, double value, double goal, const char* unit) {
+    std::printf("  %-34s %8.1f %-3s goal <= %5.0f %-3s %s\n", what, value, unit, goal, unit,
+                value <= goal ? "ok" : "MISSED");
 }
 
 // Runs this program again with `arguments`, in and output passed through,

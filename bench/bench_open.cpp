@@ -51,11 +51,6 @@ bool ResetPeak() {
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
 }
 
-void Goal(const char* what, double value, double goal, const char* unit) {
-    std::printf("  %-34s %8.1f %-3s goal <= %5.0f %-3s %s\n", what, value, unit, goal, unit,
-                value <= goal ? "ok" : "MISSED");
-}
-
 // Notes the first time the main window is shown and painted.
 class FirstPaint : public QObject {
 public:
@@ -197,15 +192,15 @@ int RunOne(int mebibytes, const QString& folder) {
                     "paragraph texts following)\n",
                     mebibytes, first.shownMs, first.paintedMs, textMs, wholeMs, readMs, decodeMs,
                     fillMs, slicesMs, followedMs);
-        Goal("start -> window mapped", first.paintedMs, 250, "ms");
-        Goal("start -> text shown", textMs, 500, "ms");
-        Goal("peak memory after open", peak, 160, "MiB");
-        Goal("save, checks included", saveMs, 150, "ms");
+        bench::Goal("start -> window mapped", first.paintedMs, 250, "ms");
+        bench::Goal("start -> text shown", textMs, 500, "ms");
+        bench::Goal("peak memory after open", peak, 160, "MiB");
+        bench::Goal("save, checks included", saveMs, 150, "ms");
         std::printf("  (information) another 16 MiB file opened over it in %.0f ms; the window's "
                     "events waited %.0f ms at most\n",
                     reopenMs, longestPauseMs);
         if (peakReset)
-            Goal("save: memory beyond the pane", saveExtraMiB, 8, "MiB");
+            bench::Goal("save: memory beyond the pane", saveExtraMiB, 8, "MiB");
         else
             std::printf("  (the peak memory of the save cannot be told here)\n");
         return 0;
@@ -226,7 +221,7 @@ int RunOne(int mebibytes, const QString& folder) {
     if (!view->GetWholeText().startsWith(QLatin1Char('x')))
         return 5;
     std::printf("%3d MiB  open to typed key shown %.1f ms\n", mebibytes, keyMs);
-    Goal("open -> typed key shown", keyMs, 120, "ms");
+    bench::Goal("open -> typed key shown", keyMs, 120, "ms");
     // Nothing is asked on the way out.
     app.GetDocument()->SetModifiedFlag(false);
     return 0;
@@ -235,13 +230,10 @@ int RunOne(int mebibytes, const QString& folder) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 2) {
-        // A child: settings, journals and the page in its own folder.
-        const QByteArray folder = argv[2];
-        bench::UseOwnFolder(folder);
-        QApplication app(argc, argv);
-        return RunOne(std::atoi(argv[1]), QString::fromLocal8Bit(folder));
-    }
+    if (argc > 2)
+        return bench::RunInOwnFolder(argc, argv, [](const QByteArray& size, const QString& folder) {
+            return RunOne(size.toInt(), folder);
+        });
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QStringList sizes = args.size() > 1 ? QStringList{args[1]} : QStringList{"16", "1"};

@@ -40,11 +40,6 @@ double CpuMs() {
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-void Goal(const char* what, double value, double goal, const char* unit) {
-    std::printf("  %-34s %8.1f %-3s goal <= %5.0f %-3s %s\n", what, value, unit, goal, unit,
-                value <= goal ? "ok" : "MISSED");
-}
-
 // Counts the pane's handled key releases and the paints of its text after
 // the last of them.
 class BurstWatch : public QObject {
@@ -196,8 +191,8 @@ int Run(const QString& folder, bool waitForProfiler) {
 
     std::printf("50 PageDowns: median cpu %.1f ms, worst cpu %.1f ms, worst wall %.1f ms\n",
                 down.MedianCpu(), down.WorstCpu(), down.WorstWall());
-    Goal("50 PageDowns, median CPU", down.MedianCpu(), 60, "ms");
-    Goal("50 PageDowns, worst CPU", down.WorstCpu(), 60, "ms");
+    bench::Goal("50 PageDowns, median CPU", down.MedianCpu(), 60, "ms");
+    bench::Goal("50 PageDowns, worst CPU", down.WorstCpu(), 60, "ms");
     std::printf("  (information) 50 PageUps: median cpu %.1f ms, worst %.1f ms; "
                 "50 Down repeats: median cpu %.1f ms, worst %.1f ms\n",
                 up.MedianCpu(), up.WorstCpu(), arrows.MedianCpu(), arrows.WorstCpu());
@@ -207,13 +202,10 @@ int Run(const QString& folder, bool waitForProfiler) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc > 2) {
-        // The child: settings, journals and the page in its own folder.
-        const QByteArray folder = argv[2];
-        bench::UseOwnFolder(folder);
-        QApplication app(argc, argv);
-        return Run(QString::fromLocal8Bit(folder), QByteArray(argv[1]) == "perf");
-    }
+    if (argc > 2)
+        return bench::RunInOwnFolder(argc, argv, [](const QByteArray& mode, const QString& folder) {
+            return Run(folder, mode == "perf");
+        });
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     QTemporaryDir dir;
