@@ -117,6 +117,13 @@ CBlockTextCache& CEditorView::BlockTexts() const {
     return *m_blockTexts;
 }
 
+CEditorView::TextRuns CEditorView::Runs(bool checked) const {
+    TextRuns runs;
+    runs.splits = SplitPositions(); // first: it may cut a paragraph that grew
+    runs.blocks = checked ? BlockTexts().CheckedBlocks() : BlockTexts().Blocks();
+    return runs;
+}
+
 QFont CEditorView::DefaultFont() {
     QFont font(u"FixedSys"_s);
     font.setStyleHint(QFont::TypeWriter);

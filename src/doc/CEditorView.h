@@ -4,6 +4,7 @@
 // seams to the user. May include io and res.
 
 #include "doc/CmdTarget.h"
+#include "io/RecoveryJournal.h"
 
 #include <QElapsedTimer>
 #include <QMarginsF>
@@ -51,6 +52,14 @@ public:
     // The text as one string per paragraph, kept up to date with every
     // change (made on first use): a copy of it costs a reference count.
     CBlockTextCache& BlockTexts() const;
+    // The text to write out: its paragraphs from BlockTexts (`checked`: read
+    // again where their length is not the document's) and the positions of
+    // the splits between them, taken after the repairs still pending.
+    struct TextRuns {
+        io::TextLines blocks;
+        io::TextSplits splits;
+    };
+    TextRuns Runs(bool checked) const;
 
     // A file line longer than kMaxParagraphLength is held as several
     // paragraphs of the pane's document, each at most kSplitLength long (the

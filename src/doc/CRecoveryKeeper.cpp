@@ -134,9 +134,9 @@ private:
 // ---------------------------------------------------------------------------
 // The keeper
 
-io::TextSplits CRecoveryKeeper::Splits() const {
+CEditorView::TextRuns CRecoveryKeeper::Text() const {
     const CEditorView* view = m_document->GetView();
-    return view ? view->SplitPositions() : io::TextSplits();
+    return view ? view->Runs(false) : CEditorView::TextRuns();
 }
 
 CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
@@ -259,8 +259,9 @@ void CRecoveryKeeper::OnTrigger() {
     QElapsedTimer timer;
     timer.start();
     JournalJob job;
-    job.splits = Splits(); // first: it may cut a paragraph that grew
-    job.blocks = m_cache ? m_cache->Blocks() : io::TextLines();
+    CEditorView::TextRuns text = Text();
+    job.blocks = std::move(text.blocks);
+    job.splits = std::move(text.splits);
     job.journal = Metadata(Content::Text);
     job.file = m_file;
     job.generation = ++m_generation;
@@ -318,9 +319,9 @@ bool CRecoveryKeeper::WriteSync(Content content) {
     }
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
-    const io::TextSplits splits = Splits();
-    const io::JournalError error = io::WriteJournal(
-        m_file, Metadata(content), m_cache ? m_cache->Blocks() : io::TextLines(), splits, &code);
+    const CEditorView::TextRuns text = Text();
+    const io::JournalError error =
+        io::WriteJournal(m_file, Metadata(content), text.blocks, text.splits, &code);
     if (error != io::JournalError::None) {
         ReportFailure(code);
         return false;

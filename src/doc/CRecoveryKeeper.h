@@ -4,6 +4,7 @@
 // seams to the user. May include io and res.
 
 #include "doc/BlockTextCache.h"
+#include "doc/CEditorView.h"
 #include "io/RecoveryJournal.h"
 
 #include <QObject>
@@ -79,8 +80,8 @@ private:
     void Retarget(const QString& path);
     // Writes the state on this thread into the current file.
     bool WriteSync(Content content);
-    // Where the pane holds one line as several paragraphs.
-    io::TextSplits Splits() const;
+    // The pane's text as the journal takes it.
+    CEditorView::TextRuns Text() const;
     void RemoveFile();
     void ReportFailure(int code);
 

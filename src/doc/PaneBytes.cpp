@@ -1,6 +1,5 @@
 #include "doc/PaneBytes.h"
 
-#include "doc/BlockTextCache.h"
 #include "doc/CEditorView.h"
 #include "io/CodePage932.h"
 
@@ -9,8 +8,9 @@
 CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qsizetype pieceLength)
     : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits) {
     if (view) {
-        m_splits = view->SplitPositions(); // first: it may cut a paragraph that grew
-        m_blocks = view->BlockTexts().CheckedBlocks();
+        CEditorView::TextRuns runs = view->Runs(true);
+        m_blocks = std::move(runs.blocks);
+        m_splits = std::move(runs.splits);
     }
     Rewind();
 }
