@@ -40,6 +40,13 @@ QByteArray MixedPage(qsizetype size) {
     return page + longLine; // the last line without a break
 }
 
+// A page in `dir` read in four decoding steps (slow ones, with a step delay).
+QString SlowPage(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(u"big.html"_s);
+    testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+    return path;
+}
+
 // What the pane shows: its paragraphs and which separators are splits.
 struct PaneState {
     QString paneText;
@@ -385,8 +392,7 @@ private slots:
     void cancelLeavesThePreviousDocument() {
         QFETCH(QString, when);
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.html"_s);
-        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        const QString path = SlowPage(dir);
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
 
         const QString oldPath = dir.filePath(u"old.html"_s);
@@ -467,8 +473,7 @@ private slots:
 
     void slowLoadShowsProgressAndBusyPointer() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.html"_s);
-        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        const QString path = SlowPage(dir);
         AppFixture f;
         QVERIFY(f.started);
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 120);
@@ -643,8 +648,7 @@ private slots:
 
     void escCancelsACommandLineOpenAfterTheWindowShows() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.html"_s);
-        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        const QString path = SlowPage(dir);
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
         bool shownWhileLoading = false;
         QString titleWhileLoading;
@@ -669,8 +673,7 @@ private slots:
 
     void escKeyReachesTheLoad() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.html"_s);
-        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        const QString path = SlowPage(dir);
         AppFixture f;
         QVERIFY(f.started);
         QTest::keyClicks(f.View(), u"keep"_s);
@@ -687,8 +690,7 @@ private slots:
 
     void closingWhileLoadingCancelsTheLoad() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"big.html"_s);
-        testing::WriteBytes(path, MixedPage(4 * cp932::kDecodeStep));
+        const QString path = SlowPage(dir);
         AppFixture f;
         QVERIFY(f.started);
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
