@@ -320,10 +320,6 @@ qsizetype CountUnencodable(QStringView text) {
     return count;
 }
 
-QByteArray CharacterReference(char32_t codePoint) {
-    return "&#" + QByteArray::number(quint32(codePoint)) + ';';
-}
-
 namespace {
 
 // Writes "&#" + the decimal code point + ";" at `d`; gives the end.
@@ -343,6 +339,11 @@ char* WriteReference(char* d, char32_t codePoint) {
 }
 
 } // namespace
+
+QByteArray CharacterReference(char32_t codePoint) {
+    char reference[16];
+    return QByteArray(reference, WriteReference(reference, codePoint) - reference);
+}
 
 QByteArray Encode(QStringView text, const io::TextFormat& format) {
     const Tables& t = T();

@@ -221,7 +221,6 @@ QString OwnerTag(const JournalOwner& owner) {
     return u"%1-%2-%3"_s.arg(owner.bootId.left(8)).arg(owner.pid).arg(owner.startTime);
 }
 
-
 } // namespace
 
 quint32 Crc32(const char* data, qsizetype size, quint32 crc) {
