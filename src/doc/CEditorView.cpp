@@ -195,15 +195,11 @@ void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
     QTextDocument* doc = document();
     QTextCursor cursor = textCursor();
     const QString clean = WithoutLoneHighSurrogates(text);
-    if (canUndo) {
-        InsertText(cursor, clean);
-        ApplyPendingRepairs();
-    } else {
+    if (!canUndo)
         doc->setUndoRedoEnabled(false);
-        InsertText(cursor, clean);
-        ApplyPendingRepairs();
+    InsertText(cursor, clean);
+    if (!canUndo)
         doc->setUndoRedoEnabled(true);
-    }
     cursor.clearSelection();
     setTextCursor(cursor);
     doc->setModified(true);
@@ -384,7 +380,6 @@ void CEditorView::insertFromMimeData(const QMimeData* source) {
         QTextCursor c = textCursor();
         InsertText(c, clean);
         setTextCursor(c);
-        ApplyPendingRepairs();
         ensureCursorVisible();
         return;
     }

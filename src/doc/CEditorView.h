@@ -90,7 +90,8 @@ public:
     int PanePosition(qsizetype textPosition) const;
     // Puts `text` in place of the selection of `cursor` (a cursor of this
     // pane) as one edit step and leaves the cursor after it. "\r\n", "\n",
-    // "\r" and U+2029 each make a line break; long lines are split as above.
+    // "\r" and U+2029 each make a line break; long lines are split and
+    // paragraphs grown too long repaired as above, in that step.
     void InsertText(QTextCursor& cursor, const QString& text);
     // Replaces the whole text of a freshly loaded or new document; clears the
     // undo history and the modified flag.

@@ -543,6 +543,8 @@ void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
 }
 
 void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
+    // Paragraphs the text made too long are repaired in the same step.
+    const auto repaired = qScopeGuard([this] { ApplyPendingRepairs(); });
     const TextShape shape = ShapeOf(text);
     const int group = GroupSize(shape.lines);
     cursor.beginEditBlock();
