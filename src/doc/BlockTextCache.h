@@ -12,10 +12,10 @@
 class QTextDocument;
 
 // The pane's text as one string per block (its inner line breaks given as
-// line breaks, U+2029), in runs of a few hundred blocks,
-// kept up to date from the document's change notifications. A copy of the
-// whole text costs a reference count, and a change after a copy copies only
-// the run it touches, not a walk over the document.
+// line breaks, U+2029), in runs of a few hundred blocks, kept up to date from
+// the document's change notifications. A copy of the whole text costs a
+// reference count, and a change after a copy copies only the run it touches,
+// not a walk over the document.
 class CBlockTextCache : public QObject {
     Q_OBJECT
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// doc: the document, the editor view, selection operations and command routing.
-// May include io and res.
+// doc: the document, the editing pane, the command table and routing, the
+// seams to the user. May include io and res.
 
 #include "io/FileIo.h"
 #include "io/FileState.h"
