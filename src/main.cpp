@@ -1,9 +1,42 @@
 #include "app/CEditorApp.h"
+#include "app/CommandLine.h"
 #include "io/FileIo.h"
+#include "res/Usage.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString Environment(const char* name) {
+    return QString::fromLocal8Bit(std::getenv(name));
+}
+
+// --help and --version are answered before the application exists, so they
+// need no display.
+bool AnswerInTerminal(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const TerminalRequest request = FindTerminalRequest(arguments);
+    if (request == TerminalRequest::None)
+        return false;
+    const QString text =
+        request == TerminalRequest::Version
+            ? res::VersionText()
+            : res::UsageText(UsageInJapanese(Environment("LC_ALL"), Environment("LC_MESSAGES"),
+                                             Environment("LANG")));
+    std::fputs(text.toUtf8().constData(), stdout);
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    if (AnswerInTerminal(argc, argv))
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     // A file-size limit makes a save fail instead of ending the program.
     io::IgnoreFileSizeSignal();
     QApplication application(argc, argv);

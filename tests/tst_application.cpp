@@ -82,6 +82,46 @@ private slots:
         QTEST(info.m_bShowSplash, "splash");
     }
 
+    void terminalRequests_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("request");
+        using R = TerminalRequest;
+        QTest::newRow("none") << QStringList{"-p", "a.html"} << int(R::None);
+        QTest::newRow("help after a file") << QStringList{"a.html", "--help"} << int(R::Help);
+        QTest::newRow("short help") << QStringList{"-h"} << int(R::Help);
+        QTest::newRow("first one counts") << QStringList{"--version", "--help"} << int(R::Version);
+        QTest::newRow("slash is a path") << QStringList{"/help"} << int(R::None);
+        QTest::newRow("exact spelling") << QStringList{"--HELP", "-version"} << int(R::None);
+    }
+
+    void terminalRequests() {
+        QFETCH(QStringList, args);
+        QTEST(int(FindTerminalRequest(args)), "request");
+    }
+
+    void usageLanguage_data() {
+        QTest::addColumn<QString>("lcAll");
+        QTest::addColumn<QString>("lcMessages");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<bool>("japanese");
+        QTest::newRow("LANG") << "" << "" << "ja_JP.UTF-8" << true;
+        QTest::newRow("utf8 spelling") << "" << "" << "ja_JP.utf8" << true;
+        QTest::newRow("no codeset") << "" << "" << "ja" << true;
+        QTest::newRow("modifier") << "" << "ja_JP.UTF-8@x" << "" << true;
+        QTest::newRow("EUC-JP garbles") << "" << "" << "ja_JP.eucJP" << false;
+        QTest::newRow("LC_ALL wins") << "C.UTF-8" << "" << "ja_JP.UTF-8" << false;
+        QTest::newRow("LC_MESSAGES before LANG") << "" << "ja_JP.UTF-8" << "en_US.UTF-8" << true;
+        QTest::newRow("nothing set") << "" << "" << "" << false;
+        QTest::newRow("other language") << "" << "" << "jv_ID.UTF-8" << false;
+    }
+
+    void usageLanguage() {
+        QFETCH(QString, lcAll);
+        QFETCH(QString, lcMessages);
+        QFETCH(QString, lang);
+        QTEST(UsageInJapanese(lcAll, lcMessages, lang), "japanese");
+    }
+
     void abbreviatedPaths() {
         QCOMPARE(AbbreviatePath(u"/home/u/a.html"_s), u"/home/u/a.html"_s);
         QCOMPARE(AbbreviatePath(u"/home/someone/projects/site/pages/index.html"_s),

@@ -62,3 +62,29 @@ CCommandLineInfo ParseCommandLine(const QStringList& arguments) {
     info.m_bShowSplash = !info.m_bRunEmbedded && !info.m_bRunAutomated;
     return info;
 }
+
+TerminalRequest FindTerminalRequest(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == u"--help"_s || argument == u"-h"_s)
+            return TerminalRequest::Help;
+        if (argument == u"--version"_s)
+            return TerminalRequest::Version;
+    }
+    return TerminalRequest::None;
+}
+
+bool UsageInJapanese(const QString& lcAll, const QString& lcMessages, const QString& lang) {
+    const QString locale = !lcAll.isEmpty() ? lcAll : !lcMessages.isEmpty() ? lcMessages : lang;
+    // language[_territory][.codeset][@modifier]
+    const qsizetype dot = locale.indexOf(u'.');
+    const qsizetype at = locale.indexOf(u'@');
+    const QString language = locale.left(qMin(dot < 0 ? locale.size() : dot, at < 0 ? locale.size() : at))
+                                 .section(u'_', 0, 0);
+    if (language != u"ja"_s)
+        return false;
+    if (dot < 0)
+        return true;
+    const QString codeset = locale.mid(dot + 1, at > dot ? at - dot - 1 : -1);
+    return codeset.compare(u"UTF-8"_s, Qt::CaseInsensitive) == 0 ||
+           codeset.compare(u"utf8"_s, Qt::CaseInsensitive) == 0;
+}

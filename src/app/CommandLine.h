@@ -25,3 +25,14 @@ struct CCommandLineInfo {
 // path); "p", "pt" and "dde" are matched with exact case, the other switches
 // in any case; unknown switches are ignored.
 CCommandLineInfo ParseCommandLine(const QStringList& arguments);
+
+// A request that a terminal answers without a window: `--help` (or `-h`)
+// and `--version`. The first one on the line counts; the other arguments
+// are then ignored.
+enum class TerminalRequest { None, Help, Version };
+TerminalRequest FindTerminalRequest(const QStringList& arguments);
+
+// Whether the usage speaks Japanese: the messages locale is the first set of
+// LC_ALL, LC_MESSAGES and LANG; Japanese when its language is "ja" and its
+// character set UTF-8 or unnamed (other sets would garble the text).
+bool UsageInJapanese(const QString& lcAll, const QString& lcMessages, const QString& lang);
