@@ -11,6 +11,7 @@ packages=(
 )
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool x11-utils imagemagick poppler-utils openbox)
+    packages+=(dpkg-dev file desktop-file-utils appstream man-db)
 fi
 
 missing=()
