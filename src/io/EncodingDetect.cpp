@@ -272,6 +272,11 @@ bool DeclarationDiffers(const QString& declared, std::optional<Encoding> declare
         return false;
     if (!declaredEncoding)
         return true;
+    // Browsers read a page that declares UTF-16 as UTF-8 unless its mark
+    // says UTF-16: for a UTF-16 file the declaration is right.
+    if ((used == Encoding::Utf16Le || used == Encoding::Utf16Be) &&
+        declared.startsWith(u"utf-16"_s, Qt::CaseInsensitive))
+        return false;
     const auto family = [](Encoding e) { return e == Encoding::Utf8Bom ? Encoding::Utf8 : e; };
     return family(*declaredEncoding) != family(used);
 }
