@@ -561,6 +561,62 @@ QByteArray EncodeBytes(QStringView text, const io::TextFormat& format, int& mode
     return out.Take();
 }
 
+QByteArray EncodeUtf8(QStringView text, const io::TextFormat& format) {
+    const QByteArrayView lineBreak = LineBreak(format.lineEnd);
+    const char16_t* s = reinterpret_cast<const char16_t*>(text.data());
+    const qsizetype n = text.size();
+    // At most three bytes a unit, but for references (which need room).
+    ByteOut out(3 * n);
+    char* d = out.d();
+    for (qsizetype i = 0; i < n;) {
+        i += cp932::AppendAscii(s + i, n - i, d);
+        while (i < n) {
+            const char16_t c = s[i];
+            if (c < 0x80) {
+                break; // back to the fast path
+            } else if (c < 0x800) {
+                *d++ = char(0xC0 | c >> 6);
+                *d++ = char(0x80 | (c & 0x3F));
+                ++i;
+            } else if ((c & 0xF800) != 0xD800 && c != kLineSeparator) {
+                *d++ = char(0xE0 | c >> 12);
+                *d++ = char(0x80 | (c >> 6 & 0x3F));
+                *d++ = char(0x80 | (c & 0x3F));
+                ++i;
+            } else {
+                break;
+            }
+        }
+        if (i == n)
+            break;
+        const char16_t c = s[i++];
+        if (c < 0x80) {
+            *d++ = char(c);
+            continue;
+        }
+        out.d() = d;
+        if (c == kLineSeparator) {
+            out.Put(lineBreak);
+        } else if (IsRawByte(c)) {
+            *out.d()++ = char(c - 0xDC00);
+        } else if (IsHighSurrogate(c) && i < n && IsLowSurrogate(s[i])) {
+            const char32_t u = QChar::surrogateToUcs4(c, s[i++]);
+            char* e = out.d();
+            *e++ = char(0xF0 | u >> 18);
+            *e++ = char(0x80 | (u >> 12 & 0x3F));
+            *e++ = char(0x80 | (u >> 6 & 0x3F));
+            *e++ = char(0x80 | (u & 0x3F));
+            out.d() = e;
+        } else {
+            out.Put(cp932::CharacterReference(c));
+        }
+        out.MakeRoom(3 * (n - i) + ByteOut::kRoom);
+        d = out.d();
+    }
+    out.d() = d;
+    return out.Take();
+}
+
 QByteArray EncodeUtf16(QStringView text, const io::TextFormat& format) {
     const bool big = format.encoding == Encoding::Utf16Be;
     const QStringView lineBreak = format.lineEnd == io::LineEnd::Lf   ? u"\n"
@@ -633,6 +689,10 @@ QByteArray Encoder::Encode(QStringView piece) {
     case Encoding::Utf16Be:
         out = EncodeUtf16(piece, m_format);
         break;
+    case Encoding::Utf8:
+    case Encoding::Utf8Bom:
+        out = EncodeUtf8(piece, m_format);
+        break;
     default:
         out = EncodeBytes(piece, m_format, m_mode);
         break;
@@ -665,8 +725,12 @@ std::optional<cp932::Unencodable> FindUnencodable(QStringView text, Encoding enc
                                                   qsizetype from) {
     if (encoding == Encoding::ShiftJis)
         return cp932::FindUnencodable(text, from);
+    if (encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be)
+        return std::nullopt;
+    const bool utf8 = encoding == Encoding::Utf8 || encoding == Encoding::Utf8Bom;
     for (qsizetype i = qMax<qsizetype>(from, 0); i < text.size(); ++i) {
-        if (text[i].unicode() < 0x80)
+        const char16_t c = text[i].unicode();
+        if (c < 0x80 || (utf8 && (c & 0xF800) != 0xD800))
             continue;
         if (std::optional<cp932::Unencodable> u = UnencodableAt(text, i, encoding))
             return u;
