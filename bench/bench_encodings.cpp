@@ -91,14 +91,6 @@ int RunOne(const QString& path) {
         detectAndDecodeMs = std::min(detectAndDecodeMs, Ms(t));
     }
     const double detectMs = detectAndDecodeMs - decodeMs;
-    if (qEnvironmentVariableIsSet("BENCH_ENCODE")) {
-        const QString text = view->GetWholeText();
-        QElapsedTimer t;
-        t.start();
-        const QByteArray encoded = codec::Encode(text, app.GetDocument()->TextFormat());
-        std::fprintf(stderr, "encode %.1f ms (%lld bytes), decode %.1f ms\n", Ms(t),
-                     qint64(encoded.size()), decodeMs);
-    }
     std::printf("%f %f %f %f\n", openMs, saveMs, peak, detectMs);
     return 0;
 }
