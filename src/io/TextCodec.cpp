@@ -381,11 +381,14 @@ std::optional<Decoded> Decode(QByteArrayView bytes, Encoding encoding, const Kee
         std::optional<QString> text = cp932::Decode(bytes, &out.format, keepGoing);
         if (!text)
             return std::nullopt;
-        out.rawBytes = std::count_if(text->cbegin(), text->cend(),
-                                     [](QChar c) { return IsRawByte(c.unicode()); });
+        char16_t any = 0; // every character or'ed: above 0x7F when one is
+        for (QChar c : *text) {
+            any |= c.unicode();
+            out.rawBytes += IsRawByte(c.unicode());
+        }
         if (strict && out.rawBytes)
             return std::nullopt;
-        out.nonAscii = text->size() != bytes.size() || out.rawBytes; // enough for detection
+        out.nonAscii = any >= 0x80;
         out.text = std::move(*text);
         out.format.encoding = encoding;
         return out;
@@ -475,15 +478,14 @@ inline quint16 JisCode(char16_t c, const io::TextFormat& format) {
     return code;
 }
 
-// UTF-8, EUC-JP and ISO-2022-JP; `mode` carries ISO-2022-JP's character set
-// from one piece to the next.
+// EUC-JP and ISO-2022-JP; `mode` carries ISO-2022-JP's character set from
+// one piece to the next.
 QByteArray EncodeBytes(QStringView text, const io::TextFormat& format, int& mode) {
-    const Encoding encoding = format.encoding;
-    const bool iso = encoding == Encoding::Iso2022Jp;
+    const bool iso = format.encoding == Encoding::Iso2022Jp;
     const QByteArrayView lineBreak = LineBreak(format.lineEnd);
     const char16_t* s = reinterpret_cast<const char16_t*>(text.data());
     const qsizetype n = text.size();
-    ByteOut out(encoding == Encoding::EucJp ? 2 * n : n + n / 2);
+    ByteOut out(2 * n);
     const auto select = [&](int next) {
         if (mode == next)
             return;
@@ -516,26 +518,7 @@ QByteArray EncodeBytes(QStringView text, const io::TextFormat& format, int& mode
         } else if (IsRawByte(c)) {
             *d++ = char(c - 0xDC00);
         } else if (IsHighSurrogate(c) && i < n && IsLowSurrogate(s[i])) {
-            const char32_t u = QChar::surrogateToUcs4(c, s[i++]);
-            if (encoding != Encoding::Utf8 && encoding != Encoding::Utf8Bom) {
-                reference(u);
-                continue;
-            }
-            *d++ = char(0xF0 | u >> 18);
-            *d++ = char(0x80 | (u >> 12 & 0x3F));
-            *d++ = char(0x80 | (u >> 6 & 0x3F));
-            *d++ = char(0x80 | (u & 0x3F));
-        } else if (encoding == Encoding::Utf8 || encoding == Encoding::Utf8Bom) {
-            if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-                reference(c);
-            } else if (c < 0x800) {
-                *d++ = char(0xC0 | c >> 6);
-                *d++ = char(0x80 | (c & 0x3F));
-            } else {
-                *d++ = char(0xE0 | c >> 12);
-                *d++ = char(0x80 | (c >> 6 & 0x3F));
-                *d++ = char(0x80 | (c & 0x3F));
-            }
+            reference(QChar::surrogateToUcs4(c, s[i++]));
         } else if (c >= kHalfKanaFirst && c <= kHalfKanaLast) {
             if (iso) {
                 select(kKana);
@@ -622,20 +605,32 @@ QByteArray EncodeUtf16(QStringView text, const io::TextFormat& format) {
     const QStringView lineBreak = format.lineEnd == io::LineEnd::Lf   ? u"\n"
                                   : format.lineEnd == io::LineEnd::Cr ? u"\r"
                                                                       : u"\r\n";
-    QByteArray out;
-    out.reserve(2 * text.size() + 16);
-    const auto put = [&](char16_t c) {
-        const char bytes[2] = {char(big ? c >> 8 : c & 0xFF), char(big ? c & 0xFF : c >> 8)};
-        out.append(bytes, 2);
+    // A line break takes at most two units for its one.
+    ByteOut out(4 * text.size());
+    char* d = out.d();
+    const auto put = [&d, big](QStringView run) {
+        if (!big && QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+            std::memcpy(d, run.utf16(), size_t(run.size()) * 2);
+            d += run.size() * 2;
+            return;
+        }
+        for (QChar c : run) {
+            const char16_t u = c.unicode();
+            *d++ = char(big ? u >> 8 : u & 0xFF);
+            *d++ = char(big ? u & 0xFF : u >> 8);
+        }
     };
-    for (QChar c : text) {
-        if (c.unicode() == kLineSeparator)
-            for (QChar b : lineBreak)
-                put(b.unicode());
-        else
-            put(c.unicode());
+    for (qsizetype i = 0; i <= text.size();) {
+        qsizetype at = text.indexOf(QChar(kLineSeparator), i);
+        if (at < 0)
+            at = text.size();
+        put(text.sliced(i, at - i));
+        if (at < text.size())
+            put(lineBreak);
+        i = at + 1;
     }
-    return out;
+    out.d() = d;
+    return out.Take();
 }
 
 // The character at `i` when `encoding` cannot hold it.
