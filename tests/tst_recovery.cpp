@@ -191,7 +191,7 @@ private slots:
 
     void unknownVersionIsRefused() {
         QByteArray bytes = io::SerializeJournal(SampleJournal());
-        bytes[8] = 2; // version, with a checksum that matches
+        bytes[8] = 3; // version, with a checksum that matches
         const qsizetype body = bytes.size() - 4;
         const quint32 crc = qToLittleEndian(io::Crc32(bytes.constData(), body));
         bytes.replace(body, 4, reinterpret_cast<const char*>(&crc), 4);

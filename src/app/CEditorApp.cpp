@@ -97,6 +97,7 @@ int CEditorApp::ExitInstance() {
 void CEditorApp::LoadStdProfileSettings() {
     auto settings = platform::OpenSettings();
     m_recentFiles.ReadList(*settings);
+    m_encodingChoices.Read(*settings);
     m_previewPages = settings->value(kSettingsSection + u'/' + kPreviewPages, 0).toInt();
 }
 
@@ -126,6 +127,13 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
         return false;
     }
     m_frame->canClose = [this] { return m_document->SaveModified(); };
+    m_document->recallEncoding = [this](const QString& path) { return m_encodingChoices.Find(path); };
+    m_document->rememberEncoding = [this](const QString& path, io::Encoding encoding) {
+        m_encodingChoices.Remember(path, encoding);
+        auto settings = platform::OpenSettings();
+        m_encodingChoices.Write(*settings);
+        settings->sync();
+    };
     m_frame->GetActiveView()->openDocument = [this](const QString& path) {
         OpenDocumentFile(path);
     };

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RecentFileList.h"
+#include "doc/EncodingChoices.h"
 #include "doc/CmdTarget.h"
 
 #include <QObject>
@@ -90,6 +91,7 @@ private:
     void SaveRecentFileList() const;
 
     CRecentFileList m_recentFiles{4};
+    CEncodingChoices m_encodingChoices;
     int m_previewPages = 0;
     int m_exitCode = 0;
     bool m_unregistered = false;

@@ -14,6 +14,7 @@
 class CEditorDoc;
 class CEditorView;
 class CLockIndicatorPanes;
+class CEncodingPane;
 class CToolBar;
 class CRecentFileList;
 class QAction;
@@ -37,6 +38,7 @@ public:
 
     CEditorView* GetActiveView() const { return m_view; }
     CEditorDoc* GetActiveDocument() const { return m_document; }
+    CEncodingPane* EncodingPane() const { return m_encodingPane; }
 
     // Offers the command to the view, the document, the frame and the
     // application in this order; false when none of them handles it.
@@ -100,6 +102,7 @@ private:
     bool StepDone(CreateStep step, bool done = true) const;
     bool CreateMainToolBar();
     bool SetIndicators();
+    void CreateEncodingPane();
     bool DockMainToolBar();
     bool CreateColorBar();
     void OnDestroy();
@@ -112,6 +115,7 @@ private:
     CToolBar* m_mainToolBar = nullptr;
     CToolBar* m_colorBar = nullptr; // created with the window, deleted with it
     CLockIndicatorPanes* m_indicators = nullptr;
+    CEncodingPane* m_encodingPane = nullptr;
     QLabel* m_messagePane = nullptr;
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;

@@ -2,7 +2,9 @@
 #include "app/CMainFrame.h"
 
 #include "app/CToolBar.h"
+#include "app/EncodingPane.h"
 #include "app/LockIndicators.h"
+#include "doc/CEditorDoc.h"
 #include "res/StringTable.h"
 #include "res/Toolbars.h"
 
@@ -32,8 +34,30 @@ bool CMainFrame::CreateMainToolBar() {
 }
 
 bool CMainFrame::SetIndicators() {
+    CreateEncodingPane();
     m_indicators = new CLockIndicatorPanes(m_statusBar);
     return StepDone(CreateStep::Indicators);
+}
+
+// Left of the lock panes: the document's encoding, with its menu.
+void CMainFrame::CreateEncodingPane() {
+    m_encodingPane = new CEncodingPane(m_statusBar);
+    m_statusBar->addPermanentWidget(m_encodingPane);
+    if (!m_document)
+        return;
+    const auto show = [this] {
+        m_encodingPane->setText(m_document->EncodingText());
+        m_encodingPane->SetReopenEnabled(!m_document->GetPathName().isEmpty());
+    };
+    connect(m_document, &CEditorDoc::encodingChanged, m_encodingPane, show);
+    connect(m_document, &CEditorDoc::pathNameSet, m_encodingPane, show);
+    connect(m_document, &CEditorDoc::loadStarted, m_encodingPane, [this] { m_encodingPane->setEnabled(false); });
+    connect(m_document, &CEditorDoc::loadEnded, m_encodingPane, [this] { m_encodingPane->setEnabled(true); });
+    connect(m_encodingPane, &CEncodingPane::reopenChosen, m_document,
+            [this](io::Encoding encoding) { m_document->ReopenInEncoding(encoding); });
+    connect(m_encodingPane, &CEncodingPane::convertChosen, m_document,
+            [this](io::Encoding encoding) { m_document->ConvertToEncoding(encoding); });
+    show();
 }
 
 void CMainFrame::UpdateIndicators() {

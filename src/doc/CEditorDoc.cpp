@@ -5,6 +5,7 @@
 #include "doc/PaneBytes.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
+#include "io/EncodingDetect.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
@@ -15,6 +16,10 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QAbstractUndoItem>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -65,8 +70,11 @@ bool CEditorDoc::OnNewDocument() {
     m_identity = {};
     m_declined = {};
     m_format = {};
+    m_declared.clear();
+    m_declaredEncoding.reset();
     SetTitle(res::LoadString(res::IDS_UNTITLED));
     emit documentReplaced();
+    emit encodingChanged();
     return true;
 }
 
@@ -75,7 +83,8 @@ bool CEditorDoc::IsEmptyNew() const {
            !m_view->document()->isUndoAvailable() && !m_view->document()->isRedoAvailable();
 }
 
-CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
+CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path,
+                                                std::optional<io::Encoding> encoding) {
     if (m_loading)
         return LoadResult::Cancelled; // one load at a time
     QScopedValueRollback busy(m_busy, true);
@@ -125,7 +134,9 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     const auto ended = qScopeGuard(finish);
     m_loader = &loader;
     emit loadStarted();
-    loader.Start(path);
+    if (!encoding && recallEncoding)
+        encoding = recallEncoding(QFileInfo(path).absoluteFilePath());
+    loader.Start(path, encoding);
     showProgress.start(kProgressDelayMs);
     // Left early when the program ends (QCoreApplication::exit).
     if (!done)
@@ -199,8 +210,14 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path) {
     m_identity = result.identity;
     m_declined = {};
     m_format = std::move(result.format);
+    m_declared = result.declared;
+    m_declaredEncoding = result.declaredEncoding;
     finish();
     emit documentReplaced();
+    emit encodingChanged();
+    // Saved unchanged, the file would not be what it is: modified.
+    if (result.rewritten)
+        SetModifiedFlag(true);
     return LoadResult::Loaded;
 }
 
@@ -222,9 +239,11 @@ void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,
     m_identity = identity;
     m_declined = {};
     m_format = format;
+    UpdateDeclared();
     m_pathName.clear();
     SetTitle(res::LoadString(res::IDS_UNTITLED));
     emit documentReplaced();
+    emit encodingChanged();
     SetModifiedFlag(true);
     if (!path.isEmpty())
         SetPathName(path, false);
@@ -236,10 +255,15 @@ bool CEditorDoc::ConfirmUnencodable(const SaveCheck& check) {
     const SaveCheck::Unencodable& first = *check.firstUnencodable;
     const QString code = u"U+%1"_s.arg(uint(first.codePoint), 4, 16, QChar(u'0')).toUpper();
     const QString reference = QString::fromLatin1(cp932::CharacterReference(first.codePoint));
+    const bool sjis = m_format.encoding == io::Encoding::ShiftJis;
+    const bool more = check.unencodableCount > 1;
+    const int id = sjis ? (more ? res::IDP_UNENCODABLE_MORE : res::IDP_UNENCODABLE)
+                        : (more ? res::IDP_UNENCODABLE_MORE_IN : res::IDP_UNENCODABLE_IN);
+    const QString text = res::LoadString(id).replace(u"%6"_s, codec::EncodingName(m_format.encoding));
+    const QString line = QString::number(first.line);
     const QString message =
-        res::LoadString(check.unencodableCount > 1 ? res::IDP_UNENCODABLE_MORE : res::IDP_UNENCODABLE)
-            .arg(QString::number(first.line), first.character, code, reference,
-                 QString::number(check.unencodableCount));
+        more ? text.arg(line, first.character, code, reference, QString::number(check.unencodableCount))
+             : text.arg(line, first.character, code, reference);
     return CUiServices::Get().AskWriteReferences(message);
 }
 
@@ -288,8 +312,123 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     m_identity = identity;
     m_declined = {};
     SetModifiedFlag(false);
+    UpdateDeclared();
     emit documentSaved();
+    emit encodingChanged();
     return true;
+}
+
+namespace {
+
+// The page's declaration in the pane's first 1024 characters; its place is
+// a position in the pane.
+std::optional<codec::Declaration> DeclarationIn(const QTextDocument* document) {
+    QString start;
+    for (QTextBlock b = document->begin(); b.isValid() && start.size() < 1024; b = b.next())
+        start += b.text() + u'\n';
+    return codec::FindDeclaration(QStringView(start));
+}
+
+} // namespace
+
+void CEditorDoc::UpdateDeclared() {
+    m_declared.clear();
+    m_declaredEncoding.reset();
+    if (!m_view)
+        return;
+    if (const std::optional<codec::Declaration> d = DeclarationIn(m_view->document())) {
+        m_declaredEncoding = codec::EncodingOfLabel(d->label);
+        m_declared = m_declaredEncoding ? codec::DeclarationName(*m_declaredEncoding)
+                                        : QString::fromLatin1(d->label.trimmed());
+    }
+}
+
+QString CEditorDoc::EncodingText() const {
+    const QString used = codec::EncodingName(m_format.encoding);
+    if (!codec::DeclarationDiffers(m_declared, m_declaredEncoding, m_format.encoding))
+        return used;
+    return res::LoadString(res::IDS_ENCODING_DECLARED).arg(used, m_declared);
+}
+
+bool CEditorDoc::ReopenInEncoding(io::Encoding encoding) {
+    if (m_pathName.isEmpty() || m_loading || !SaveModified())
+        return false;
+    const QString path = m_pathName;
+    if (LoadDocument(path, encoding) != LoadResult::Loaded)
+        return false;
+    if (rememberEncoding)
+        rememberEncoding(path, encoding);
+    return true;
+}
+
+void CEditorDoc::SetEncodingState(const EncodingState& state) {
+    m_format = state.format;
+    m_declared = state.declared;
+    m_declaredEncoding = state.declaredEncoding;
+    emit encodingChanged();
+}
+
+namespace {
+
+// The encoding's change, undone and redone with the declaration's.
+class CEncodingStep : public QAbstractUndoItem {
+public:
+    CEncodingStep(CEditorDoc* document, CEditorDoc::EncodingState before,
+                  CEditorDoc::EncodingState after)
+        : m_document(document), m_before(std::move(before)), m_after(std::move(after)) {}
+    void undo() override {
+        if (m_document)
+            m_document->SetEncodingState(m_before);
+    }
+    void redo() override {
+        if (m_document)
+            m_document->SetEncodingState(m_after);
+    }
+
+private:
+    QPointer<CEditorDoc> m_document;
+    CEditorDoc::EncodingState m_before;
+    CEditorDoc::EncodingState m_after;
+};
+
+} // namespace
+
+void CEditorDoc::ConvertToEncoding(io::Encoding encoding) {
+    if (!m_view || m_loading)
+        return;
+    QTextDocument* document = m_view->document();
+    const std::optional<codec::Declaration> d = DeclarationIn(document);
+    const QString name = codec::DeclarationName(encoding);
+    const bool rename = d && QString::fromLatin1(d->label) != name;
+    // The same encoding again still mends a declaration that names another.
+    if (encoding == m_format.encoding && !rename)
+        return;
+    io::TextFormat to = m_format;
+    if (encoding != m_format.encoding) {
+        to = {};
+        to.encoding = encoding;
+        to.lineEnd = m_format.lineEnd;
+        if (encoding == io::Encoding::Utf16Le || encoding == io::Encoding::Utf16Be)
+            to.tail = m_format.tail;
+    }
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    if (rename) {
+        cursor.setPosition(int(d->offset));
+        cursor.setPosition(int(d->offset + d->length), QTextCursor::KeepAnchor);
+        cursor.insertText(name);
+    }
+    const EncodingState before{m_format, m_declared, m_declaredEncoding};
+    EncodingState after = before;
+    after.format = to;
+    if (rename) {
+        after.declared = name;
+        after.declaredEncoding = codec::EncodingOfLabel(name.toLatin1());
+    }
+    document->appendUndoItem(new CEncodingStep(this, before, after));
+    cursor.endEditBlock();
+    SetEncodingState(after);
+    SetModifiedFlag(true);
 }
 
 void CEditorDoc::CheckFileOnDisk() {

@@ -10,14 +10,18 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class CEditorView;
 class CFileLoader;
 struct SaveCheck;
 
 // The one open HTML file: its path, its title and its modified state. The
-// text itself lives in the view; the document reads and writes it as
-// Shift-JIS (code page 932), with the line breaks and duplicate codes the
-// file had (CR LF for a new document).
+// text itself lives in the view; the document reads and writes it in the
+// file's encoding (detected on open, see codec::DetectAndDecode), with the
+// byte-order mark, line breaks and duplicate codes the file had (Shift-JIS
+// and CR LF for a new document).
 class CEditorDoc : public QObject, public CCmdTarget {
     Q_OBJECT
 
@@ -47,7 +51,9 @@ public:
     // takes no input. A load that takes longer than kProgressDelayMs reports
     // its progress. A cancelled load changes nothing and reports nothing.
     enum class LoadResult { Loaded, Failed, Cancelled };
-    LoadResult LoadDocument(const QString& path);
+    // `encoding`: read in that one; otherwise in the one last chosen for the
+    // file (recallEncoding) or the one detected.
+    LoadResult LoadDocument(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
     bool OnOpenDocument(const QString& path) { return LoadDocument(path) == LoadResult::Loaded; }
     bool IsLoading() const { return m_loading; }
     void CancelLoad();
@@ -87,6 +93,32 @@ public:
     void RestoreFromJournal(const QString& path, const QString& text,
                             const io::FileIdentity& identity, const io::TextFormat& format);
 
+    // The encoding the page declares in its first 1024 characters (its
+    // name; empty when none), as read or last saved or converted.
+    const QString& Declared() const { return m_declared; }
+    // The status bar's text: "UTF-8", or "UTF-8 (宣言: Shift_JIS)" when the
+    // page declares another.
+    QString EncodingText() const;
+    // Reads the document's file again in `encoding`, after the save
+    // question when there are changes, and remembers the choice for the
+    // file. False when nothing was read.
+    bool ReopenInEncoding(io::Encoding encoding);
+    // The next save writes `encoding`: the document becomes modified, and a
+    // declaration in the first 1024 characters names the new encoding, in
+    // one undo step (undoing it restores the encoding too).
+    void ConvertToEncoding(io::Encoding encoding);
+    // The format the next save writes and the declaration shown; set back
+    // and forth by undo and redo of a conversion.
+    struct EncodingState {
+        io::TextFormat format;
+        QString declared;
+        std::optional<io::Encoding> declaredEncoding;
+    };
+    void SetEncodingState(const EncodingState& state);
+    // The encoding last chosen to read a file in, and the choice.
+    std::function<std::optional<io::Encoding>(const QString& path)> recallEncoding;
+    std::function<void(const QString& path, io::Encoding encoding)> rememberEncoding;
+
     // The name Save As proposes for a document without a path.
     static QString ProposedFileName(const QString& title);
 
@@ -104,6 +136,8 @@ signals:
     void loadStarted();
     void loadProgress(int percent);
     void loadEnded();
+    // The encoding or the declaration shown for it changed.
+    void encodingChanged();
 
 private:
     // An untitled pane without text, changes or undo history.
@@ -111,6 +145,8 @@ private:
     void ReportFileError(FileError error, const QString& path, bool loading);
     // False when the user chose not to write characters Shift-JIS cannot hold.
     bool ConfirmUnencodable(const SaveCheck& check);
+    // Reads the declaration from the pane's first characters again.
+    void UpdateDeclared();
     // False when the user chose not to overwrite a file another program
     // changed.
     bool ConfirmOverwrite(const QString& path);
@@ -122,6 +158,8 @@ private:
     QString m_title;
     io::FileIdentity m_identity;
     io::TextFormat m_format;
+    QString m_declared;
+    std::optional<io::Encoding> m_declaredEncoding;
     // The file as it was when the user chose to keep the pane over it.
     io::FileIdentity m_declined;
     bool m_busy = false; // a question about the file is open

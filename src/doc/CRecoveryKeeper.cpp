@@ -179,6 +179,11 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     });
     connect(m_document, &CEditorDoc::pathNameSet, this,
             [this](const QString& path) { Retarget(path); });
+    // A conversion changes what a save writes, maybe without a text change.
+    connect(m_document, &CEditorDoc::encodingChanged, this, [this] {
+        if (m_document->IsModified())
+            OnChanged();
+    });
     connect(m_document, &CEditorDoc::documentSaved, this, [this] {
         m_idle.stop();
         m_max.stop();

@@ -1,7 +1,7 @@
 #include "doc/FileLoader.h"
 
 #include "doc/PaneMemory.h"
-#include "io/CodePage932.h"
+#include "io/EncodingDetect.h"
 #include "io/MemoryRoom.h"
 
 #include <QMetaObject>
@@ -30,7 +30,8 @@ CFileLoader::~CFileLoader() {
 }
 
 CFileLoader::Result CFileLoader::Load(const QString& path, const std::atomic<bool>& cancel,
-                                      const std::function<void(int)>& percent) {
+                                      const std::function<void(int)>& percent,
+                                      std::optional<io::Encoding> encoding) {
     Result result;
     auto cancelled = [&] {
         result = Result{};
@@ -60,19 +61,28 @@ CFileLoader::Result CFileLoader::Load(const QString& path, const std::atomic<boo
             return result;
         }
         const qsizetype total = bytes.size();
-        std::optional<QString> text =
-            cp932::Decode(bytes, &result.format, [&](qsizetype done) {
+        int shown = 10; // detection may read the bytes more than once
+        std::optional<codec::Detected> detected = codec::DetectAndDecode(
+            bytes,
+            [&](qsizetype done) {
                 if (s_stepDelayMs > 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(s_stepDelayMs));
                 if (cancel)
                     return false;
-                if (percent && total > 0)
-                    percent(10 + int(qint64(done) * 90 / total));
+                const int now = total > 0 ? 10 + int(qint64(done) * 90 / total) : 100;
+                if (percent && now > shown)
+                    percent(shown = now);
                 return true;
-            });
-        if (!text || cancel)
+            },
+            encoding);
+        if (!detected || cancel)
             return cancelled();
-        result.text = std::move(*text);
+        bytes = QByteArray();
+        result.text = std::move(detected->decoded.text);
+        result.format = std::move(detected->decoded.format);
+        result.rewritten = !detected->decoded.exact;
+        result.declared = std::move(detected->declared);
+        result.declaredEncoding = detected->declaredEncoding;
         if (percent)
             percent(100);
     } catch (const std::bad_alloc&) {
@@ -82,9 +92,9 @@ CFileLoader::Result CFileLoader::Load(const QString& path, const std::atomic<boo
     return result;
 }
 
-void CFileLoader::Start(const QString& path) {
+void CFileLoader::Start(const QString& path, std::optional<io::Encoding> encoding) {
     Q_ASSERT(!m_worker.joinable());
-    m_worker = std::thread([this, path] {
+    m_worker = std::thread([this, path, encoding] {
         int last = -1;
         Result result = Load(path, m_cancel, [this, &last](int percent) {
             if (percent == last)
@@ -92,7 +102,7 @@ void CFileLoader::Start(const QString& path) {
             last = percent;
             QMetaObject::invokeMethod(
                 this, [this, percent] { emit progress(percent); }, Qt::QueuedConnection);
-        });
+        }, encoding);
         // Handed over on the loader's thread, after the progress before it.
         QMetaObject::invokeMethod(
             this,

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 // Reads and decodes a file on a worker thread: the whole file (in steps),
@@ -27,15 +28,23 @@ public:
         bool cancelled = false;
         QString text;
         io::FileIdentity identity;
-        io::TextFormat format;
+        io::TextFormat format; // the encoding among it
+        // The encoding the page declares: its name, and the encoding when
+        // it is one we have (see codec::DetectAndDecode).
+        QString declared;
+        std::optional<io::Encoding> declaredEncoding;
+        // Saving the text unchanged writes other bytes (ISO-2022-JP escapes
+        // written the usual way, a byte-order mark added).
+        bool rewritten = false;
     };
 
     explicit CFileLoader(QObject* parent = nullptr);
     // Cancels a load still running and waits for its worker.
     ~CFileLoader() override;
 
-    // Starts reading `path`; one load per loader.
-    void Start(const QString& path);
+    // Starts reading `path`, in `encoding` or the one detected; one load
+    // per loader.
+    void Start(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
     // Asks the worker to stop (before Start: stops it at once); `finished`
     // still comes.
     void Cancel() { m_cancel = true; }
@@ -46,7 +55,8 @@ public:
     // The whole work done by the worker, as it runs there; for callers
     // that need no thread. `percent` is called with 0..100.
     static Result Load(const QString& path, const std::atomic<bool>& cancel,
-                       const std::function<void(int percent)>& percent);
+                       const std::function<void(int percent)>& percent,
+                       std::optional<io::Encoding> encoding = std::nullopt);
 
     // For tests: waited after each decoding step, in milliseconds. The
     // program takes it from VELM_LOAD_STEP_DELAY_MS (end-to-end tests of a

@@ -1,12 +1,14 @@
 #include "doc/PaneBytes.h"
 
 #include "doc/CEditorView.h"
-#include "io/CodePage932.h"
+#include "io/TextCodec.h"
 
 #include <algorithm>
+#include <utility>
 
 CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qsizetype pieceLength)
-    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits) {
+    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits),
+      m_encoder(format) {
     if (view) {
         CEditorView::TextRuns runs = view->Runs(true);
         m_blocks = std::move(runs.blocks);
@@ -15,7 +17,11 @@ CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qs
     Rewind();
 }
 
-void CPaneBytes::Rewind() { m_walk = io::LineWalk(m_blocks, m_splits); }
+void CPaneBytes::Rewind() {
+    m_walk = io::LineWalk(m_blocks, m_splits);
+    m_encoder.Reset();
+    m_finished = false;
+}
 
 QString CPaneBytes::NextText() {
     QString piece;
@@ -31,7 +37,13 @@ QString CPaneBytes::NextText() {
 }
 
 QByteArrayView CPaneBytes::Next() {
-    m_bytes = cp932::Encode(NextText(), m_format);
+    const QString piece = NextText();
+    if (!piece.isEmpty())
+        m_bytes = m_encoder.Encode(piece);
+    else if (!std::exchange(m_finished, true))
+        m_bytes = m_encoder.Finish(); // a mark alone, ISO-2022-JP's return to ASCII
+    else
+        m_bytes.clear();
     return m_bytes;
 }
 
@@ -47,9 +59,10 @@ SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::Tex
                                 (breaks ? 0 : columnBefore) + index - lineStart + 1};
     };
     for (QString piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
-        const qsizetype unencodable = cp932::CountUnencodable(piece);
+        const qsizetype unencodable = codec::CountUnencodable(piece, format.encoding);
         if (unencodable && !check.firstUnencodable) {
-            const std::optional<cp932::Unencodable> first = cp932::FindUnencodable(piece);
+            const std::optional<cp932::Unencodable> first =
+                codec::FindUnencodable(piece, format.encoding);
             check.firstUnencodable = SaveCheck::Unencodable{
                 placeOf(piece, first->index).line, piece.mid(first->index, first->length),
                 first->codePoint};
@@ -58,9 +71,12 @@ SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::Tex
         // Every character but a kept stray byte reads back as itself, whatever
         // stands around it; only a stray byte may join the byte after it.
         const auto strayByte = [](QChar c) { return cp932::IsRawByte(c.unicode()); };
-        if (!check.roundTripDifference && std::any_of(piece.cbegin(), piece.cend(), strayByte)) {
+        // In ISO-2022-JP an escape in the text may select another set.
+        const bool escape = format.encoding == io::Encoding::Iso2022Jp && piece.contains(QChar(0x1B));
+        if (!check.roundTripDifference &&
+            (escape || std::any_of(piece.cbegin(), piece.cend(), strayByte))) {
             if (const std::optional<qsizetype> at =
-                    cp932::FirstRoundTripDifference(piece, cp932::Encode(piece, format)))
+                    codec::FirstRoundTripDifference(piece, format))
                 check.roundTripDifference = placeOf(piece, *at);
         }
         const qsizetype breaks = piece.count(QChar::ParagraphSeparator);

@@ -6,6 +6,7 @@
 #include "io/FileIo.h"
 #include "io/FileState.h"
 #include "io/RecoveryJournal.h"
+#include "io/TextCodec.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,6 +43,8 @@ private:
     io::TextFormat m_format;
     qsizetype m_pieceLength;
     io::LineWalk m_walk;
+    codec::Encoder m_encoder; // the file's encoding, piece after piece
+    bool m_finished = false;  // the encoder's closing bytes were given
     QByteArray m_bytes;
 };
 
@@ -53,7 +56,7 @@ struct SaveCheck {
         QString character;
         char32_t codePoint = 0;
     };
-    // The first character code page 932 cannot hold, and how many there are.
+    // The first character the encoding cannot hold, and how many there are.
     std::optional<Unencodable> firstUnencodable;
     qsizetype unencodableCount = 0;
     // Where the written bytes would first read back otherwise.

@@ -187,41 +187,6 @@ inline bool Writable(const Tables& t, QStringView text, qsizetype i, qsizetype& 
 
 } // namespace
 
-namespace {
-
-// The line break the bytes use throughout; CR LF when they mix or have none.
-io::LineEnd DetectLineEnd(QByteArrayView bytes) {
-    const char* const begin = bytes.data();
-    const char* const end = begin + bytes.size();
-    qsizetype lf = 0, cr = 0, crlf = 0;
-    for (const char* p = begin; p < end;) {
-        const void* hit = std::memchr(p, '\n', size_t(end - p));
-        if (!hit)
-            break;
-        const char* at = static_cast<const char*>(hit);
-        if (at > begin && at[-1] == '\r')
-            ++crlf;
-        else
-            ++lf;
-        p = at + 1;
-    }
-    for (const char* p = begin; p < end;) {
-        const void* hit = std::memchr(p, '\r', size_t(end - p));
-        if (!hit)
-            break;
-        const char* at = static_cast<const char*>(hit);
-        if (at + 1 == end || at[1] != '\n')
-            ++cr;
-        p = at + 1;
-    }
-    if (lf > 0 && cr == 0 && crlf == 0)
-        return io::LineEnd::Lf;
-    if (cr > 0 && lf == 0 && crlf == 0)
-        return io::LineEnd::Cr;
-    return io::LineEnd::CrLf;
-}
-
-} // namespace
 
 std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
                               const std::function<bool(qsizetype done)>& keepGoing) {
@@ -238,17 +203,9 @@ std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
         // Each step ends after a whole character.
         const auto* const stepEnd = end - p > kDecodeStep ? p + kDecodeStep : end;
         while (p < stepEnd) {
-            // Plain ASCII goes eight bytes at a time.
-            while (end - p >= 8) {
-                uint64_t word;
-                std::memcpy(&word, p, 8);
-                if (word & 0x8080808080808080ULL)
-                    break;
-                for (int k = 0; k < 8; ++k)
-                    d[k] = char16_t(p[k]);
-                d += 8;
-                p += 8;
-            }
+            const qsizetype ascii = CopyAscii(p, end, d);
+            p += ascii;
+            d += ascii;
             if (p == end)
                 break;
             const unsigned b = *p;
@@ -278,7 +235,7 @@ std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
     out.truncate(d - begin);
     if (format) {
         io::TextFormat seen;
-        seen.lineEnd = DetectLineEnd(bytes);
+        seen.lineEnd = io::DetectLineEnd(bytes);
         for (auto it = firstForms.cbegin(); it != firstForms.cend(); ++it)
             if (it.value() != t.encode[it.key()])
                 seen.duplicateForms.insert(it.key(), it.value());
@@ -290,6 +247,10 @@ std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
 QString Decode(QByteArrayView bytes, io::TextFormat* format) {
     return *Decode(bytes, format, {});
 }
+
+char16_t CharOfCode(quint16 code) { return code < 0x100 ? T().single[code] : T().pair[code]; }
+
+quint16 CodeOfChar(char16_t c) { return c < 0x80 ? c : T().encode[c]; }
 
 bool IsDuplicateCode(unsigned char lead, unsigned char trail) {
     return T().duplicate[unsigned(lead) << 8 | trail];
@@ -361,19 +322,7 @@ QByteArray Encode(QStringView text, const io::TextFormat& format) {
     char* limit = d + out.size();
     qsizetype i = 0;
     while (i < n) {
-        // Plain ASCII goes four characters at a time.
-        while (n - i >= 4) {
-            uint64_t word;
-            std::memcpy(&word, s + i, 8);
-            if (word & 0xFF80FF80FF80FF80ULL)
-                break;
-            d[0] = char(s[i]);
-            d[1] = char(s[i + 1]);
-            d[2] = char(s[i + 2]);
-            d[3] = char(s[i + 3]);
-            d += 4;
-            i += 4;
-        }
+        i += AppendAscii(s + i, n - i, d);
         if (i == n)
             break;
         if (limit - d < kLongest) {
@@ -430,7 +379,18 @@ inline bool LineBreakAt(QStringView s, qsizetype i, qsizetype& length) {
 std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayView bytes) {
     const Tables& t = T();
     const QString back = Decode(bytes);
-    const QStringView read(back);
+    return FirstReadBackDifference(text, back, [&](qsizetype i) -> std::optional<Unencodable> {
+        qsizetype length;
+        char32_t codePoint;
+        if (Writable(t, text, i, length, codePoint))
+            return std::nullopt;
+        return Unencodable{i, length, codePoint};
+    });
+}
+
+std::optional<qsizetype> FirstReadBackDifference(
+    QStringView text, QStringView read,
+    const std::function<std::optional<Unencodable>(qsizetype i)>& unencodable) {
     const char16_t* const s = reinterpret_cast<const char16_t*>(text.data());
     const char16_t* const r = reinterpret_cast<const char16_t*>(read.data());
     qsizetype i = 0, j = 0;
@@ -442,14 +402,12 @@ std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayVi
         j = rj - r;
         if (i == text.size() || j == read.size())
             break;
-        qsizetype length;
-        char32_t codePoint;
-        if (!Writable(t, text, i, length, codePoint)) {
+        if (const std::optional<Unencodable> u = unencodable(i)) {
             // Written as its numeric character reference.
-            const QString reference = QString::fromLatin1(CharacterReference(codePoint));
+            const QString reference = QString::fromLatin1(CharacterReference(u->codePoint));
             if (!read.sliced(j).startsWith(reference))
                 return i;
-            i += length;
+            i += u->length;
             j += reference.size();
             continue;
         }

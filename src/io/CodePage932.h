@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -30,6 +32,40 @@ constexpr char16_t kRawByteLast = 0xDCFF;
 constexpr bool IsRawByte(char16_t c) { return c >= kRawByteFirst && c <= kRawByteLast; }
 constexpr char16_t RawByteChar(unsigned char b) { return char16_t(0xDC00 + b); }
 
+// Plain ASCII copied eight bytes (or four characters) at a time, up to the
+// first other one; they give how many were copied (and advance nothing).
+inline qsizetype CopyAscii(const unsigned char* p, const unsigned char* end, char16_t* d) {
+    const unsigned char* const start = p;
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+        for (int k = 0; k < 8; ++k)
+            d[k] = char16_t(p[k]);
+        d += 8;
+        p += 8;
+    }
+    return p - start;
+}
+// Advances `d` past what it wrote.
+inline qsizetype AppendAscii(const char16_t* s, qsizetype n, char*& d) {
+    qsizetype i = 0;
+    while (n - i >= 4) {
+        uint64_t word;
+        std::memcpy(&word, s + i, 8);
+        if (word & 0xFF80FF80FF80FF80ULL)
+            break;
+        d[0] = char(s[i]);
+        d[1] = char(s[i + 1]);
+        d[2] = char(s[i + 2]);
+        d[3] = char(s[i + 3]);
+        d += 4;
+        i += 4;
+    }
+    return i;
+}
+
 // Decodes file bytes. Never fails. Line ends are passed through as they are.
 // `format`, when given, receives how the bytes were written: their line break
 // (all LF: Lf, all CR: Cr, otherwise CrLf) and, for each character with
@@ -47,6 +83,12 @@ std::optional<QString> Decode(QByteArrayView bytes, io::TextFormat* format,
 // Whether the two-byte code is a duplicate: it stands for a character whose
 // standard code is another one, which Encode writes unless told otherwise.
 bool IsDuplicateCode(unsigned char lead, unsigned char trail);
+
+// The character a two-byte code (lead << 8 | trail) stands for, 0 when none;
+// and the code a character is written as (below 0x100: one byte), 0 when it
+// cannot be. The encodings that share JIS X 0208 build on these.
+char16_t CharOfCode(quint16 code);
+quint16 CodeOfChar(char16_t c);
 
 // A character that code page 932 cannot hold.
 struct Unencodable {
@@ -74,6 +116,13 @@ QByteArray Encode(QStringView text, const io::TextFormat& format = {});
 // Line breaks (U+2029, CR LF, CR, LF) count as equal to one another, and a
 // character that cannot be held as equal to its numeric character reference.
 std::optional<qsizetype> FirstRoundTripDifference(QStringView text, QByteArrayView bytes);
+
+// The comparison behind FirstRoundTripDifference, for any encoding: `back`
+// is what the bytes written for `text` read as; `unencodable(i)` tells
+// whether the character at `i` was written as its reference (and which).
+std::optional<qsizetype> FirstReadBackDifference(
+    QStringView text, QStringView back,
+    const std::function<std::optional<Unencodable>(qsizetype i)>& unencodable);
 
 // The numeric character reference written for a code point.
 QByteArray CharacterReference(char32_t codePoint);

@@ -3,7 +3,10 @@
 // io: code page conversion and reading and writing files.
 // May include res.
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
+#include <QStringView>
 #include <QtGlobal>
 
 namespace io {
@@ -23,16 +26,35 @@ struct FileIdentity {
 // The line break a file uses.
 enum class LineEnd : quint8 { CrLf, Lf, Cr };
 
+// The character encoding of a file. New documents are ShiftJis (code page
+// 932); the byte-order mark is part of the encoding.
+enum class Encoding : quint8 { ShiftJis, Utf8, Utf8Bom, EucJp, Iso2022Jp, Utf16Le, Utf16Be };
+constexpr int kEncodingCount = 7;
+
 // How the text was written in its file, so that a save writes it back the
 // same way.
 struct TextFormat {
+    Encoding encoding = Encoding::ShiftJis;
     LineEnd lineEnd = LineEnd::CrLf;
     // For characters with duplicate codes: the two-byte code (lead << 8 |
-    // trail) the file used first, where that is not the standard code.
+    // trail, in the encoding's own terms) the file used first, where that is
+    // not the standard code.
     QHash<char16_t, quint16> duplicateForms;
+    // ISO-2022-JP: the final byte of the escape that selects JIS X 0208
+    // ('B' or '@'), as the file used it first.
+    char jisFinal = 'B';
+    // UTF-16: a last byte that makes no whole code unit, written back after
+    // the text.
+    QByteArray tail;
 
     friend bool operator==(const TextFormat&, const TextFormat&) = default;
 };
+
+// The line break a text uses throughout: all LF, all CR, otherwise (mixed
+// or none) CR LF. The bytes' form serves every encoding whose line breaks are
+// the ASCII bytes.
+LineEnd DetectLineEnd(QByteArrayView bytes);
+LineEnd DetectLineEnd(QStringView text);
 
 // How the file on disk stands against the one the document knows.
 enum class ChangeOnDisk {

@@ -54,7 +54,10 @@ const QString& LineWalk::Take() {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'E', 'L', 'M', 'J', 'R', 'N', 'L'};
-constexpr quint32 kVersion = 1;
+// Version 2 added the encoding after the line break (with ISO-2022-JP's
+// selector and UTF-16's stray last byte); a version 1 journal is Shift-JIS.
+constexpr quint32 kVersion = 2;
+constexpr quint32 kVersionShiftJisOnly = 1;
 constexpr quint32 kFlagHasText = 1;
 constexpr qsizetype kTrailerSize = 8 + 4; // length, checksum
 const QString kSuffix = u".vjr"_s;
@@ -130,6 +133,10 @@ void Encode(const Journal& journal, const TextLines* lines, const TextSplits& sp
     e.template Put<qint64>(journal.identity.mtimeNs);
 
     e.template Put<quint8>(quint8(journal.format.lineEnd));
+    e.template Put<quint8>(quint8(journal.format.encoding));
+    e.template Put<quint8>(quint8(journal.format.jisFinal));
+    e.template Put<quint32>(quint32(journal.format.tail.size()));
+    e.Append(journal.format.tail.constData(), journal.format.tail.size());
     QList<char16_t> keys = journal.format.duplicateForms.keys();
     std::sort(keys.begin(), keys.end());
     e.template Put<quint32>(quint32(keys.size()));
@@ -202,6 +209,15 @@ public:
         return s;
     }
     QString GetString() { return GetUnits(Get<quint32>()); }
+    QByteArray GetBytes(quint32 count) {
+        if (!m_ok || count > quint64(m_size - m_pos)) {
+            m_ok = false;
+            return {};
+        }
+        QByteArray bytes(m_data + m_pos, count);
+        m_pos += count;
+        return bytes;
+    }
 
 private:
     const char* m_data;
@@ -269,7 +285,8 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
 
     Reader r(bytes.constData() + sizeof kMagic, bodySize - qsizetype(sizeof kMagic));
     Journal j;
-    if (r.Get<quint32>() != kVersion)
+    const quint32 version = r.Get<quint32>();
+    if (version != kVersion && version != kVersionShiftJisOnly)
         return JournalError::Corrupt;
     const quint32 flags = r.Get<quint32>();
     if (flags & ~kFlagHasText)
@@ -290,6 +307,18 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     if (lineEnd > quint8(LineEnd::Cr))
         return JournalError::Corrupt;
     j.format.lineEnd = LineEnd(lineEnd);
+    if (version >= 2) {
+        const quint8 encoding = r.Get<quint8>();
+        const char jisFinal = char(r.Get<quint8>());
+        if (encoding >= kEncodingCount || (jisFinal != 'B' && jisFinal != '@'))
+            return JournalError::Corrupt;
+        j.format.encoding = Encoding(encoding);
+        j.format.jisFinal = jisFinal;
+        const quint32 tail = r.Get<quint32>();
+        if (tail > 1)
+            return JournalError::Corrupt;
+        j.format.tail = r.GetBytes(tail);
+    }
     const quint32 forms = r.Get<quint32>();
     for (quint32 i = 0; i < forms && r.ok(); ++i) {
         const char16_t key = r.Get<quint16>();

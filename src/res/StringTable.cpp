@@ -158,6 +158,14 @@ const Entry kStrings[] = {
     {IDP_PRINT_NO_PAGES, u"指定された範囲に印刷するページがありません。"},
     {IDP_NO_DEFAULT_PRINTER, u"通常使うプリンタが設定されていないため、印刷できません。"},
     {IDS_LOADING, u"読み込み中... %1%"},
+
+    // The encoding pane of the status bar and its menu
+    {IDS_ENCODING_PANE, u"文字コード"},
+    {IDS_ENCODING_DECLARED, u"%1 (宣言: %2)"},
+    {IDS_REOPEN_IN_ENCODING, u"この文字コードで開き直す"},
+    {IDS_CONVERT_TO_ENCODING, u"この文字コードに変換"},
+    {IDP_UNENCODABLE_IN, u"%1 行目の文字「%2」(%3) は %6 で保存できません。\n\nHTML の文字参照 (%4) として保存しますか?"},
+    {IDP_UNENCODABLE_MORE_IN, u"%1 行目の文字「%2」(%3) ほか、全部で %5 個の文字は %6 で保存できません。\n\nHTML の文字参照 (%4 など) として保存しますか?"},
 };
 // clang-format on
 

@@ -100,6 +100,14 @@ enum StringId : int {
     IDP_PRINT_NO_PAGES,
     IDP_NO_DEFAULT_PRINTER,
     IDS_LOADING, // the message pane while a file is read: %1 percent done
+
+    // The encoding pane of the status bar and its menu
+    IDS_ENCODING_PANE = 63900, // the pane's accessible name
+    IDS_ENCODING_DECLARED,     // %1 the encoding used, %2 the one the page declares
+    IDS_REOPEN_IN_ENCODING,
+    IDS_CONVERT_TO_ENCODING,
+    IDP_UNENCODABLE_IN,        // as IDP_UNENCODABLE, %6 the encoding
+    IDP_UNENCODABLE_MORE_IN,   // as IDP_UNENCODABLE_MORE, %6 the encoding
 };
 
 // The text stored under `id`; empty when there is none.
