@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a folder that stands above
-# its own in the layer order that docs/ARCHITECTURE.md gives.
+# its own in the layer order that docs/ARCHITECTURE.md gives, or defines a
+# member of a class that a header of a lower folder declares (a link
+# dependency that points up, though every include points down).
 set -euo pipefail
 src=${1:-$(cd "$(dirname "$0")/../../src" && pwd)}
 order=(res io doc find print dict tags app)
@@ -37,6 +39,40 @@ while IFS= read -r file; do
     done < <(sed -n 's|^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-z]*\)/.*|\1|p' "$file")
 done < <(find "$src" -mindepth 2 \( -name '*.h' -o -name '*.cpp' \) | sort)
 
+# The classes that headers declare with a body at the start of a line (no
+# forward declarations, no nested classes), with their folder.
+declare -A declaredIn=()
+while IFS= read -r header; do
+    folder=${header#"$src"/}
+    folder=${folder%%/*}
+    while IFS= read -r name; do
+        declaredIn[$name]=$folder
+    done < <(grep -v ';[[:space:]]*$' "$header" |
+        sed -n -E 's/^(class|struct)[[:space:]]+([A-Za-z_][A-Za-z0-9_]*)([[:space:]]+final)?[[:space:]]*(:.*|\{.*)?$/\2/p')
+done < <(find "$src" -mindepth 2 -name '*.h' | sort)
+
+# Out-of-class definitions: a line that starts with the declaration and names
+# a qualified member before its first parenthesis, `Class::member(`.
+defined=0
+while IFS= read -r file; do
+    folder=${file#"$src"/}
+    folder=${folder%%/*}
+    own=$(rank "$folder")
+    while IFS= read -r qualified; do
+        defined=$((defined + 1))
+        IFS=: read -ra parts <<<"${qualified//::/:}"
+        for name in "${parts[@]:0:${#parts[@]}-1}"; do
+            home=${declaredIn[$name]:-}
+            if [ -n "$home" ] && [ "$(rank "$home")" -lt "$own" ]; then
+                echo "$file: $folder defines $qualified, a member of $name, which $home declares"
+                bad=1
+            fi
+        done
+    done < <(grep -E '^[A-Za-z_~]' "$file" |
+        sed -n -E 's/^([^=(;]*[^A-Za-z0-9_:])?(([A-Za-z_][A-Za-z0-9_]*::)+~?[A-Za-z_][A-Za-z0-9_]*)[[:space:]]*\(.*/\2/p')
+done < <(find "$src" -mindepth 2 \( -name '*.h' -o -name '*.cpp' \) | sort)
+
 [ "$checked" -gt 0 ] || { echo "no includes found under $src"; exit 1; }
-[ "$bad" -eq 0 ] && echo "layers: $checked includes point down or sideways within their folder"
+[ "$bad" -eq 0 ] && echo "layers: $checked includes point down or sideways within their folder;" \
+    "$defined member definitions are of classes of their own folder or above"
 exit "$bad"
