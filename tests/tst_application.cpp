@@ -294,10 +294,13 @@ private slots:
             {u"app"_s, {ID_FILE_NEW, ID_FILE_PRINT_SETUP, ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE2,
                         ID_FILE_MRU_FILE3, ID_FILE_MRU_FILE4, ID_APP_ABOUT, ID_APP_EXIT}},
         };
-        const QList<int> viewPlace = {ID_FILE_OPEN, ID_FILE_PRINT, ID_FILE_PRINT_SETUP, ID_CANCEL_EDIT};
+        // Print preview takes the view's place whole: what it does not
+        // handle itself there reaches nobody.
+        const QList<int> previewHandles = {ID_FILE_OPEN, ID_FILE_PRINT, ID_FILE_PRINT_SETUP,
+                                           ID_CANCEL_EDIT};
         auto expected = [&](int id) {
-            if (state == u"preview"_s && viewPlace.contains(id))
-                return u"preview"_s; // in the view's place, which it takes whole
+            if (state == u"preview"_s && previewHandles.contains(id))
+                return u"preview"_s;
             if (id >= ID_COLOR_WHITE && id <= ID_COLOR_BLACK)
                 return state == u"preview"_s ? u"none"_s : u"tags"_s;
             for (const auto& [place, handled] : places)
