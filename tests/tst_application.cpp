@@ -3,16 +3,24 @@
 #include "app/CommandLine.h"
 #include "app/Platform.h"
 #include "app/RecentFileList.h"
+#include "dict/DictionaryCommand.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CommandTable.h"
+#include "find/FindReplace.h"
+#include "print/CPrintPreview.h"
+#include "print/Printing.h"
 #include "res/CommandIds.h"
 #include "res/Menus.h"
 #include "support/TestSupport.h"
+#include "tags/TagCommands.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 
@@ -250,6 +258,79 @@ private slots:
         QVERIFY(frame->Action(ID_EDIT_CUT)->isEnabled());
         for (const CommandInfo& c : AllCommands())
             QCOMPARE(frame->Action(c.id)->isEnabled(), frame->IsCommandEnabled(c.id));
+    }
+
+    // Where the routing finds each command of CommandIds.h, and whether it
+    // may run, with and without a selection and while print preview shows.
+    void everyCommandFindsItsHandler_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QList<int>>("disabled"); // handled, yet not available
+        const QList<int> recent = {ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE2, ID_FILE_MRU_FILE3,
+                                   ID_FILE_MRU_FILE4};
+        QTest::newRow("no selection") << u"empty"_s << recent + QList<int>{ID_EDIT_COPY, ID_EDIT_CUT,
+                                         ID_EDIT_SELECT_ALL, ID_EDIT_UNDO};
+        QTest::newRow("selection") << u"selection"_s << recent + QList<int>{ID_EDIT_UNDO};
+        QTest::newRow("preview") << u"preview"_s << recent;
+    }
+    void everyCommandFindsItsHandler() {
+        QFETCH(QString, state);
+        QFETCH(QList<int>, disabled);
+        QFile header(QStringLiteral(VELM_COMMAND_IDS));
+        QVERIFY(header.open(QIODevice::ReadOnly));
+        QList<int> ids;
+        for (const auto& m : QRegularExpression(u"ID_\\w+ = (\\d+)"_s).globalMatch(header.readAll()))
+            ids << m.captured(1).toInt();
+        QCOMPARE(ids.size(), 64);
+        const std::map<QString, QList<int>> places = {
+            {u"view"_s, {ID_FILE_OPEN, ID_EDIT_COPY, ID_EDIT_CUT, ID_EDIT_PASTE, ID_EDIT_SELECT_ALL,
+                         ID_EDIT_UNDO}},
+            {u"tags"_s, {ID_NEW_HTML_DOCUMENT, ID_LINE_BREAK, ID_FONT_TAG, ID_BOLD, ID_ITALIC,
+                         ID_UNDERLINE, ID_CENTER, ID_MAIL_TAG, ID_HR_TAG, ID_IMAGE_TAG, ID_LINK_TAG,
+                         ID_TABLE_TAG, ID_TABLE_ROW, ID_TABLE_DATA, ID_TABLE_HEADER, ID_COLOR_CODE}},
+            {u"dict"_s, {ID_TAG_DICTIONARY}},
+            {u"find"_s, {ID_EDIT_FIND, ID_EDIT_REPEAT, ID_EDIT_REPLACE}},
+            {u"print"_s, {ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW}},
+            {u"document"_s, {ID_FILE_SAVE, ID_FILE_SAVE_AS}},
+            {u"app"_s, {ID_FILE_NEW, ID_FILE_PRINT_SETUP, ID_FILE_MRU_FILE1, ID_FILE_MRU_FILE2,
+                        ID_FILE_MRU_FILE3, ID_FILE_MRU_FILE4, ID_APP_ABOUT, ID_APP_EXIT}},
+        };
+        // Print preview takes the view's place whole: what it does not
+        // handle itself there reaches nobody.
+        const QList<int> previewHandles = {ID_FILE_OPEN, ID_FILE_PRINT, ID_FILE_PRINT_SETUP,
+                                           ID_CANCEL_EDIT};
+        auto expected = [&](int id) {
+            if (state == u"preview"_s && previewHandles.contains(id))
+                return u"preview"_s;
+            if (id >= ID_COLOR_WHITE && id <= ID_COLOR_BLACK)
+                return state == u"preview"_s ? u"none"_s : u"tags"_s;
+            for (const auto& [place, handled] : places)
+                if (handled.contains(id))
+                    return state == u"preview"_s && place != u"document"_s && place != u"app"_s
+                               ? u"none"_s : place;
+            return u"none"_s;
+        };
+        AppFixture f;
+        CMainFrame* frame = f.Frame();
+        QApplication::clipboard()->setText(u"x"_s);
+        if (state != u"empty"_s)
+            testing::SetText(f.View(), u"abc def"_s, 0, 3);
+        if (state == u"preview"_s)
+            QVERIFY(frame->RouteCommand(ID_FILE_PRINT_PREVIEW));
+        auto placeOf = [&](const CCmdTarget* t) {
+            return !t ? u"none"_s : t == f.View() ? u"view"_s
+                 : dynamic_cast<const CTagCommands*>(t) ? u"tags"_s
+                 : dynamic_cast<const CDictionaryCommands*>(t) ? u"dict"_s
+                 : dynamic_cast<const CFindCommands*>(t) ? u"find"_s
+                 : dynamic_cast<const CPrintCommands*>(t) ? u"print"_s
+                 : dynamic_cast<const CPrintPreview*>(t) ? u"preview"_s
+                 : t == f.Doc() ? u"document"_s : t == frame ? u"frame"_s
+                 : t == f.app.get() ? u"app"_s : u"other"_s;
+        };
+        for (int id : ids) {
+            const QString place = placeOf(frame->CommandTarget(id));
+            QCOMPARE(u"%1 %2"_s.arg(id).arg(place), u"%1 %2"_s.arg(id).arg(expected(id)));
+            QCOMPARE(frame->IsCommandEnabled(id), place != u"none"_s && !disabled.contains(id));
+        }
     }
 
     void viewIsAskedBeforeTheApplication() {

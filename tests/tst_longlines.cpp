@@ -6,6 +6,7 @@
 #include "find/FindReplace.h"
 #include "io/CodePage932.h"
 #include "support/TestSupport.h"
+#include "tags/TagCommands.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -443,14 +444,14 @@ private slots:
     void wrapCommandOverTheWholeText() {
         Open(Page());
         view->selectAll();
-        view->OnBold();
+        CTagCommands(*view).OnBold();
         QCOMPARE(view->GetWholeText(), u"<B>"_s + TextOf(Page()) + u"</B>"_s);
         QCOMPARE(Saved(), "<B>" + Page() + "</B>");
         // Wrapping a part that crosses a split.
         Open(Page());
         const qsizetype split = Splits().at(2);
         testing::Select(View(), int(split) - 2, int(split) + 2);
-        view->OnItalic();
+        CTagCommands(*view).OnItalic();
         QString expected = TextOf(Page());
         expected.insert(split + 2, u"</I>"_s).insert(split - 2, u"<I>"_s);
         QCOMPARE(Difference(view->GetWholeText(), expected), u"same"_s);
@@ -613,7 +614,7 @@ private slots:
                  u"same"_s);
         // Wrapped as a whole.
         view->selectAll();
-        view->OnBold();
+        CTagCommands(*view).OnBold();
         QCOMPARE(Saved(), "<B>" + page + "</B>");
         // The save's question names the file line of a character it cannot write.
         CaretAt(text.indexOf(u"<TD>n05005"_s) + 3);

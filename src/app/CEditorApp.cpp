@@ -137,8 +137,8 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
     m_frame->GetActiveView()->openDocument = [this](const QString& path) {
         OpenDocumentFile(path);
     };
-    m_frame->GetActiveView()->previewPages = [this] { return PreviewPages(); };
-    m_frame->GetActiveView()->setPreviewPages = [this](int pages) { SetPreviewPages(pages); };
+    m_frame->PrintCommands().previewPages = [this] { return PreviewPages(); };
+    m_frame->PrintCommands().setPreviewPages = [this](int pages) { SetPreviewPages(pages); };
     connect(m_document.get(), &CEditorDoc::pathNameSet, this,
             [this](const QString& path, bool addToRecentFiles) {
                 if (addToRecentFiles)

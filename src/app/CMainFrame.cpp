@@ -3,12 +3,16 @@
 #include "app/CSplashWnd.h"
 #include "app/Platform.h"
 #include "app/RecentFileList.h"
+#include "dict/DictionaryCommand.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CommandTable.h"
+#include "find/FindReplace.h"
+#include "print/Printing.h"
 #include "res/CommandIds.h"
 #include "res/Menus.h"
 #include "res/StringTable.h"
+#include "tags/TagCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,6 +57,10 @@ bool CMainFrame::Create(CEditorDoc* document) {
     m_document = document;
     m_view = new CEditorView(this);
     setCentralWidget(m_view);
+    m_tagCommands = std::make_unique<CTagCommands>(*m_view);
+    m_findCommands = std::make_unique<CFindCommands>(*m_view);
+    m_printCommands = std::make_unique<CPrintCommands>(*m_view);
+    m_dictionaryCommands = std::make_unique<CDictionaryCommands>(*m_view);
     m_document->SetView(m_view);
 
     if (!CreateMenus() || !CreateMainToolBar() || !CreateStatusBar() || !DockMainToolBar() ||
@@ -112,27 +120,35 @@ bool CMainFrame::RouteCommand(int id) {
         m_document->CancelLoad();
         return true;
     }
-    CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
-    CCmdTarget* const chain[] = {first, m_document, this, m_app};
-    for (CCmdTarget* target : chain) {
-        if (target && target->HasCommand(id)) {
-            target->OnCmdMsg(id);
-            ScheduleCommandUIUpdate();
-            return true;
-        }
-    }
-    return false;
+    CCmdTarget* const target = CommandTarget(id);
+    if (!target)
+        return false;
+    target->OnCmdMsg(id);
+    ScheduleCommandUIUpdate();
+    return true;
 }
 
-bool CMainFrame::IsCommandEnabled(int id) const {
+bool CMainFrame::IsCommandEnabled(int id) {
     if (m_document && m_document->IsLoading())
         return id == ID_CANCEL_EDIT;
-    const CCmdTarget* const first = m_previewTarget ? m_previewTarget : m_view;
-    const CCmdTarget* const chain[] = {first, m_document, this, m_app};
-    for (const CCmdTarget* target : chain)
+    const CCmdTarget* const target = CommandTarget(id);
+    return target && target->IsCommandEnabled(id);
+}
+
+CCmdTarget* CMainFrame::CommandTarget(int id) {
+    // Print preview takes the place of the view and of the commands that
+    // act on it.
+    std::vector<CCmdTarget*> chain;
+    if (m_previewTarget)
+        chain = {m_previewTarget};
+    else
+        chain = {m_view, m_tagCommands.get(), m_findCommands.get(), m_printCommands.get(),
+                 m_dictionaryCommands.get()};
+    chain.insert(chain.end(), {m_document, this, m_app});
+    for (CCmdTarget* target : chain)
         if (target && target->HasCommand(id))
-            return target->IsCommandEnabled(id);
-    return false;
+            return target;
+    return nullptr;
 }
 
 void CMainFrame::SetPreviewTarget(CCmdTarget* target) {

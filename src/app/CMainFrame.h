@@ -10,9 +10,15 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
+#include <vector>
 
+class CDictionaryCommands;
 class CEditorDoc;
 class CEditorView;
+class CFindCommands;
+class CPrintCommands;
+class CTagCommands;
 class CLockIndicatorPanes;
 class CEncodingPane;
 class CToolBar;
@@ -40,11 +46,19 @@ public:
     CEditorDoc* GetActiveDocument() const { return m_document; }
     CEncodingPane* EncodingPane() const { return m_encodingPane; }
 
-    // Offers the command to the view, the document, the frame and the
-    // application in this order; false when none of them handles it.
+    // The pane's print commands, whose preview page count the application
+    // keeps.
+    CPrintCommands& PrintCommands() const { return *m_printCommands; }
+
+    // Offers the command to the view's place (the view, then the command
+    // targets of the tags, find, print and dictionary folders, which act on
+    // the view), the document, the frame and the application in this order;
+    // false when none of them handles it.
     bool RouteCommand(int id);
     // Whether the first handler found for `id` may run now.
-    bool IsCommandEnabled(int id) const;
+    bool IsCommandEnabled(int id);
+    // The target whose handler runs for `id` now; nullptr when none has one.
+    CCmdTarget* CommandTarget(int id);
 
     // While print preview shows, it takes the view's place in the routing
     // (nullptr gives the place back to the view).
@@ -111,6 +125,11 @@ private:
     CEditorDoc* m_document = nullptr;
     CEditorView* m_view = nullptr;
     CCmdTarget* m_previewTarget = nullptr; // print preview, in the view's place
+    // The commands of the folders above the pane, routed right after it.
+    std::unique_ptr<CTagCommands> m_tagCommands;
+    std::unique_ptr<CFindCommands> m_findCommands;
+    std::unique_ptr<CPrintCommands> m_printCommands;
+    std::unique_ptr<CDictionaryCommands> m_dictionaryCommands;
     QStatusBar* m_statusBar = nullptr;
     CToolBar* m_mainToolBar = nullptr;
     CToolBar* m_colorBar = nullptr; // created with the window, deleted with it

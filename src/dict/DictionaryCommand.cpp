@@ -1,20 +1,21 @@
-#include "doc/CEditorView.h"
+#include "dict/DictionaryCommand.h"
 
 #include "dict/CTagDictionaryDlg.h"
 #include "dict/TagDictionary.h"
+#include "doc/CEditorView.h"
 #include "res/CommandIds.h"
 
-void CEditorView::BindDictionaryCommand() {
+CDictionaryCommands::CDictionaryCommands(CEditorView& view) : m_view(view) {
     OnCommand(ID_TAG_DICTIONARY, [this] { OnTagDictionary(); });
 }
 
-void CEditorView::OnTagDictionary() {
-    CTagDictionaryDlg dlg(window());
-    dlg.m_selectedText = GetSelectedText();
+void CDictionaryCommands::OnTagDictionary() {
+    CTagDictionaryDlg dlg(m_view.window());
+    dlg.m_selectedText = m_view.GetSelectedText();
     const dict::Lookup found = dict::LookUp(dlg.m_selectedText);
     dlg.m_tag = found.tag;
     dlg.m_description = found.description;
-    Invalidate();
+    m_view.Invalidate();
     // Whatever the user typed into the dialog goes nowhere.
     dlg.exec();
 }

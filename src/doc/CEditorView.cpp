@@ -161,12 +161,6 @@ void CEditorView::BindCommands() {
         [this] { return canPaste(); });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
-    BindWrapCommands();
-    BindColorCommands();
-    BindDialogCommands();
-    BindDictionaryCommand();
-    BindFindCommands();
-    BindPrintCommands();
 }
 
 void CEditorView::Invalidate() {

@@ -132,53 +132,14 @@ public:
 
     // Runs the application's open-document operation (set by the application).
     std::function<void(const QString&)> openDocument;
-    // The number of pages print preview shows side by side (0 when never
-    // chosen), kept by the application (set by the application).
-    std::function<int()> previewPages;
-    std::function<void(int)> setPreviewPages;
 
     // Marks the whole pane for repainting, background erased.
     void Invalidate();
 
-    // Command handlers. Each group is bound by its Bind function, which lives
-    // in the same file as the handlers.
+    // The pane's own command handlers. The tag, dictionary, find and print
+    // commands act on the pane too, from command targets of their folders
+    // that the main window routes to right after the view.
     void OnFileOpen();
-
-    // Wrapping and fixed insertion (tags/WrapCommands.cpp)
-    void OnLineBreak();
-    void OnBold();
-    void OnItalic();
-    void OnUnderline();
-    void OnCenter();
-    void OnTableRow();
-    void OnTableData();
-    void OnTableHeader();
-
-    // Colour codes (tags/ColorCommands.cpp)
-    void OnFixedColor(int id);
-    void OnColorCode();
-
-    // Tag dialogs (tags/DialogCommands.cpp)
-    void OnNewHtmlDocument();
-    void OnFontTag();
-    void OnLinkTag();
-    void OnImageTag();
-    void OnTableTag();
-    void OnHrTag();
-    void OnMailTag();
-
-    // Tag dictionary (dict/DictionaryCommand.cpp)
-    void OnTagDictionary();
-
-    // Find and replace (find/FindReplace.cpp)
-    void OnEditFind();
-    void OnEditRepeat();
-    void OnEditReplace();
-
-    // Printing (print/Printing.cpp)
-    void OnFilePrint();
-    void OnFilePrintDirect();
-    void OnFilePrintPreview();
 
 signals:
     // The pane shows another QTextDocument (AdoptDocument): whatever watched
@@ -208,12 +169,6 @@ private:
     friend class SelectionMargin;
 
     void BindCommands();
-    void BindWrapCommands();
-    void BindColorCommands();
-    void BindDialogCommands();
-    void BindDictionaryCommand();
-    void BindFindCommands();
-    void BindPrintCommands();
     void SelectLinesTo(int y, bool extend);
     void ExtendSelectionByWords(const QPoint& pos);
 

@@ -281,20 +281,20 @@ BeepFunction SetBeep(BeepFunction beep) {
 
 } // namespace find
 
-void CEditorView::BindFindCommands() {
+CFindCommands::CFindCommands(CEditorView& view) : m_view(view) {
     OnCommand(ID_EDIT_FIND, [this] { OnEditFind(); });
     OnCommand(ID_EDIT_REPEAT, [this] { OnEditRepeat(); });
     OnCommand(ID_EDIT_REPLACE, [this] { OnEditReplace(); });
 }
 
-void CEditorView::OnEditFind() {
-    find::CFindController::Get(this)->Open(true);
+void CFindCommands::OnEditFind() {
+    find::CFindController::Get(&m_view)->Open(true);
 }
 
-void CEditorView::OnEditRepeat() {
-    find::CFindController::Get(this)->Repeat();
+void CFindCommands::OnEditRepeat() {
+    find::CFindController::Get(&m_view)->Repeat();
 }
 
-void CEditorView::OnEditReplace() {
-    find::CFindController::Get(this)->Open(false);
+void CFindCommands::OnEditReplace() {
+    find::CFindController::Get(&m_view)->Open(false);
 }

@@ -3,6 +3,7 @@
 // find: plain-string search and the find/replace dialogs and commands.
 // May include doc, io and res.
 
+#include "doc/CmdTarget.h"
 #include "find/FindText.h"
 
 class CEditorView;
@@ -35,3 +36,17 @@ using BeepFunction = void (*)();
 BeepFunction SetBeep(BeepFunction beep);
 
 } // namespace find
+
+// The find and replace commands of one pane: the dialogs search the view's
+// text and select what they find.
+class CFindCommands : public CCmdTarget {
+public:
+    explicit CFindCommands(CEditorView& view);
+
+    void OnEditFind();
+    void OnEditRepeat();
+    void OnEditReplace();
+
+private:
+    CEditorView& m_view;
+};

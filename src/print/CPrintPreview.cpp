@@ -353,10 +353,11 @@ void CPrintPreview::Close() {
 }
 
 void CPrintPreview::Print() {
-    QPointer<CEditorView> view = m_view;
+    const QPointer<CEditorView> view = m_view;
+    const std::function<void()> printNow = print; // Close lets the preview go
     Close();
-    if (view)
-        view->OnFilePrint();
+    if (view && printNow)
+        printNow();
 }
 
 bool CPrintPreview::eventFilter(QObject* watched, QEvent* event) {

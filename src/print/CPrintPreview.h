@@ -80,6 +80,8 @@ public:
 
     // Told when the number of pages side by side changes.
     std::function<void(int)> pagesChanged;
+    // The pane's print command, which Print runs once the preview has closed.
+    std::function<void()> print;
 
 signals:
     void closed();

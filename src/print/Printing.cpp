@@ -120,46 +120,49 @@ bool PrintDirect(CEditorView* view, const QString& printerName, const QString& p
 
 } // namespace print
 
-void CEditorView::BindPrintCommands() {
+CPrintCommands::CPrintCommands(CEditorView& view) : m_view(view) {
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrintDirect(); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
 }
 
-void CEditorView::OnFilePrint() {
-    QPrinter& printer = print::SessionPrinter(window());
-    print::PrepareJob(printer, this);
-    const bool hasSelection = textCursor().hasSelection();
+void CPrintCommands::OnFilePrint() {
+    QWidget* window = m_view.window();
+    QPrinter& printer = print::SessionPrinter(window);
+    print::PrepareJob(printer, &m_view);
+    const bool hasSelection = m_view.textCursor().hasSelection();
     CPrintServices& services = CPrintServices::Get();
-    if (!services.RunPrintDialog(printer, window(), hasSelection))
+    if (!services.RunPrintDialog(printer, window, hasSelection))
         return;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         const std::optional<QString> path =
-            services.ChoosePrintFile(window(), res::LoadString(res::IDS_PRINT_FILE_NAME));
+            services.ChoosePrintFile(window, res::LoadString(res::IDS_PRINT_FILE_NAME));
         if (!path)
             return;
         printer.setOutputFileName(*path);
     }
     const QString text = printer.printRange() == QPrinter::Selection && hasSelection
-                             ? GetSelectedRawText()
-                             : GetWholeText();
-    print::RunJob(this, printer, text, print::PrinterLabel(printer), QString());
+                             ? m_view.GetSelectedRawText()
+                             : m_view.GetWholeText();
+    print::RunJob(&m_view, printer, text, print::PrinterLabel(printer), QString());
 }
 
-void CEditorView::OnFilePrintDirect() {
-    print::PrintDirect(this);
+void CPrintCommands::OnFilePrintDirect() {
+    print::PrintDirect(&m_view);
 }
 
-void CEditorView::OnFilePrintPreview() {
-    auto* host = dynamic_cast<CPreviewHost*>(window());
-    if (!host || window()->findChild<CPrintPreview*>())
+void CPrintCommands::OnFilePrintPreview() {
+    QWidget* window = m_view.window();
+    auto* host = dynamic_cast<CPreviewHost*>(window);
+    if (!host || window->findChild<CPrintPreview*>())
         return;
-    find::CloseDialog(this);
+    find::CloseDialog(&m_view);
     const int pages = previewPages ? previewPages() : 0;
     CPrintPreview* preview =
-        CPrintPreview::Open(this, host, print::SessionPrinter(window()), pages == 2 ? 2 : 1);
+        CPrintPreview::Open(&m_view, host, print::SessionPrinter(window), pages == 2 ? 2 : 1);
     preview->pagesChanged = [this](int shown) {
         if (setPreviewPages)
             setPreviewPages(shown);
     };
+    preview->print = [this] { OnFilePrint(); };
 }

@@ -3,8 +3,11 @@
 // print: printing, the print layout, print preview, the printing box and the
 // printer services. May include find, doc, io and res.
 
+#include "doc/CmdTarget.h"
+
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class CEditorView;
@@ -34,3 +37,22 @@ std::unique_ptr<CPrintLayout> LayoutOf(const CEditorView* view, const QString& t
 bool PrintDirect(CEditorView* view, const QString& printerName = {}, const QString& port = {});
 
 } // namespace print
+
+// The print commands of one pane: print, print without a dialog, and print
+// preview, which then takes the view's place in the routing.
+class CPrintCommands : public CCmdTarget {
+public:
+    explicit CPrintCommands(CEditorView& view);
+
+    void OnFilePrint();
+    void OnFilePrintDirect();
+    void OnFilePrintPreview();
+
+    // The number of pages print preview shows side by side (0 when never
+    // chosen), kept by the application (set by the application).
+    std::function<int()> previewPages;
+    std::function<void(int)> setPreviewPages;
+
+private:
+    CEditorView& m_view;
+};

@@ -1,5 +1,6 @@
-#include "doc/CEditorView.h"
+#include "tags/TagCommands.h"
 
+#include "doc/CEditorView.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 #include "tags/CFontTagDlg.h"
@@ -15,7 +16,7 @@
 // nothing unless it ends with OK; then the pane is repainted and the text
 // takes the place of the selection.
 
-void CEditorView::BindDialogCommands() {
+void CTagCommands::BindDialogCommands() {
     OnCommand(ID_NEW_HTML_DOCUMENT, [this] { OnNewHtmlDocument(); });
     OnCommand(ID_FONT_TAG, [this] { OnFontTag(); });
     OnCommand(ID_LINK_TAG, [this] { OnLinkTag(); });
@@ -25,11 +26,11 @@ void CEditorView::BindDialogCommands() {
     OnCommand(ID_MAIL_TAG, [this] { OnMailTag(); });
 }
 
-void CEditorView::OnNewHtmlDocument() {
-    CHtmlTagDlg dlg(window());
+void CTagCommands::OnNewHtmlDocument() {
+    CHtmlTagDlg dlg(m_view.window());
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
+    m_view.Invalidate();
     tags::PageSkeleton page;
     page.doctype = dlg.m_doctype;
     page.background = dlg.m_background;
@@ -39,16 +40,16 @@ void CEditorView::OnNewHtmlDocument() {
     page.vlink = dlg.m_vlinkColor;
     page.useDoctype = dlg.m_useDoctype != 0;
     page.useImage = dlg.m_useImage != 0;
-    ReplaceSelection(tags::BuildPageSkeleton(page), false);
+    m_view.ReplaceSelection(tags::BuildPageSkeleton(page), false);
 }
 
-void CEditorView::OnFontTag() {
-    CFontTagDlg dlg(window());
+void CTagCommands::OnFontTag() {
+    CFontTagDlg dlg(m_view.window());
     dlg.m_face = res::LoadString(res::IDS_DEFAULT_FONT_FACE);
     if (dlg.exec() != QDialog::Accepted)
         return;
-    const QString selection = GetSelectedText();
-    Invalidate();
+    const QString selection = m_view.GetSelectedText();
+    m_view.Invalidate();
     tags::FontAttributes font;
     font.color = dlg.m_color;
     font.size = dlg.m_size;
@@ -56,24 +57,24 @@ void CEditorView::OnFontTag() {
     font.useColor = dlg.m_useColor != 0;
     font.useSize = dlg.m_useSize != 0;
     font.useFace = dlg.m_useFace != 0;
-    ReplaceSelection(tags::BuildFontTag(font, selection), false);
+    m_view.ReplaceSelection(tags::BuildFontTag(font, selection), false);
 }
 
-void CEditorView::OnLinkTag() {
-    CLinkTagDlg dlg(window());
-    dlg.m_text = GetSelectedText();
+void CTagCommands::OnLinkTag() {
+    CLinkTagDlg dlg(m_view.window());
+    dlg.m_text = m_view.GetSelectedText();
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
-    ReplaceSelection(
+    m_view.Invalidate();
+    m_view.ReplaceSelection(
         tags::BuildLinkTag(dlg.m_location, dlg.m_text, dlg.m_target, dlg.m_useTarget != 0), false);
 }
 
-void CEditorView::OnImageTag() {
-    CImageTagDlg dlg(window());
+void CTagCommands::OnImageTag() {
+    CImageTagDlg dlg(m_view.window());
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
+    m_view.Invalidate();
     tags::ImageAttributes image;
     image.location = dlg.m_location;
     image.height = dlg.m_height;
@@ -81,14 +82,14 @@ void CEditorView::OnImageTag() {
     image.border = dlg.m_border;
     image.useSize = dlg.m_useSize != 0;
     image.useBorder = dlg.m_useBorder != 0;
-    ReplaceSelection(tags::BuildImageTag(image), false);
+    m_view.ReplaceSelection(tags::BuildImageTag(image), false);
 }
 
-void CEditorView::OnTableTag() {
-    CTableTagDlg dlg(window());
+void CTagCommands::OnTableTag() {
+    CTableTagDlg dlg(m_view.window());
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
+    m_view.Invalidate();
     tags::TableAttributes table;
     table.width = dlg.m_width;
     table.border = dlg.m_border;
@@ -100,22 +101,22 @@ void CEditorView::OnTableTag() {
     table.useCellSpacing = dlg.m_useCellSpacing != 0;
     table.useCellPadding = dlg.m_useCellPadding != 0;
     table.useBorderColor = dlg.m_useBorderColor != 0;
-    ReplaceSelection(tags::BuildTableTag(table), false);
+    m_view.ReplaceSelection(tags::BuildTableTag(table), false);
 }
 
-void CEditorView::OnHrTag() {
-    CHrTagDlg dlg(window());
+void CTagCommands::OnHrTag() {
+    CHrTagDlg dlg(m_view.window());
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
-    ReplaceSelection(tags::BuildHrTag(dlg.m_size, dlg.m_width, dlg.m_useWidth != 0), false);
+    m_view.Invalidate();
+    m_view.ReplaceSelection(tags::BuildHrTag(dlg.m_size, dlg.m_width, dlg.m_useWidth != 0), false);
 }
 
-void CEditorView::OnMailTag() {
-    CMailTagDlg dlg(window());
-    dlg.m_text = GetSelectedText();
+void CTagCommands::OnMailTag() {
+    CMailTagDlg dlg(m_view.window());
+    dlg.m_text = m_view.GetSelectedText();
     if (dlg.exec() != QDialog::Accepted)
         return;
-    Invalidate();
-    ReplaceSelection(tags::BuildMailTag(dlg.m_address, dlg.m_text), false);
+    m_view.Invalidate();
+    m_view.ReplaceSelection(tags::BuildMailTag(dlg.m_address, dlg.m_text), false);
 }

@@ -1,17 +1,14 @@
-#include "doc/CEditorView.h"
+#include "tags/TagCommands.h"
 
+#include "doc/CEditorView.h"
 #include "res/CommandIds.h"
 #include "tags/WrapText.h"
 
-namespace {
-
-void WrapSelection(CEditorView* view, int id) {
-    view->ReplaceSelection(tags::WrapText(id, view->GetSelectedText()), false);
+void CTagCommands::WrapSelection(int id) {
+    m_view.ReplaceSelection(tags::WrapText(id, m_view.GetSelectedText()), false);
 }
 
-} // namespace
-
-void CEditorView::BindWrapCommands() {
+void CTagCommands::BindWrapCommands() {
     OnCommand(ID_LINE_BREAK, [this] { OnLineBreak(); });
     OnCommand(ID_BOLD, [this] { OnBold(); });
     OnCommand(ID_ITALIC, [this] { OnItalic(); });
@@ -23,28 +20,28 @@ void CEditorView::BindWrapCommands() {
 }
 
 // The selected text is replaced, not kept.
-void CEditorView::OnLineBreak() {
-    ReplaceSelection(tags::LineBreakText(), false);
+void CTagCommands::OnLineBreak() {
+    m_view.ReplaceSelection(tags::LineBreakText(), false);
 }
 
-void CEditorView::OnBold() {
-    WrapSelection(this, ID_BOLD);
+void CTagCommands::OnBold() {
+    WrapSelection(ID_BOLD);
 }
-void CEditorView::OnItalic() {
-    WrapSelection(this, ID_ITALIC);
+void CTagCommands::OnItalic() {
+    WrapSelection(ID_ITALIC);
 }
-void CEditorView::OnUnderline() {
-    WrapSelection(this, ID_UNDERLINE);
+void CTagCommands::OnUnderline() {
+    WrapSelection(ID_UNDERLINE);
 }
-void CEditorView::OnCenter() {
-    WrapSelection(this, ID_CENTER);
+void CTagCommands::OnCenter() {
+    WrapSelection(ID_CENTER);
 }
-void CEditorView::OnTableRow() {
-    WrapSelection(this, ID_TABLE_ROW);
+void CTagCommands::OnTableRow() {
+    WrapSelection(ID_TABLE_ROW);
 }
-void CEditorView::OnTableData() {
-    WrapSelection(this, ID_TABLE_DATA);
+void CTagCommands::OnTableData() {
+    WrapSelection(ID_TABLE_DATA);
 }
-void CEditorView::OnTableHeader() {
-    WrapSelection(this, ID_TABLE_HEADER);
+void CTagCommands::OnTableHeader() {
+    WrapSelection(ID_TABLE_HEADER);
 }
