@@ -4,6 +4,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CRecoveryKeeper.h"
+#include "io/FileIo.h"
 #include "io/RecoveryJournal.h"
 #include "support/TestSupport.h"
 
@@ -23,6 +24,8 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using testing::AppFixture;
@@ -609,6 +612,49 @@ private slots:
                  io::JournalError::None);
         QCOMPARE(mine.text, HardText());
         QCOMPARE(mine.owner, io::CurrentOwner());
+    }
+
+    // The program was killed while it rewrote a hard-linked file in place,
+    // its unsaved text in the journal: the next start puts the old bytes
+    // back and says so, then offers the text; the file restored is not
+    // taken for a change by another program.
+    void saveInterruptedInPlaceIsSettledBeforeTheJournal() {
+        const QString page = Path(u"linked.html"_s);
+        const QByteArray before = QByteArray(2 << 20, 'o');
+        WriteBytes(page, before);
+        QVERIFY(::link(QFile::encodeName(page).constData(),
+                       QFile::encodeName(Path(u"linked-too.html"_s)).constData()) == 0);
+        io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        dead.identity = io::IdentityOf(page);
+        WriteJournal(Folder(), dead, io::JournalFileName(page, dead.owner, 0));
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            io::testing::s_saveStep = [](io::testing::SaveStep step) {
+                if (step == io::testing::SaveStep::Rewriting)
+                    ::raise(SIGKILL);
+            };
+            ::_exit(int(WriteWholeFile(page, QByteArray(3 << 20, 'n'))));
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QVERIFY(ReadBytes(page) != before);
+
+        AppFixture f; // keeps the journal it is offered
+        QCOMPARE(f.ui.warnings,
+                 QStringList{page + u" の保存が中断されたため、保存前の内容に戻しました。"_s});
+        QVERIFY(ReadBytes(page) == before);
+        f.ui.recoverQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        QVERIFY(f.Start({}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>unsaved</P>"_s);
+        f.ui.yesNoQuestions.clear();
+        f.Doc()->CheckFileOnDisk();
+        QVERIFY(f.Frame()->RouteCommand(57603));
+        QCOMPARE(f.ui.yesNoQuestions, QStringList());
+        QCOMPARE(ReadBytes(page), QByteArray("<P>unsaved</P>"));
     }
 
     void recoveryAtStartKeptOrDiscarded() {

@@ -148,6 +148,8 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { m_keeper->WriteNow(); });
 #endif
+    // Before anything else reads a file or a journal.
+    SettleInterruptedSaves();
 
     switch (info.m_nShellCommand) {
     case CCommandLineInfo::FileNew:

@@ -356,14 +356,17 @@ quint64 ProcessStartTime(qint64 pid) {
 }
 
 const JournalOwner& CurrentOwner() {
-    static const JournalOwner owner = [] {
+    const auto make = [] {
         JournalOwner o;
         o.host = QSysInfo::machineHostName();
         o.bootId = ReadFirstLine(u"/proc/sys/kernel/random/boot_id"_s);
         o.pid = ::getpid();
         o.startTime = ProcessStartTime(o.pid);
         return o;
-    }();
+    };
+    static JournalOwner owner = make();
+    if (owner.pid != ::getpid())
+        owner = make(); // a forked child is an owner of its own
     return owner;
 }
 
