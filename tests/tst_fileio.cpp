@@ -806,7 +806,11 @@ private slots:
         qputenv("XDG_STATE_HOME", Name(blocker));
         const FileError error = WriteWholeFile(path, kNew);
         qputenv("XDG_STATE_HOME", previous);
-        QVERIFY(error != FileError::None);
+        QCOMPARE(error, FileError::NoSafetyCopy);
+        // The message blames the folder of the copy, not the document.
+        QCOMPARE(FileErrorMessage(error, path, false),
+                 path + u" はその場で書き換える必要がありますが、その前に作る控えを "_s + blocker +
+                     u"/velm に書き込めませんでした (Not a directory)。"_s);
         QCOMPARE(Get(path), kOld);
         QCOMPARE(Get(other), kOld);
     }

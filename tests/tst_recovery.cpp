@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextDocumentLayout>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -655,6 +656,68 @@ private slots:
         QVERIFY(f.Frame()->RouteCommand(57603));
         QCOMPARE(f.ui.yesNoQuestions, QStringList());
         QCOMPARE(ReadBytes(page), QByteArray("<P>unsaved</P>"));
+    }
+
+    // The state folder is made for the user alone whatever the umask.
+    void stateFolderIsPrivateWhateverTheUmask() {
+        const QByteArray previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(Path(u"umask/state"_s)));
+        const mode_t mask = ::umask(0);
+        const bool made = io::EnsureJournalFolder(io::JournalFolder());
+        ::umask(mask);
+        const QString folder = io::JournalFolder();
+        qputenv("XDG_STATE_HOME", previous);
+        QVERIFY(made);
+        for (const QString& each : {Path(u"umask"_s), Path(u"umask/state"_s),
+                                    Path(u"umask/state/velm"_s), folder}) {
+            struct stat st {};
+            QCOMPARE(::lstat(QFile::encodeName(each).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+        }
+    }
+
+    // A journal planted where another user could have put it is never
+    // offered: through a link, in a folder others may write to, or in a
+    // file owned by someone else. The status bar says why once.
+    void plantedJournalsAreNotBelieved_data() {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder is a link") << u"link"_s << u"シンボリックリンクなので使いません"_s;
+        QTest::newRow("folder open to others") << u"open"_s << u"ほかのユーザーも書き込めるフォルダーなので使いません"_s;
+        QTest::newRow("journal of another user") << u"foreign"_s << QString();
+    }
+    void plantedJournalsAreNotBelieved() {
+        QFETCH(QString, plant);
+        QFETCH(QString, message);
+        const QString page = Path(u"planted.html"_s);
+        WriteBytes(page, "<P>mine</P>");
+        const io::Journal dead = DeadJournal(page, u"<P>planted</P>"_s);
+        const QString elsewhere = Path(u"elsewhere"_s);
+        QDir(elsewhere).removeRecursively();
+        if (plant == u"link") {
+            WriteJournal(elsewhere, dead, u"planted.vjr"_s);
+            QVERIFY(QFile::link(elsewhere, Folder()));
+        } else {
+            const QString file = WriteJournal(Folder(), dead, u"planted.vjr"_s);
+            if (plant == u"open")
+                QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 0777) == 0);
+            else if (::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
+                QSKIP("the journal cannot be given to another user here (not root)");
+        }
+        AppFixture f;
+        QCOMPARE(f.ui.recoverQuestions, QStringList());
+        const QString shown = f.Frame()->findChild<QLabel*>(u"messagePane"_s)->text();
+        if (message.isEmpty())
+            QVERIFY(!shown.contains(u"使いません"_s));
+        else
+            QVERIFY2(shown.contains(message) && shown.contains(u"保存していない変更を残せません"_s),
+                     qPrintable(shown));
+        // Typing and saving writes nothing there either.
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::No);
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>mine</P>"_s);
+        QFile::remove(Folder()); // the link
+        ::chmod(QFile::encodeName(Folder()).constData(), 0700);
     }
 
     void recoveryAtStartKeptOrDiscarded() {

@@ -150,6 +150,7 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
 #endif
     // Before anything else reads a file or a journal.
     SettleInterruptedSaves();
+    m_keeper->CheckFolder();
 
     switch (info.m_nShellCommand) {
     case CCommandLineInfo::FileNew:

@@ -2,6 +2,8 @@
 
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
+#include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -247,9 +249,7 @@ void CRecoveryKeeper::OnTrigger() {
             WriteSync(wanted); // undone back to the saved text: small, at once
         return;
     }
-    int code = 0;
-    if (!io::EnsureJournalFolder(m_folder, &code)) {
-        ReportFailure(code);
+    if (!FolderReady()) {
         m_max.start(); // tried again later
         return;
     }
@@ -274,20 +274,40 @@ void CRecoveryKeeper::OnWritten(quint64 generation, io::JournalError error, int 
     if (error == io::JournalError::None) {
         m_failureShown = false;
     } else if (generation == m_generation) {
-        ReportFailure(code);
+        ReportFailure(code, Content::Text);
         if (!m_max.isActive())
             m_max.start(); // tried again later
     }
     emit journalWritten(error == io::JournalError::None);
 }
 
-void CRecoveryKeeper::ReportFailure(int code) {
+void CRecoveryKeeper::ReportFailure(int code, Content content) {
+    // Without its text the journal is the record that the file is open here.
+    Report(res::LoadString(content == Content::Owner ? res::IDS_LOCK_NOT_WRITTEN
+                                                     : res::IDS_JOURNAL_WRITE_FAILED)
+               .arg(QDir::toNativeSeparators(io::DisplayName(m_folder)),
+                    QString::fromLocal8Bit(std::strerror(code))));
+}
+
+void CRecoveryKeeper::Report(const QString& text) {
     if (m_failureShown)
         return;
     m_failureShown = true;
-    emit messageText(
-        res::LoadString(res::IDS_JOURNAL_WRITE_FAILED)
-            .arg(QDir::toNativeSeparators(m_folder), QString::fromLocal8Bit(std::strerror(code))));
+    emit messageText(text);
+}
+
+bool CRecoveryKeeper::FolderReady() {
+    const io::FolderCheck check = io::MakePrivateFolder(m_folder);
+    if (check.trust == io::FolderTrust::Own)
+        return true;
+    Report(io::FolderProblem(check));
+    return false;
+}
+
+void CRecoveryKeeper::CheckFolder() {
+    const io::FolderCheck check = io::CheckPrivateFolder(m_folder);
+    if (check.trust != io::FolderTrust::Own && check.trust != io::FolderTrust::Missing)
+        Report(io::FolderProblem(check));
 }
 
 void CRecoveryKeeper::Retarget(const QString& path) {
@@ -312,18 +332,16 @@ bool CRecoveryKeeper::WriteSync(Content content) {
         RemoveFile();
         return true;
     }
-    int code = 0;
-    if (!io::EnsureJournalFolder(m_folder, &code)) {
-        ReportFailure(code);
+    if (!FolderReady())
         return false;
-    }
+    int code = 0;
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
     const CEditorView::TextRuns text = Text();
     const io::JournalError error =
         io::WriteJournal(m_file, Metadata(content), text.blocks, text.splits, &code);
     if (error != io::JournalError::None) {
-        ReportFailure(code);
+        ReportFailure(code, content);
         return false;
     }
     m_fileHasText = content == Content::Text;

@@ -158,7 +158,9 @@ FolderCheck CheckPrivateFolder(const QString& folder);
 // Makes the missing folders of the path to `folder`, each for the owner
 // alone (0700) whatever the umask, then checks it as above.
 FolderCheck MakePrivateFolder(const QString& folder);
-// The status bar's text about a folder that is not used or cannot be.
+// Why the folder is not used, in a few words; and the status bar's text
+// about it.
+QString FolderReason(const FolderCheck& check);
 QString FolderProblem(const FolderCheck& check);
 // Opens a file in a private folder without following a symbolic link; only
 // a regular file owned by this user is opened. -1 otherwise, the cause in

@@ -539,7 +539,7 @@ bool PrivateFolderReady(const QString& folder) {
     const io::FolderCheck check = io::MakePrivateFolder(folder);
     if (check.trust == io::FolderTrust::Own)
         return true;
-    NoteSafetyCopyProblem(check.folder, io::FolderProblem(check));
+    NoteSafetyCopyProblem(check.folder, io::FolderReason(check));
     return false;
 }
 

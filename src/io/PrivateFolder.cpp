@@ -85,24 +85,34 @@ io::FolderCheck io::MakePrivateFolder(const QString& folder) {
     return CheckPrivateFolder(folder);
 }
 
-QString io::FolderProblem(const FolderCheck& check) {
-    using namespace res;
-    const QString folder = QDir::toNativeSeparators(DisplayName(check.folder));
+QString io::FolderReason(const FolderCheck& check) {
     switch (check.trust) {
     case FolderTrust::Own:
         return {};
     case FolderTrust::SymbolicLink:
-        return LoadString(IDS_STATE_FOLDER_NOT_USED).arg(folder, LoadString(IDS_FOLDER_IS_LINK));
+        return res::LoadString(res::IDS_FOLDER_IS_LINK);
     case FolderTrust::ForeignOwner:
-        return LoadString(IDS_STATE_FOLDER_NOT_USED).arg(folder, LoadString(IDS_FOLDER_NOT_OWN));
+        return res::LoadString(res::IDS_FOLDER_NOT_OWN);
     case FolderTrust::OpenToOthers:
-        return LoadString(IDS_STATE_FOLDER_NOT_USED).arg(folder, LoadString(IDS_FOLDER_OPEN));
+        return res::LoadString(res::IDS_FOLDER_OPEN);
     case FolderTrust::Missing:
     case FolderTrust::Unusable:
         break;
     }
-    return LoadString(IDS_STATE_FOLDER_UNUSABLE)
-        .arg(folder, QString::fromLocal8Bit(std::strerror(check.error ? check.error : ENOENT)));
+    return QString::fromLocal8Bit(std::strerror(check.error ? check.error : ENOENT));
+}
+
+QString io::FolderProblem(const FolderCheck& check) {
+    const QString folder = QDir::toNativeSeparators(DisplayName(check.folder));
+    switch (check.trust) {
+    case FolderTrust::Own:
+        return {};
+    case FolderTrust::Missing:
+    case FolderTrust::Unusable:
+        return res::LoadString(res::IDS_STATE_FOLDER_UNUSABLE).arg(folder, FolderReason(check));
+    default:
+        return res::LoadString(res::IDS_STATE_FOLDER_NOT_USED).arg(folder, FolderReason(check));
+    }
 }
 
 int io::OpenOwnFile(const QString& path, int flags, int* error) {
