@@ -720,6 +720,33 @@ private slots:
         ::chmod(QFile::encodeName(Folder()).constData(), 0700);
     }
 
+    // The record that the file is open here stays through a reload after a
+    // change on disk, and goes when the document leaves the file.
+    void lockFollowsTheDocument() {
+        const QString page = Path(u"locked.html"_s);
+        WriteBytes(page, "<P>one</P>");
+        AppFixture f({page});
+        QVERIFY(f.started);
+        CRecoveryKeeper* keeper = f.app->GetRecoveryKeeper();
+        const auto lockOf = [&](const QString& path) {
+            io::Journal j;
+            return io::ReadJournal(keeper->JournalFile(), j) == io::JournalError::None &&
+                   !j.hasText && j.path == path && j.owner == io::CurrentOwner();
+        };
+        QVERIFY(lockOf(page));
+        WriteBytes(page, "<P>two, longer</P>");
+        f.ui.yesNoAnswers.enqueue(true);
+        f.Doc()->CheckFileOnDisk();
+        QCOMPARE(f.View()->GetWholeText(), u"<P>two, longer</P>"_s);
+        QVERIFY(lockOf(page));
+        io::Journal j;
+        QCOMPARE(io::ReadJournal(keeper->JournalFile(), j), io::JournalError::None);
+        QCOMPARE(j.identity, io::IdentityOf(page));
+        const QString lock = keeper->JournalFile();
+        QVERIFY(f.Frame()->RouteCommand(57600)); // New
+        QVERIFY(!QFile::exists(lock));
+    }
+
     void recoveryAtStartKeptOrDiscarded() {
         const QString a = WriteJournal(Folder(), DeadJournal(QString(), u"a"_s), u"a.vjr"_s);
         io::Journal earlier = DeadJournal(Path(u"b.html"_s), u"b"_s);

@@ -177,7 +177,13 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     connect(m_document, &CEditorDoc::documentReplaced, this, [this] {
         m_idle.stop();
         m_max.stop();
-        RemoveFile();
+        // A document read again from its path keeps it: the record that the
+        // file is open here is written anew. One that leaves it (a new
+        // document, another file, whose path follows) takes it away.
+        if (m_document->GetPathName().isEmpty())
+            RemoveFile();
+        else
+            WriteSync(Wanted());
     });
     connect(m_document, &CEditorDoc::pathNameSet, this,
             [this](const QString& path) { Retarget(path); });
