@@ -794,6 +794,39 @@ private slots:
         QVERIFY(QFile::remove(settled[0].copy));
     }
 
+    // A save cut off leaves no temporary file for long: none at all where
+    // the file system takes files without a name, and one named after its
+    // process otherwise, which the next save in the folder removes once that
+    // process is gone (and only then).
+    void noTemporaryIsLeftBehind() {
+        const QString path = Path(u"atomic.html"_s);
+        Put(path, kOld);
+        QCOMPARE(InChild([&] {
+                     io::testing::s_saveStep = [](io::testing::SaveStep step) {
+                         if (step == io::testing::SaveStep::TemporaryWritten)
+                             ::raise(SIGKILL);
+                     };
+                     return int(WriteWholeFile(path, Big('n', 2 << 20)));
+                 }).signal,
+                 SIGKILL);
+        QCOMPARE(Get(path), kOld);
+        QCOMPARE(Files(), QStringList{u"atomic.html"_s});
+
+        const QString dead = Path(u".velm-999999999-12345-abcdefgh"_s);
+        const QString live = Path(u".velm-1-%1-abcdefgh"_s.arg(io::ProcessStartTime(1)));
+        const QString reused = Path(u".velm-1-%1-abcdefgh"_s.arg(io::ProcessStartTime(1) + 1));
+        const QString foreign = Path(u".velm-999999998-1-abcdefgh"_s);
+        for (const QString& temp : {dead, live, reused, foreign})
+            Put(temp, "half");
+        QVERIFY(::chown(Name(foreign).constData(), kNobody, kNogroup) == 0);
+        QCOMPARE(WriteWholeFile(path, kNew), FileError::None);
+        QCOMPARE(Get(path), kNew);
+        QVERIFY(!QFile::exists(dead));
+        QVERIFY(!QFile::exists(reused));
+        QVERIFY(QFile::exists(live));
+        QVERIFY(QFile::exists(foreign));
+    }
+
     // Without a place for the safety copy nothing is rewritten.
     void noSafetyCopyNoRewrite() {
         const QString path = Path(u"nocopy.html"_s);

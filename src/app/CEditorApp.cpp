@@ -10,6 +10,7 @@
 #include "doc/CRecoveryKeeper.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
+#include "io/FileIo.h"
 #include "print/Printing.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
@@ -238,6 +239,7 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
         return OpenResult::Cancelled;
     }
     m_document->SetPathName(full);
+    io::RemoveDeadTemporaries(full); // what a save cut off left beside it
     return OpenResult::Opened;
 }
 

@@ -85,7 +85,10 @@ public:
 //   flushed and read back; on failure the old bytes are written back. The
 //   copy is removed once the file is whole, and kept (NotRestored) if it is
 //   not.
-// A new file gets the mode 0666 less the umask.
+// A new file gets the mode 0666 less the umask. The temporary file has no
+// name until it is complete where the file system allows (O_TMPFILE);
+// otherwise its name tells the process, and temporaries of processes that
+// have gone are removed by the next save in the folder.
 // `identity`, when given, receives what the file is after the save.
 // The old bytes of a file rewritten in place are copied piece by piece as
 // well: a save holds a few MiB beyond its source, whatever the file's size.
@@ -128,6 +131,10 @@ QString SafetyCopyFolder();
 // error number. A file system that cannot flush a folder (EINVAL) counts as
 // done.
 int SyncFolder(const QByteArray& folder);
+
+// Removes the temporary files that saves of processes now gone left in the
+// folder of `file`.
+void RemoveDeadTemporaries(const QString& file);
 
 // The safety copy the last save in this thread had to keep because the file
 // could not be made whole again; empty when it kept none.
@@ -193,7 +200,8 @@ namespace testing {
 enum class SaveStep {
     Recorded,        // the record of the save is on disk; nothing is written yet
     Rewriting,       // the first piece of the new bytes is written
-    BeforeForgetting // the new bytes are read back; the record is still there
+    BeforeForgetting, // the new bytes are read back; the record is still there
+    TemporaryWritten, // an atomic save has written its temporary file
 };
 // Called, when set, at each step; a test ends the process there.
 extern void (*s_saveStep)(SaveStep step);

@@ -302,7 +302,7 @@ QByteArray TemporaryPrefix() {
 
 // Removes the temporary files in `folder` that processes now gone left
 // behind (only regular files of this user).
-void RemoveDeadTemporaries(const QByteArray& folder) {
+void RemoveDeadTemporariesIn(const QByteArray& folder) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
@@ -468,7 +468,6 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
 #endif
     const bool anonymous = bool(temp);
     if (!anonymous) {
-        RemoveDeadTemporaries(folder);
         temp.reset(CreateUnique(folder, TemporaryPrefix(), mode, tempName));
         if (!temp) {
             const Errno e = errno;
@@ -482,6 +481,7 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
     qint64 size = 0;
     if (const Errno e = WriteAll(temp.get(), source, size))
         return {Outcome::Failed, e};
+    Step(io::testing::SaveStep::TemporaryWritten);
     // The metadata comes after the content: writing clears set-id bits and
     // file capabilities.
     if (existing && !TakeOverMetadata(old, was, temp.get()))
@@ -772,6 +772,11 @@ io::SettledSave Settle(const SaveRecord& record) {
 
 } // namespace
 
+void io::RemoveDeadTemporaries(const QString& file) {
+    Errno ignored = 0;
+    RemoveDeadTemporariesIn(FolderOf(FollowLinks(EncodeName(file), ignored)));
+}
+
 std::vector<io::SettledSave> io::SettleInterruptedSaves(const QString& folder) {
     std::vector<SettledSave> settled;
     if (CheckPrivateFolder(folder).trust != FolderTrust::Own)
@@ -835,6 +840,7 @@ FileError WriteWholeFile(const QString& pathName, io::ByteSource& bytes, io::Fil
         return FileErrorFromErrno(errno);
     }
 
+    RemoveDeadTemporariesIn(FolderOf(path));
     // Other names of the file must see the new content.
     if (!old || was.st_nlink <= 1) {
         const Outcome atomic = SaveAtomically(path, old.get(), was, bytes, identity);
