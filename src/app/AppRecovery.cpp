@@ -8,6 +8,7 @@
 #include "doc/CRecoveryKeeper.h"
 #include "doc/UiServices.h"
 #include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "io/RecoveryJournal.h"
 #include "res/StringTable.h"
 
@@ -79,7 +80,7 @@ CEditorApp::RecoveryChoice CEditorApp::OfferRecovery(const QString& file,
 }
 
 bool CEditorApp::OfferRecoveries(const QString& except) {
-    const QString skipped = except.isEmpty() ? QString() : QFileInfo(except).absoluteFilePath();
+    const QString skipped = except.isEmpty() ? QString() : io::AbsolutePath(except);
     struct Found {
         QString file;
         io::Journal journal;

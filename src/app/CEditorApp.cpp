@@ -11,6 +11,7 @@
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
 #include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "print/Printing.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
@@ -211,7 +212,7 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
         return OpenResult::Failed;
     if (m_document->IsLoading())
         return OpenResult::Cancelled; // one file at a time
-    const QString full = QFileInfo(name).absoluteFilePath();
+    const QString full = io::AbsolutePath(name);
 
     if (IsSameFile(full, m_document->GetPathName())) {
         m_frame->raise();

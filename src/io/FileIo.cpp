@@ -101,7 +101,14 @@ io::FileIdentity IdentityFromStat(const struct stat& st) {
 // A path that names nothing: the file is missing when its folder exists,
 // otherwise the path itself is wrong.
 FileError MissingPathError(const QString& path) {
-    return QFileInfo(path).absoluteDir().exists() ? FileError::NotFound : FileError::BadPath;
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    const bool folder = ::stat(io::EncodeName(QFileInfo(path).absolutePath()).constData(), &st) == 0 &&
+                        S_ISDIR(st.st_mode);
+#else
+    const bool folder = QFileInfo(path).absoluteDir().exists();
+#endif
+    return folder ? FileError::NotFound : FileError::BadPath;
 }
 
 } // namespace

@@ -2,7 +2,11 @@
 
 #include "io/CodePage932.h"
 
+#include <QDir>
 #include <QStringList>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -81,6 +85,15 @@ QString io::DecodeName(const QByteArray& bytes) {
     }
     name += QString::fromUtf8(bytes.constData() + from, bytes.size() - from);
     return name;
+}
+
+QString io::AbsolutePath(const QString& name) {
+    if (name.isEmpty() || name.startsWith(u'/'))
+        return name.isEmpty() ? name : QDir::cleanPath(name);
+    QByteArray folder(4096, Qt::Uninitialized);
+    while (!::getcwd(folder.data(), size_t(folder.size())) && errno == ERANGE)
+        folder.resize(folder.size() * 2);
+    return QDir::cleanPath(DecodeName(QByteArray(folder.constData())) + u'/' + name);
 }
 
 QString io::DisplayName(const QString& name) {

@@ -18,6 +18,9 @@ namespace io {
 QByteArray EncodeName(const QString& name);
 // A name's bytes as the program holds them.
 QString DecodeName(const QByteArray& bytes);
+// `name` made absolute against the current folder (by its bytes) and
+// cleaned; QFileInfo::absoluteFilePath loses such bytes on the way.
+QString AbsolutePath(const QString& name);
 // A name for people to read: a part (between slashes) that is not UTF-8 is
 // read as Shift-JIS when that gives clean text, otherwise its stray bytes
 // show as U+FFFD.

@@ -14,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -374,10 +375,12 @@ OwnerState StateOf(const JournalOwner& owner) {
 
 QString PathKey(const QString& absolutePath) {
     // A file reached through a symbolic link has the key of its target.
-    const QString canonical = QFileInfo(absolutePath).canonicalFilePath();
-    const QString path = canonical.isEmpty() ? absolutePath : canonical;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(EncodeName(path), QCryptographicHash::Sha1).toHex());
+    QByteArray path = EncodeName(absolutePath);
+    if (char* canonical = ::realpath(path.constData(), nullptr)) {
+        path = canonical;
+        ::free(canonical);
+    }
+    return QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
 }
 
 QString JournalFileName(const QString& absolutePath, const JournalOwner& owner,
