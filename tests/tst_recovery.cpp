@@ -747,6 +747,23 @@ private slots:
         QVERIFY(!QFile::exists(lock));
     }
 
+    // A state folder that cannot be made: opening a file says once that
+    // other windows cannot be told it is open.
+    void unusableStateFolderIsSaidOnce() {
+        const QString page = Path(u"nolock.html"_s);
+        WriteBytes(page, "<P>x</P>");
+        const QString blocker = Path(u"not-a-folder"_s);
+        WriteBytes(blocker, "x");
+        const QByteArray previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(blocker));
+        AppFixture f({page});
+        qputenv("XDG_STATE_HOME", previous);
+        QVERIFY(f.started);
+        QCOMPARE(f.Doc()->GetPathName(), page);
+        QCOMPARE(f.Frame()->findChild<QLabel*>(u"messagePane"_s)->text(),
+                 blocker + u"/velm に書き込めないため、このファイルを開いていることをほかのウィンドウに知らせられません (Not a directory)。"_s);
+    }
+
     void recoveryAtStartKeptOrDiscarded() {
         const QString a = WriteJournal(Folder(), DeadJournal(QString(), u"a"_s), u"a.vjr"_s);
         io::Journal earlier = DeadJournal(Path(u"b.html"_s), u"b"_s);

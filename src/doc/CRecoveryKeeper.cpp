@@ -255,7 +255,7 @@ void CRecoveryKeeper::OnTrigger() {
             WriteSync(wanted); // undone back to the saved text: small, at once
         return;
     }
-    if (!FolderReady()) {
+    if (!FolderReady(Content::Text)) {
         m_max.start(); // tried again later
         return;
     }
@@ -302,17 +302,27 @@ void CRecoveryKeeper::Report(const QString& text) {
     emit messageText(text);
 }
 
-bool CRecoveryKeeper::FolderReady() {
+bool CRecoveryKeeper::FolderReady(Content content) {
     const io::FolderCheck check = io::MakePrivateFolder(m_folder);
     if (check.trust == io::FolderTrust::Own)
         return true;
-    Report(io::FolderProblem(check));
+    // A folder that cannot be made costs an open file its lock first.
+    const bool unusable =
+        check.trust == io::FolderTrust::Missing || check.trust == io::FolderTrust::Unusable;
+    if (unusable && content == Content::Owner)
+        Report(res::LoadString(res::IDS_LOCK_NOT_WRITTEN)
+                   .arg(QDir::toNativeSeparators(io::DisplayName(check.folder)),
+                        io::FolderReason(check)));
+    else
+        Report(io::FolderProblem(check));
     return false;
 }
 
 void CRecoveryKeeper::CheckFolder() {
     const io::FolderCheck check = io::CheckPrivateFolder(m_folder);
-    if (check.trust != io::FolderTrust::Own && check.trust != io::FolderTrust::Missing)
+    // One that cannot be made is said when something is to be written.
+    if (check.trust != io::FolderTrust::Own && check.trust != io::FolderTrust::Missing &&
+        check.trust != io::FolderTrust::Unusable)
         Report(io::FolderProblem(check));
 }
 
@@ -338,7 +348,7 @@ bool CRecoveryKeeper::WriteSync(Content content) {
         RemoveFile();
         return true;
     }
-    if (!FolderReady())
+    if (!FolderReady(content))
         return false;
     int code = 0;
     if (m_file.isEmpty())

@@ -88,7 +88,7 @@ private:
     void RemoveFile();
     // The journal folder, made when missing; false (said once) when it
     // cannot be made or is not the user's own.
-    bool FolderReady();
+    bool FolderReady(Content content);
     void ReportFailure(int code, Content content);
     void Report(const QString& text);
 

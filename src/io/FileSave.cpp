@@ -910,6 +910,13 @@ FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIde
     return FileError::None;
 }
 
+
+// Elsewhere the save is the platform's own atomic one: nothing is rewritten
+// in place and nothing is left to settle.
+void io::RemoveDeadTemporaries(const QString&) {}
+std::vector<io::SettledSave> io::SettleInterruptedSaves(const QString&) { return {}; }
+QString io::SettledSaveMessage(const SettledSave&) { return {}; }
+
 #endif
 
 FileError WriteWholeFile(const QString& path, const QByteArray& bytes, io::FileIdentity* identity) {
