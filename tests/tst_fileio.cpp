@@ -812,19 +812,28 @@ private slots:
         QCOMPARE(Get(path), kOld);
         QCOMPARE(Files(), QStringList{u"atomic.html"_s});
 
-        const QString dead = Path(u".velm-999999999-12345-abcdefgh"_s);
-        const QString live = Path(u".velm-1-%1-abcdefgh"_s.arg(io::ProcessStartTime(1)));
-        const QString reused = Path(u".velm-1-%1-abcdefgh"_s.arg(io::ProcessStartTime(1) + 1));
-        const QString foreign = Path(u".velm-999999998-1-abcdefgh"_s);
-        for (const QString& temp : {dead, live, reused, foreign})
+        const QString boot = io::CurrentOwner().bootId.left(8);
+        const QString dead = Path(u".velm-%1-999999999-12345-abcdefgh"_s.arg(boot));
+        const QString live = Path(u".velm-%1-1-%2-abcdefgh"_s.arg(boot).arg(io::ProcessStartTime(1)));
+        const QString reused =
+            Path(u".velm-%1-1-%2-abcdefgh"_s.arg(boot).arg(io::ProcessStartTime(1) + 1));
+        const QString foreign = Path(u".velm-%1-999999998-1-abcdefgh"_s.arg(boot));
+        const QString otherHost = Path(u".velm-0000ffff-999999997-1-abcdefgh"_s);
+        const QString oldBoot = Path(u".velm-0000fffe-999999997-1-abcdefgh"_s);
+        for (const QString& temp : {dead, live, reused, foreign, otherHost, oldBoot})
             Put(temp, "half");
         QVERIFY(::chown(Name(foreign).constData(), kNobody, kNogroup) == 0);
+        const struct timespec twoDaysAgo[2] = {{::time(nullptr) - 2 * 86400, 0},
+                                               {::time(nullptr) - 2 * 86400, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, Name(oldBoot).constData(), twoDaysAgo, 0) == 0);
         QCOMPARE(WriteWholeFile(path, kNew), FileError::None);
         QCOMPARE(Get(path), kNew);
         QVERIFY(!QFile::exists(dead));
         QVERIFY(!QFile::exists(reused));
+        QVERIFY(!QFile::exists(oldBoot));
         QVERIFY(QFile::exists(live));
         QVERIFY(QFile::exists(foreign));
+        QVERIFY(QFile::exists(otherHost));
     }
 
     // Without a place for the safety copy nothing is rewritten.

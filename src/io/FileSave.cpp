@@ -18,8 +18,9 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <utility>
 #include <cstring>
+#include <ctime>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <dirent.h>
@@ -294,37 +295,48 @@ QByteArray RandomSuffix(int length) {
 
 // Temporary files of the atomic save are named after the process, so that
 // a later save in the folder can tell those of a process that has gone:
-// ".velm-<pid>-<start time>-" and random letters.
+// ".velm-<boot>-<pid>-<start time>-" and random letters.
 QByteArray TemporaryPrefix() {
     const io::JournalOwner& self = io::CurrentOwner();
-    return ".velm-" + QByteArray::number(self.pid) + '-' + QByteArray::number(self.startTime) + '-';
+    return ".velm-" + self.bootId.left(8).toLatin1() + '-' + QByteArray::number(self.pid) + '-' +
+           QByteArray::number(self.startTime) + '-';
 }
 
 // Removes the temporary files in `folder` that processes now gone left
-// behind (only regular files of this user).
+// behind (only regular files of this user). One from another boot may be
+// another host's, still being written, unless it is old.
 void RemoveDeadTemporariesIn(const QByteArray& folder) {
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
     const QByteArray mine = TemporaryPrefix();
+    const QByteArray boot = io::CurrentOwner().bootId.left(8).toLatin1();
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (!name.startsWith(".velm-") || name.startsWith(mine))
             continue;
         const QList<QByteArray> fields = name.mid(6).split('-');
-        bool pidOk = false, startOk = false;
-        const qint64 pid = fields.size() == 3 ? fields[0].toLongLong(&pidOk) : 0;
-        const quint64 start = fields.size() == 3 ? fields[1].toULongLong(&startOk) : 0;
-        if (!pidOk || !startOk || pid <= 0)
+        if (fields.size() != 4)
             continue;
-        const bool exists = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-        const quint64 now = exists ? io::ProcessStartTime(pid) : 0;
-        // Without /proc to tell, a running process with that number counts.
-        if (exists && (now == 0 || now == start))
+        bool pidOk = false, startOk = false;
+        const qint64 pid = fields[1].toLongLong(&pidOk);
+        const quint64 start = fields[2].toULongLong(&startOk);
+        if (!pidOk || !startOk || pid <= 0)
             continue;
         struct stat st {};
         const QByteArray path = folder + '/' + name;
-        if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        bool gone = false;
+        if (fields[0] != boot) {
+            gone = ::time(nullptr) - st.st_mtime > 24 * 3600;
+        } else {
+            const bool exists = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+            const quint64 now = exists ? io::ProcessStartTime(pid) : 0;
+            // Without /proc to tell, a running process with that number counts.
+            gone = !exists || (now != 0 && now != start);
+        }
+        if (gone)
             ::unlink(path.constData());
     }
     ::closedir(dir);
@@ -909,7 +921,6 @@ FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIde
         *identity = io::IdentityOf(path);
     return FileError::None;
 }
-
 
 // Elsewhere the save is the platform's own atomic one: nothing is rewritten
 // in place and nothing is left to settle.
