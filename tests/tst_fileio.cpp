@@ -757,6 +757,7 @@ private slots:
                      : path + u" の保存が中断されたため、保存前の内容に戻しました。"_s);
         // Nothing is left: no copy, no record, nothing to settle again.
         QVERIFY(SafetyCopies().isEmpty());
+        QCOMPARE(QDir(io::JournalFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(io::SettleInterruptedSaves(io::JournalFolder()).empty());
     }
 
@@ -778,9 +779,18 @@ private slots:
             QDir(io::JournalFolder()).entryList({u"*.vsr"_s}, QDir::Files);
         QCOMPARE(records.size(), 1);
         const QString record = QDir(io::JournalFolder()).filePath(records[0]);
-        // Owned by someone else: not believed.
+        // Owned by someone else: not believed. A journal's temporary file
+        // left an hour ago goes; one being written now stays.
         QVERIFY(::chown(Name(record).constData(), kNobody, kNogroup) == 0);
+        const QString stale = QDir(io::JournalFolder()).filePath(u".tmp-a.vjr.abcdef"_s);
+        const QString fresh = QDir(io::JournalFolder()).filePath(u".tmp-b.vjr.abcdef"_s);
+        Put(stale, "half");
+        Put(fresh, "half");
+        const struct timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, Name(stale).constData(), hourAgo, 0) == 0);
         QVERIFY(io::SettleInterruptedSaves(io::JournalFolder()).empty());
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::remove(fresh));
         QVERIFY(::chown(Name(record).constData(), ::geteuid(), ::getegid()) == 0);
         // Replaced by another file: not touched, the copy stays and is named.
         QVERIFY(QFile::remove(path));

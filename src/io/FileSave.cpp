@@ -794,6 +794,12 @@ std::vector<io::SettledSave> io::SettleInterruptedSaves(const QString& folder) {
     if (CheckPrivateFolder(folder).trust != FolderTrust::Own)
         return settled;
     const QDir dir(folder);
+    // Temporaries of journals and records whose writer ended half-way: none
+    // takes minutes to write.
+    for (const QFileInfo& temp : dir.entryInfoList({u".tmp-*"_s}, QDir::Files | QDir::Hidden))
+        if (!temp.isSymLink() && temp.ownerId() == ::geteuid() &&
+            temp.lastModified().secsTo(QDateTime::currentDateTime()) > 600)
+            ::unlink(EncodeName(temp.absoluteFilePath()).constData());
     for (const QString& name : dir.entryList({u"*"_s + kRecordSuffix}, QDir::Files | QDir::System)) {
         const QString file = dir.filePath(name);
         const Fd fd(OpenOwnFile(file, O_RDONLY));
