@@ -1,6 +1,7 @@
 #include "app/CEditorApp.h"
 #include "app/CommandLine.h"
 #include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "res/Usage.h"
 
 #include <QApplication>
@@ -41,7 +42,12 @@ int main(int argc, char* argv[]) {
     io::IgnoreFileSizeSignal();
     QApplication application(argc, argv);
     CEditorApp theApp;
-    if (!theApp.InitInstance(QApplication::arguments().mid(1)))
+    // File names as their bytes: QApplication::arguments() would turn bytes
+    // that are not UTF-8 into U+FFFD. Qt's own options are gone from argv.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << io::DecodeName(QByteArray(argv[i]));
+    if (!theApp.InitInstance(arguments))
         return theApp.ExitInstance();
     const int result = QApplication::exec();
     const int exitCode = theApp.ExitInstance();

@@ -8,6 +8,7 @@
 #include "doc/CEditorView.h"
 #include "doc/CommandTable.h"
 #include "find/FindReplace.h"
+#include "io/FileNames.h"
 #include "print/CPrintPreview.h"
 #include "print/Printing.h"
 #include "res/CommandIds.h"
@@ -17,12 +18,20 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using testing::AppFixture;
@@ -415,6 +424,69 @@ private slots:
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE4));
         QCOMPARE(f.ui.warnings.size(), 1);
         QVERIFY(!f.app->RecentFiles().Files().contains(paths[1]));
+    }
+
+    // A file whose name is Shift-JIS bytes (as an old archive unpacks)
+    // opens, shows its name readably, saves back under the same bytes and
+    // stays in the recent list across a restart.
+    void shiftJisFileNameKeepsItsBytes() {
+        QTemporaryDir dir;
+        const QByteArray name = QFile::encodeName(dir.path()) + "/\x93\xfa\x96\x7b.html"; // 日本.html
+        const QString path = io::DecodeName(name);
+        QCOMPARE(io::EncodeName(path), name);
+        QCOMPARE(io::DisplayName(path), dir.path() + u"/日本.html"_s);
+        QFile raw;
+        {
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, "<P>x</P>", 8), ssize_t(8));
+            ::close(fd);
+        }
+        AppFixture f({path});
+        QVERIFY(f.started);
+        QCOMPARE(f.Frame()->windowTitle(), u"日本.html - Velm HTML Editor"_s);
+        f.View()->selectAll();
+        QTest::keyClicks(f.View(), u"<P>y</P>"_s);
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
+        // Saved under the same name: the folder holds that one file only.
+        QStringList names;
+        if (DIR* folder = ::opendir(QFile::encodeName(dir.path()).constData())) {
+            while (const dirent* entry = ::readdir(folder))
+                names << io::DecodeName(entry->d_name);
+            ::closedir(folder);
+        }
+        names.sort();
+        QCOMPARE(names, QStringList({u"."_s, u".."_s, path.mid(dir.path().size() + 1)}));
+        const int fd = ::open(name.constData(), O_RDONLY);
+        QVERIFY(fd >= 0);
+        char back[16] = {};
+        QCOMPARE(::read(fd, back, sizeof back), ssize_t(8));
+        ::close(fd);
+        QCOMPARE(QByteArray(back), QByteArray("<P>y</P>"));
+        QVERIFY(f.Start({}));
+        QCOMPARE(f.app->RecentFiles().Files().first(), path);
+        QVERIFY(MenuTexts(TopMenu(f.Frame(), 0)).contains(u"&1 "_s + AbbreviatePath(dir.path() + u"/日本.html"_s)));
+        QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE1));
+        QCOMPARE(f.Doc()->GetPathName(), path);
+        QCOMPARE(f.ui.warnings, QStringList());
+    }
+
+    // A very long recent entry loses its middle in the menu; the whole path
+    // is its tooltip.
+    void longRecentEntryIsElided() {
+        QTemporaryDir dir;
+        QString path = dir.path();
+        for (int i = 0; i < 60; ++i)
+            path += u"/folder-with-a-long-name-%1"_s.arg(i);
+        path += u'/' + QString(200, u'x') + u".html"_s;
+        AppFixture f;
+        f.app->AddToRecentFileList(path);
+        QAction* first = f.Frame()->Action(ID_FILE_MRU_FILE1);
+        QVERIFY(first->text().contains(u"…"_s));
+        QVERIFY(first->text().size() < 100);
+        QCOMPARE(first->toolTip(), path);
+        QMenu* file = TopMenu(f.Frame(), 0);
+        QVERIFY(file->sizeHint().width() < f.Frame()->screen()->availableGeometry().width() / 2);
     }
 
     void unregisterRemovesTheSettings() {

@@ -3,6 +3,7 @@
 // cannot write to, and a read-back that does not match.
 
 #include "io/FileIo.h"
+#include "io/RecoveryJournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,6 +155,16 @@ QByteArray Attribute(const QString& path, const char* name) {
     const ssize_t n = ::getxattr(Name(path).constData(), name, value.data(), size_t(value.size()));
     return n < 0 ? QByteArray() : value.left(n);
 }
+
+io::testing::SaveStep s_killAt;
+void KillAtStep(io::testing::SaveStep step) {
+    if (step == s_killAt)
+        ::raise(SIGKILL);
+}
+
+// Bytes over several write pieces, so that a rewrite can be cut off
+// half-way.
+QByteArray Big(char fill, qsizetype size) { return QByteArray(size, fill) + "</HTML>\r\n"; }
 
 } // namespace
 
@@ -697,6 +708,144 @@ private slots:
         QVERIFY(QFile::remove(copy));
     }
 
+    // The program ends (SIGKILL) at each step of a save in place; the next
+    // start finds the record and leaves the file whole: the new bytes where
+    // they were all written, the old ones otherwise.
+    void interruptedSaveInPlaceIsSettled_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("mixedOnDisk");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("recorded") << int(io::testing::SaveStep::Recorded) << false
+                                  << int(io::SettledSave::Restored);
+        QTest::newRow("rewriting") << int(io::testing::SaveStep::Rewriting) << true
+                                   << int(io::SettledSave::Restored);
+        QTest::newRow("read back") << int(io::testing::SaveStep::BeforeForgetting) << false
+                                   << int(io::SettledSave::KeptNew);
+    }
+    void interruptedSaveInPlaceIsSettled() {
+        QFETCH(int, step);
+        QFETCH(bool, mixedOnDisk);
+        QFETCH(int, kind);
+        QDir(io::SafetyCopyFolder()).removeRecursively();
+        const QString path = Path(u"linked.html"_s);
+        const QString other = Path(u"linked-too.html"_s);
+        const QByteArray oldBytes = Big('o', 3 << 20);
+        const QByteArray newBytes = Big('n', (3 << 20) + 17);
+        Put(path, oldBytes);
+        QVERIFY(::link(Name(path).constData(), Name(other).constData()) == 0);
+        s_killAt = io::testing::SaveStep(step);
+        const ChildEnd end = InChild([&] {
+            io::testing::s_saveStep = KillAtStep;
+            return int(WriteWholeFile(path, newBytes));
+        });
+        QCOMPARE(end.signal, SIGKILL);
+        const QByteArray onDisk = Get(path);
+        QCOMPARE(onDisk != oldBytes && onDisk != newBytes, mixedOnDisk);
+        QCOMPARE(SafetyCopies().size(), 1);
+
+        const std::vector<io::SettledSave> settled = io::SettleInterruptedSaves(io::JournalFolder());
+        QCOMPARE(settled.size(), size_t(1));
+        QCOMPARE(int(settled[0].kind), kind);
+        QCOMPARE(settled[0].path, path);
+        const QByteArray expected = kind == io::SettledSave::KeptNew ? newBytes : oldBytes;
+        QVERIFY(Get(path) == expected);
+        QCOMPARE(StatOf(other).st_ino, StatOf(path).st_ino);
+        QCOMPARE(settled[0].identity, io::IdentityOf(path));
+        QCOMPARE(io::SettledSaveMessage(settled[0]),
+                 kind == io::SettledSave::KeptNew
+                     ? QString()
+                     : path + u" の保存が中断されたため、保存前の内容に戻しました。"_s);
+        // Nothing is left: no copy, no record, nothing to settle again.
+        QVERIFY(SafetyCopies().isEmpty());
+        QCOMPARE(QDir(io::JournalFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QVERIFY(io::SettleInterruptedSaves(io::JournalFolder()).empty());
+    }
+
+    // A record whose file was replaced since, or whose owner still runs, is
+    // left alone; a record not owned by the user is not believed.
+    void settlingTouchesOnlyWhatItKnows() {
+        QDir(io::SafetyCopyFolder()).removeRecursively();
+        const QString path = Path(u"replaced.html"_s);
+        const QByteArray oldBytes = Big('o', 2 << 20);
+        Put(path, oldBytes);
+        QVERIFY(::link(Name(path).constData(), Name(Path(u"r2.html"_s)).constData()) == 0);
+        s_killAt = io::testing::SaveStep::Rewriting;
+        QCOMPARE(InChild([&] {
+                     io::testing::s_saveStep = KillAtStep;
+                     return int(WriteWholeFile(path, Big('n', 2 << 20)));
+                 }).signal,
+                 SIGKILL);
+        const QStringList records =
+            QDir(io::JournalFolder()).entryList({u"*.vsr"_s}, QDir::Files);
+        QCOMPARE(records.size(), 1);
+        const QString record = QDir(io::JournalFolder()).filePath(records[0]);
+        // Owned by someone else: not believed. A journal's temporary file
+        // left an hour ago goes; one being written now stays.
+        QVERIFY(::chown(Name(record).constData(), kNobody, kNogroup) == 0);
+        const QString stale = QDir(io::JournalFolder()).filePath(u".tmp-a.vjr.abcdef"_s);
+        const QString fresh = QDir(io::JournalFolder()).filePath(u".tmp-b.vjr.abcdef"_s);
+        Put(stale, "half");
+        Put(fresh, "half");
+        const struct timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, Name(stale).constData(), hourAgo, 0) == 0);
+        QVERIFY(io::SettleInterruptedSaves(io::JournalFolder()).empty());
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::remove(fresh));
+        QVERIFY(::chown(Name(record).constData(), ::geteuid(), ::getegid()) == 0);
+        // Replaced by another file: not touched, the copy stays and is named.
+        QVERIFY(QFile::remove(path));
+        Put(path, "another file");
+        const std::vector<io::SettledSave> settled = io::SettleInterruptedSaves(io::JournalFolder());
+        QCOMPARE(settled.size(), size_t(1));
+        QCOMPARE(settled[0].kind, io::SettledSave::LeftAlone);
+        QCOMPARE(Get(path), QByteArray("another file"));
+        QCOMPARE(Get(settled[0].copy), oldBytes);
+        QVERIFY(io::SettledSaveMessage(settled[0]).contains(settled[0].copy));
+        QVERIFY(QFile::remove(settled[0].copy));
+    }
+
+    // A save cut off leaves no temporary file for long: none at all where
+    // the file system takes files without a name, and one named after its
+    // process otherwise, which the next save in the folder removes once that
+    // process is gone (and only then).
+    void noTemporaryIsLeftBehind() {
+        const QString path = Path(u"atomic.html"_s);
+        Put(path, kOld);
+        QCOMPARE(InChild([&] {
+                     io::testing::s_saveStep = [](io::testing::SaveStep step) {
+                         if (step == io::testing::SaveStep::TemporaryWritten)
+                             ::raise(SIGKILL);
+                     };
+                     return int(WriteWholeFile(path, Big('n', 2 << 20)));
+                 }).signal,
+                 SIGKILL);
+        QCOMPARE(Get(path), kOld);
+        QCOMPARE(Files(), QStringList{u"atomic.html"_s});
+
+        const QString boot = io::CurrentOwner().bootId.left(8);
+        const QString dead = Path(u".velm-%1-999999999-12345-abcdefgh"_s.arg(boot));
+        const QString live = Path(u".velm-%1-1-%2-abcdefgh"_s.arg(boot).arg(io::ProcessStartTime(1)));
+        const QString reused =
+            Path(u".velm-%1-1-%2-abcdefgh"_s.arg(boot).arg(io::ProcessStartTime(1) + 1));
+        const QString foreign = Path(u".velm-%1-999999998-1-abcdefgh"_s.arg(boot));
+        const QString otherHost = Path(u".velm-0000ffff-999999997-1-abcdefgh"_s);
+        const QString oldBoot = Path(u".velm-0000fffe-999999997-1-abcdefgh"_s);
+        for (const QString& temp : {dead, live, reused, foreign, otherHost, oldBoot})
+            Put(temp, "half");
+        QVERIFY(::chown(Name(foreign).constData(), kNobody, kNogroup) == 0);
+        const struct timespec twoDaysAgo[2] = {{::time(nullptr) - 2 * 86400, 0},
+                                               {::time(nullptr) - 2 * 86400, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, Name(oldBoot).constData(), twoDaysAgo, 0) == 0);
+        QCOMPARE(WriteWholeFile(path, kNew), FileError::None);
+        QCOMPARE(Get(path), kNew);
+        QVERIFY(!QFile::exists(dead));
+        QVERIFY(!QFile::exists(reused));
+        QVERIFY(!QFile::exists(oldBoot));
+        QVERIFY(QFile::exists(live));
+        QVERIFY(QFile::exists(foreign));
+        QVERIFY(QFile::exists(otherHost));
+    }
+
     // Without a place for the safety copy nothing is rewritten.
     void noSafetyCopyNoRewrite() {
         const QString path = Path(u"nocopy.html"_s);
@@ -709,7 +858,11 @@ private slots:
         qputenv("XDG_STATE_HOME", Name(blocker));
         const FileError error = WriteWholeFile(path, kNew);
         qputenv("XDG_STATE_HOME", previous);
-        QVERIFY(error != FileError::None);
+        QCOMPARE(error, FileError::NoSafetyCopy);
+        // The message blames the folder of the copy, not the document.
+        QCOMPARE(FileErrorMessage(error, path, false),
+                 path + u" はその場で書き換える必要がありますが、その前に作る控えを "_s + blocker +
+                     u"/velm に書き込めませんでした (Not a directory)。"_s);
         QCOMPARE(Get(path), kOld);
         QCOMPARE(Get(other), kOld);
     }

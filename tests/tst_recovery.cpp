@@ -4,12 +4,14 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CRecoveryKeeper.h"
+#include "io/FileIo.h"
 #include "io/RecoveryJournal.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextDocumentLayout>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -23,6 +25,8 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using testing::AppFixture;
@@ -609,6 +613,155 @@ private slots:
                  io::JournalError::None);
         QCOMPARE(mine.text, HardText());
         QCOMPARE(mine.owner, io::CurrentOwner());
+    }
+
+    // The program was killed while it rewrote a hard-linked file in place,
+    // its unsaved text in the journal: the next start puts the old bytes
+    // back and says so, then offers the text; the file restored is not
+    // taken for a change by another program.
+    void saveInterruptedInPlaceIsSettledBeforeTheJournal() {
+        const QString page = Path(u"linked.html"_s);
+        const QByteArray before = QByteArray(2 << 20, 'o');
+        WriteBytes(page, before);
+        QVERIFY(::link(QFile::encodeName(page).constData(),
+                       QFile::encodeName(Path(u"linked-too.html"_s)).constData()) == 0);
+        io::Journal dead = DeadJournal(page, u"<P>unsaved</P>"_s);
+        dead.identity = io::IdentityOf(page);
+        WriteJournal(Folder(), dead, io::JournalFileName(page, dead.owner, 0));
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            io::testing::s_saveStep = [](io::testing::SaveStep step) {
+                if (step == io::testing::SaveStep::Rewriting)
+                    ::raise(SIGKILL);
+            };
+            ::_exit(int(WriteWholeFile(page, QByteArray(3 << 20, 'n'))));
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status));
+        QVERIFY(ReadBytes(page) != before);
+
+        AppFixture f; // keeps the journal it is offered
+        QCOMPARE(f.ui.warnings,
+                 QStringList{page + u" の保存が中断されたため、保存前の内容に戻しました。"_s});
+        QVERIFY(ReadBytes(page) == before);
+        f.ui.recoverQuestions.clear();
+        f.ui.recoverAnswers.enqueue(RecoveryAnswer::Recover);
+        QVERIFY(f.Start({}));
+        QCOMPARE(f.ui.recoverQuestions.size(), 1);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>unsaved</P>"_s);
+        f.ui.yesNoQuestions.clear();
+        f.Doc()->CheckFileOnDisk();
+        QVERIFY(f.Frame()->RouteCommand(57603));
+        QCOMPARE(f.ui.yesNoQuestions, QStringList());
+        QCOMPARE(ReadBytes(page), QByteArray("<P>unsaved</P>"));
+    }
+
+    // The state folder is made for the user alone whatever the umask.
+    void stateFolderIsPrivateWhateverTheUmask() {
+        const QByteArray previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(Path(u"umask/state"_s)));
+        const mode_t mask = ::umask(0);
+        const bool made = io::EnsureJournalFolder(io::JournalFolder());
+        ::umask(mask);
+        const QString folder = io::JournalFolder();
+        qputenv("XDG_STATE_HOME", previous);
+        QVERIFY(made);
+        for (const QString& each : {Path(u"umask"_s), Path(u"umask/state"_s),
+                                    Path(u"umask/state/velm"_s), folder}) {
+            struct stat st {};
+            QCOMPARE(::lstat(QFile::encodeName(each).constData(), &st), 0);
+            QCOMPARE(st.st_mode & 0777, 0700u);
+        }
+    }
+
+    // A journal planted where another user could have put it is never
+    // offered: through a link, in a folder others may write to, or in a
+    // file owned by someone else. The status bar says why once.
+    void plantedJournalsAreNotBelieved_data() {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder is a link") << u"link"_s << u"シンボリックリンクなので使いません"_s;
+        QTest::newRow("folder open to others") << u"open"_s << u"ほかのユーザーも書き込めるフォルダーなので使いません"_s;
+        QTest::newRow("journal of another user") << u"foreign"_s << QString();
+    }
+    void plantedJournalsAreNotBelieved() {
+        QFETCH(QString, plant);
+        QFETCH(QString, message);
+        const QString page = Path(u"planted.html"_s);
+        WriteBytes(page, "<P>mine</P>");
+        const io::Journal dead = DeadJournal(page, u"<P>planted</P>"_s);
+        const QString elsewhere = Path(u"elsewhere"_s);
+        QDir(elsewhere).removeRecursively();
+        if (plant == u"link") {
+            WriteJournal(elsewhere, dead, u"planted.vjr"_s);
+            QVERIFY(QFile::link(elsewhere, Folder()));
+        } else {
+            const QString file = WriteJournal(Folder(), dead, u"planted.vjr"_s);
+            if (plant == u"open")
+                QVERIFY(::chmod(QFile::encodeName(Folder()).constData(), 0777) == 0);
+            else if (::chown(QFile::encodeName(file).constData(), 65534, 65534) != 0)
+                QSKIP("the journal cannot be given to another user here (not root)");
+        }
+        AppFixture f;
+        QCOMPARE(f.ui.recoverQuestions, QStringList());
+        const QString shown = f.Frame()->findChild<QLabel*>(u"messagePane"_s)->text();
+        if (message.isEmpty())
+            QVERIFY(!shown.contains(u"使いません"_s));
+        else
+            QVERIFY2(shown.contains(message) && shown.contains(u"保存していない変更を残せません"_s),
+                     qPrintable(shown));
+        // Typing and saving writes nothing there either.
+        f.ui.saveAnswers.enqueue(CUiServices::Answer::No);
+        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(f.View()->GetWholeText(), u"<P>mine</P>"_s);
+        QFile::remove(Folder()); // the link
+        ::chmod(QFile::encodeName(Folder()).constData(), 0700);
+    }
+
+    // The record that the file is open here stays through a reload after a
+    // change on disk, and goes when the document leaves the file.
+    void lockFollowsTheDocument() {
+        const QString page = Path(u"locked.html"_s);
+        WriteBytes(page, "<P>one</P>");
+        AppFixture f({page});
+        QVERIFY(f.started);
+        CRecoveryKeeper* keeper = f.app->GetRecoveryKeeper();
+        const auto lockOf = [&](const QString& path) {
+            io::Journal j;
+            return io::ReadJournal(keeper->JournalFile(), j) == io::JournalError::None &&
+                   !j.hasText && j.path == path && j.owner == io::CurrentOwner();
+        };
+        QVERIFY(lockOf(page));
+        WriteBytes(page, "<P>two, longer</P>");
+        f.ui.yesNoAnswers.enqueue(true);
+        f.Doc()->CheckFileOnDisk();
+        QCOMPARE(f.View()->GetWholeText(), u"<P>two, longer</P>"_s);
+        QVERIFY(lockOf(page));
+        io::Journal j;
+        QCOMPARE(io::ReadJournal(keeper->JournalFile(), j), io::JournalError::None);
+        QCOMPARE(j.identity, io::IdentityOf(page));
+        const QString lock = keeper->JournalFile();
+        QVERIFY(f.Frame()->RouteCommand(57600)); // New
+        QVERIFY(!QFile::exists(lock));
+    }
+
+    // A state folder that cannot be made: opening a file says once that
+    // other windows cannot be told it is open.
+    void unusableStateFolderIsSaidOnce() {
+        const QString page = Path(u"nolock.html"_s);
+        WriteBytes(page, "<P>x</P>");
+        const QString blocker = Path(u"not-a-folder"_s);
+        WriteBytes(blocker, "x");
+        const QByteArray previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(blocker));
+        AppFixture f({page});
+        qputenv("XDG_STATE_HOME", previous);
+        QVERIFY(f.started);
+        QCOMPARE(f.Doc()->GetPathName(), page);
+        QCOMPARE(f.Frame()->findChild<QLabel*>(u"messagePane"_s)->text(),
+                 blocker + u"/velm に書き込めないため、このファイルを開いていることをほかのウィンドウに知らせられません (Not a directory)。"_s);
     }
 
     void recoveryAtStartKeptOrDiscarded() {

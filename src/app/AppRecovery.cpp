@@ -7,6 +7,8 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CRecoveryKeeper.h"
 #include "doc/UiServices.h"
+#include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "io/RecoveryJournal.h"
 #include "res/StringTable.h"
 
@@ -24,6 +26,26 @@ QString DisplayName(const io::Journal& journal) {
 }
 
 } // namespace
+
+void CEditorApp::SettleInterruptedSaves() {
+    for (const io::SettledSave& settled : io::SettleInterruptedSaves(m_keeper->Folder())) {
+        // The journals of the file take it as it is now: what the
+        // interrupted save did is no change by another program.
+        for (const QString& file : io::ListJournalFiles(m_keeper->Folder(), settled.path)) {
+            io::Journal journal;
+            if (settled.identity.exists &&
+                io::ReadJournal(file, journal) == io::JournalError::None &&
+                io::StateOf(journal.owner) == io::OwnerState::Dead &&
+                journal.identity.device == settled.identity.device &&
+                journal.identity.inode == settled.identity.inode) {
+                journal.identity = settled.identity;
+                io::WriteJournalFile(file, io::SerializeJournal(journal));
+            }
+        }
+        if (const QString message = io::SettledSaveMessage(settled); !message.isEmpty())
+            CUiServices::Get().Warning(message);
+    }
+}
 
 CEditorApp::RecoveryChoice CEditorApp::OfferRecovery(const QString& file,
                                                      const io::Journal& journal) {
@@ -58,7 +80,7 @@ CEditorApp::RecoveryChoice CEditorApp::OfferRecovery(const QString& file,
 }
 
 bool CEditorApp::OfferRecoveries(const QString& except) {
-    const QString skipped = except.isEmpty() ? QString() : QFileInfo(except).absoluteFilePath();
+    const QString skipped = except.isEmpty() ? QString() : io::AbsolutePath(except);
     struct Found {
         QString file;
         io::Journal journal;

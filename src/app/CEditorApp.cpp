@@ -10,6 +10,8 @@
 #include "doc/CRecoveryKeeper.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
+#include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "print/Printing.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
@@ -156,6 +158,9 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { m_keeper->WriteNow(); });
 #endif
+    // Before anything else reads a file or a journal.
+    SettleInterruptedSaves();
+    m_keeper->CheckFolder();
 
     switch (info.m_nShellCommand) {
     case CCommandLineInfo::FileNew:
@@ -215,7 +220,7 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
         return OpenResult::Failed;
     if (m_document->IsLoading())
         return OpenResult::Cancelled; // one file at a time
-    const QString full = QFileInfo(name).absoluteFilePath();
+    const QString full = io::AbsolutePath(name);
 
     if (IsSameFile(full, m_document->GetPathName())) {
         m_frame->raise();
@@ -243,6 +248,7 @@ CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJourn
         return OpenResult::Cancelled;
     }
     m_document->SetPathName(full);
+    io::RemoveDeadTemporaries(full); // what a save cut off left beside it
     return OpenResult::Opened;
 }
 

@@ -52,6 +52,10 @@ public:
     // Offers, one at a time, the journals with unsaved text whose owner has
     // gone, except those of `except`; true when one was recovered.
     bool OfferRecoveries(const QString& except = QString());
+    // Settles the saves in place that a process which has gone left
+    // unfinished, telling the user what became of each file. Runs at start
+    // before any journal is offered.
+    void SettleInterruptedSaves();
     // SIGTERM, SIGHUP, SIGINT: the journal of a modified document is written
     // and the program ends without a question.
     void OnTerminationSignal();

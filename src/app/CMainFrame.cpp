@@ -19,7 +19,10 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QFontMetrics>
 #include <QProxyStyle>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -183,6 +186,7 @@ bool CMainFrame::CreateMenus() {
                     QAction* recent = Action(ID_FILE_MRU_FILE1 + i);
                     menu->addAction(recent);
                     m_recentActions << recent;
+                    menu->setToolTipsVisible(true);
                 }
                 continue;
             }
@@ -226,13 +230,27 @@ void CMainFrame::BindAccelerators() {
 }
 
 void CMainFrame::UpdateRecentFileMenu(const CRecentFileList& files) {
+    // A long path loses its middle, as the platform shortens paths; the
+    // whole one is the item's tooltip.
+    const QMenu* menu = nullptr;
+    for (QObject* shownIn : m_recentActions.isEmpty() ? QObjectList() : m_recentActions[0]->associatedObjects())
+        if (!menu)
+            menu = qobject_cast<QMenu*>(shownIn);
+    const QFontMetrics metrics(menu ? menu->font() : font());
+    const int widest =
+        qMin(metrics.averageCharWidth() * 60, screen() ? screen()->availableGeometry().width() / 3 : 600);
+    const auto shorten = [&](const QString& path) {
+        return metrics.elidedText(path, Qt::ElideMiddle, widest);
+    };
     for (int i = 0; i < m_recentActions.size(); ++i) {
         QAction* action = m_recentActions[i];
         if (i < files.Files().size()) {
-            action->setText(files.MenuLabel(i));
+            action->setText(files.MenuLabel(i, shorten));
+            action->setToolTip(files.ShownPath(i));
             action->setVisible(true);
         } else if (i == 0) {
             action->setText(res::LoadString(res::IDS_RECENT_FILE_PLACEHOLDER));
+            action->setToolTip(QString());
             action->setVisible(true);
         } else {
             action->setVisible(false);

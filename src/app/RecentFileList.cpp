@@ -1,5 +1,7 @@
 #include "app/RecentFileList.h"
 
+#include "io/FileNames.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -21,8 +23,8 @@ bool IsSameFile(const QString& a, const QString& b) {
         return false;
 #ifdef Q_OS_UNIX
     struct stat sa {}, sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-        ::stat(QFile::encodeName(b).constData(), &sb) == 0)
+    if (::stat(io::EncodeName(a).constData(), &sa) == 0 &&
+        ::stat(io::EncodeName(b).constData(), &sb) == 0)
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 #else
     const QFileInfo fa(a), fb(b);
@@ -34,7 +36,7 @@ bool IsSameFile(const QString& a, const QString& b) {
 }
 
 void CRecentFileList::Add(const QString& path) {
-    const QString full = QFileInfo(path).absoluteFilePath();
+    const QString full = io::AbsolutePath(path);
     for (qsizetype i = m_files.size() - 1; i >= 0; --i)
         if (m_files[i] == full || IsSameFile(m_files[i], full))
             m_files.removeAt(i);
@@ -52,7 +54,11 @@ void CRecentFileList::ReadList(QSettings& settings) {
     m_files.clear();
     settings.beginGroup(kSection);
     for (int i = 1; i <= m_size; ++i) {
-        const QString file = settings.value(kEntry.arg(i)).toString();
+        // A name that is not UTF-8 is kept as its bytes.
+        const QVariant value = settings.value(kEntry.arg(i));
+        const QString file = value.typeId() == QMetaType::QByteArray
+                                 ? io::DecodeName(value.toByteArray())
+                                 : value.toString();
         if (!file.isEmpty())
             m_files << file;
     }
@@ -62,18 +68,29 @@ void CRecentFileList::ReadList(QSettings& settings) {
 void CRecentFileList::WriteList(QSettings& settings) const {
     settings.beginGroup(kSection);
     for (int i = 1; i <= m_size; ++i) {
-        if (i <= m_files.size())
+        if (i <= m_files.size() && io::DecodeName(m_files[i - 1].toUtf8()) == m_files[i - 1])
             settings.setValue(kEntry.arg(i), m_files[i - 1]);
+        else if (i <= m_files.size())
+            settings.setValue(kEntry.arg(i), io::EncodeName(m_files[i - 1]));
         else
             settings.remove(kEntry.arg(i));
     }
     settings.endGroup();
 }
 
-QString CRecentFileList::MenuLabel(int index) const {
+QString CRecentFileList::ShownPath(int index) const {
     if (index < 0 || index >= m_files.size())
         return {};
-    QString shown = AbbreviatePath(QDir::toNativeSeparators(m_files[index]));
+    return QDir::toNativeSeparators(io::DisplayName(m_files[index]));
+}
+
+QString CRecentFileList::MenuLabel(int index,
+                                   const std::function<QString(const QString&)>& shorten) const {
+    if (index < 0 || index >= m_files.size())
+        return {};
+    QString shown = AbbreviatePath(ShownPath(index));
+    if (shorten)
+        shown = shorten(shown);
     shown.replace(u'&', u"&&"_s);
     return u"&%1 "_s.arg(index + 1) + shown;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QSettings;
 
 // The most recently used files, most recent first.
@@ -26,9 +28,13 @@ public:
     void ReadList(QSettings& settings);
     void WriteList(QSettings& settings) const;
 
-    // The menu text of entry `index`: "&1 " and the abbreviated path, with
-    // '&' in the path doubled so that it shows.
-    QString MenuLabel(int index) const;
+    // The menu text of entry `index`: "&1 " and the abbreviated path (as
+    // people read it, io::DisplayName), shortened further by `shorten` when
+    // given, with '&' in the path doubled so that it shows.
+    QString MenuLabel(int index,
+                      const std::function<QString(const QString&)>& shorten = {}) const;
+    // The whole path of entry `index` as people read it.
+    QString ShownPath(int index) const;
 
 private:
     int m_size;

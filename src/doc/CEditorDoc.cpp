@@ -6,6 +6,8 @@
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
 #include "io/EncodingDetect.h"
+#include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
@@ -49,8 +51,8 @@ void CEditorDoc::SetTitle(const QString& title) {
 }
 
 void CEditorDoc::SetPathName(const QString& path, bool addToRecentFiles) {
-    m_pathName = QFileInfo(path).absoluteFilePath();
-    SetTitle(QFileInfo(m_pathName).fileName());
+    m_pathName = io::AbsolutePath(path);
+    SetTitle(io::DisplayName(QFileInfo(m_pathName).fileName()));
     emit pathNameSet(m_pathName, addToRecentFiles);
 }
 
@@ -94,7 +96,7 @@ CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path,
     // slices: into an empty new pane, which a cancel empties again, as it
     // was; any other pane keeps its document until a new one, filled aside,
     // is complete.
-    const bool sliced = QFileInfo(path).size() > kSliceLength;
+    const bool sliced = io::IdentityOf(path).size > kSliceLength;
     const bool intoPane = IsEmptyNew();
     const int readShare = sliced ? 40 : 100; // of the percent shown
     CFileLoader loader;
@@ -268,7 +270,7 @@ bool CEditorDoc::ConfirmUnencodable(const SaveCheck& check) {
 }
 
 bool CEditorDoc::ConfirmOverwrite(const QString& path) {
-    if (m_pathName.isEmpty() || QFileInfo(path).absoluteFilePath() != m_pathName)
+    if (m_pathName.isEmpty() || io::AbsolutePath(path) != m_pathName)
         return true;
     const io::FileIdentity now = io::IdentityOf(path);
     switch (io::Compare(m_identity, now, m_declined)) {

@@ -2,6 +2,8 @@
 
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
+#include "io/FileIo.h"
+#include "io/FileNames.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -175,7 +177,13 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     connect(m_document, &CEditorDoc::documentReplaced, this, [this] {
         m_idle.stop();
         m_max.stop();
-        RemoveFile();
+        // A document read again from its path keeps it: the record that the
+        // file is open here is written anew. One that leaves it (a new
+        // document, another file, whose path follows) takes it away.
+        if (m_document->GetPathName().isEmpty())
+            RemoveFile();
+        else
+            WriteSync(Wanted());
     });
     connect(m_document, &CEditorDoc::pathNameSet, this,
             [this](const QString& path) { Retarget(path); });
@@ -252,9 +260,7 @@ void CRecoveryKeeper::OnTrigger() {
             WriteSync(wanted); // undone back to the saved text: small, at once
         return;
     }
-    int code = 0;
-    if (!io::EnsureJournalFolder(m_folder, &code)) {
-        ReportFailure(code);
+    if (!FolderReady(Content::Text)) {
         m_max.start(); // tried again later
         return;
     }
@@ -279,20 +285,50 @@ void CRecoveryKeeper::OnWritten(quint64 generation, io::JournalError error, int 
     if (error == io::JournalError::None) {
         m_failureShown = false;
     } else if (generation == m_generation) {
-        ReportFailure(code);
+        ReportFailure(code, Content::Text);
         if (!m_max.isActive())
             m_max.start(); // tried again later
     }
     emit journalWritten(error == io::JournalError::None);
 }
 
-void CRecoveryKeeper::ReportFailure(int code) {
+void CRecoveryKeeper::ReportFailure(int code, Content content) {
+    // Without its text the journal is the record that the file is open here.
+    Report(res::LoadString(content == Content::Owner ? res::IDS_LOCK_NOT_WRITTEN
+                                                     : res::IDS_JOURNAL_WRITE_FAILED)
+               .arg(QDir::toNativeSeparators(io::DisplayName(m_folder)),
+                    QString::fromLocal8Bit(std::strerror(code))));
+}
+
+void CRecoveryKeeper::Report(const QString& text) {
     if (m_failureShown)
         return;
     m_failureShown = true;
-    emit messageText(
-        res::LoadString(res::IDS_JOURNAL_WRITE_FAILED)
-            .arg(QDir::toNativeSeparators(m_folder), QString::fromLocal8Bit(std::strerror(code))));
+    emit messageText(text);
+}
+
+bool CRecoveryKeeper::FolderReady(Content content) {
+    const io::FolderCheck check = io::MakePrivateFolder(m_folder);
+    if (check.trust == io::FolderTrust::Own)
+        return true;
+    // A folder that cannot be made costs an open file its lock first.
+    const bool unusable =
+        check.trust == io::FolderTrust::Missing || check.trust == io::FolderTrust::Unusable;
+    if (unusable && content == Content::Owner)
+        Report(res::LoadString(res::IDS_LOCK_NOT_WRITTEN)
+                   .arg(QDir::toNativeSeparators(io::DisplayName(check.folder)),
+                        io::FolderReason(check)));
+    else
+        Report(io::FolderProblem(check));
+    return false;
+}
+
+void CRecoveryKeeper::CheckFolder() {
+    const io::FolderCheck check = io::CheckPrivateFolder(m_folder);
+    // One that cannot be made is said when something is to be written.
+    if (check.trust != io::FolderTrust::Own && check.trust != io::FolderTrust::Missing &&
+        check.trust != io::FolderTrust::Unusable)
+        Report(io::FolderProblem(check));
 }
 
 void CRecoveryKeeper::Retarget(const QString& path) {
@@ -317,18 +353,16 @@ bool CRecoveryKeeper::WriteSync(Content content) {
         RemoveFile();
         return true;
     }
-    int code = 0;
-    if (!io::EnsureJournalFolder(m_folder, &code)) {
-        ReportFailure(code);
+    if (!FolderReady(content))
         return false;
-    }
+    int code = 0;
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
     const CEditorView::TextRuns text = Text();
     const io::JournalError error =
         io::WriteJournal(m_file, Metadata(content), text.blocks, text.splits, &code);
     if (error != io::JournalError::None) {
-        ReportFailure(code);
+        ReportFailure(code, content);
         return false;
     }
     m_fileHasText = content == Content::Text;

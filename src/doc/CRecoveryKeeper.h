@@ -46,6 +46,9 @@ public:
     // Removes the document's journal; the document ends unmodified or
     // discarded.
     void Release();
+    // Says once in the status bar when the journal folder is there but not
+    // used (a link, another user's, open to others).
+    void CheckFolder();
     // Waits until the worker has finished what it was given.
     void WaitForWorker();
 
@@ -83,7 +86,11 @@ private:
     // The pane's text as the journal takes it.
     CEditorView::TextRuns Text() const;
     void RemoveFile();
-    void ReportFailure(int code);
+    // The journal folder, made when missing; false (said once) when it
+    // cannot be made or is not the user's own.
+    bool FolderReady(Content content);
+    void ReportFailure(int code, Content content);
+    void Report(const QString& text);
 
     CEditorDoc* m_document;
     CBlockTextCache* m_cache = nullptr; // the view's

@@ -1,4 +1,5 @@
 #include "io/FileIo.h"
+#include "io/FileNames.h"
 
 #include "res/StringTable.h"
 
@@ -70,12 +71,17 @@ QString FileErrorMessage(FileError error, const QString& path, bool loading) {
     case FileError::NotRestored:
         if (path.isEmpty())
             break;
-        return res::LoadString(res::IDP_FILE_NOT_RESTORED).arg(path, io::KeptSafetyCopy());
+        return res::LoadString(res::IDP_FILE_NOT_RESTORED)
+            .arg(io::DisplayName(path), io::DisplayName(io::KeptSafetyCopy()));
+    case FileError::NoSafetyCopy:
+        if (path.isEmpty() || io::SafetyCopyProblem().isEmpty())
+            break;
+        return io::SafetyCopyProblem().arg(io::DisplayName(path));
     case FileError::Generic: id = res::IDP_FILE_GENERIC; break;
     }
     if (path.isEmpty())
         return res::LoadString(loading ? res::IDP_FAILED_TO_OPEN_DOC : res::IDP_FAILED_TO_SAVE_DOC);
-    return res::LoadString(id).arg(path);
+    return res::LoadString(id).arg(io::DisplayName(path));
 }
 
 namespace {
@@ -95,7 +101,14 @@ io::FileIdentity IdentityFromStat(const struct stat& st) {
 // A path that names nothing: the file is missing when its folder exists,
 // otherwise the path itself is wrong.
 FileError MissingPathError(const QString& path) {
-    return QFileInfo(path).absoluteDir().exists() ? FileError::NotFound : FileError::BadPath;
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    const bool folder = ::stat(io::EncodeName(QFileInfo(path).absolutePath()).constData(), &st) == 0 &&
+                        S_ISDIR(st.st_mode);
+#else
+    const bool folder = QFileInfo(path).absoluteDir().exists();
+#endif
+    return folder ? FileError::NotFound : FileError::BadPath;
 }
 
 } // namespace
@@ -117,7 +130,7 @@ io::FileIdentity io::IdentityOfOpenFile(int fd) {
 
 io::FileIdentity io::IdentityOf(const QString& path) {
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (path.isEmpty() || ::stat(io::EncodeName(path).constData(), &st) != 0)
         return {};
     return IdentityFromStat(st);
 }
@@ -127,7 +140,7 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes, io::FileIdentity
     bytes.clear();
     if (path.isEmpty())
         return FileError::BadPath;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = io::EncodeName(path);
     // Only regular files are read: a FIFO or a device may block or never end.
     // The type is checked before opening (opening a device may do something)
     // and again on what was opened; opening does not wait for a writer.

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 // Why a file could not be read or written.
 enum class FileError {
@@ -26,6 +27,8 @@ enum class FileError {
     NotVerified, // written, but reading it back gave other bytes
     NotRestored, // rewriting in place failed and the old bytes could not be
                  // put back; they are kept in a safety copy (io::KeptSafetyCopy)
+    NoSafetyCopy, // the file must be rewritten in place, but its safety copy or
+                  // the record of the save could not be written (io::SafetyCopyProblem)
     Generic,
 };
 
@@ -82,7 +85,10 @@ public:
 //   flushed and read back; on failure the old bytes are written back. The
 //   copy is removed once the file is whole, and kept (NotRestored) if it is
 //   not.
-// A new file gets the mode 0666 less the umask.
+// A new file gets the mode 0666 less the umask. The temporary file has no
+// name until it is complete where the file system allows (O_TMPFILE);
+// otherwise its name tells the process, and temporaries of processes that
+// have gone are removed by the next save in the folder.
 // `identity`, when given, receives what the file is after the save.
 // The old bytes of a file rewritten in place are copied piece by piece as
 // well: a save holds a few MiB beyond its source, whatever the file's size.
@@ -126,11 +132,80 @@ QString SafetyCopyFolder();
 // done.
 int SyncFolder(const QByteArray& folder);
 
+// Removes the temporary files that saves of processes now gone left in the
+// folder of `file`.
+void RemoveDeadTemporaries(const QString& file);
+
 // The safety copy the last save in this thread had to keep because the file
 // could not be made whole again; empty when it kept none.
 QString KeptSafetyCopy();
 
+// Why the last save in this thread could not make its safety copy: the
+// folder and the cause; empty when it made one.
+QString SafetyCopyProblem();
+
+// How far the state folder (or a folder in it) can be trusted with what
+// the program keeps there.
+enum class FolderTrust {
+    Own,          // the user's own folder, which nobody else can write to
+    SymbolicLink, // not used: it could lead anywhere
+    ForeignOwner, // not used: another user's folder
+    OpenToOthers, // not used: group or others may write to it
+    Missing,
+    Unusable, // cannot be made or read (error)
+};
+struct FolderCheck {
+    FolderTrust trust = FolderTrust::Own;
+    int error = 0;  // the error number for Missing and Unusable
+    QString folder; // the folder the verdict is about
+};
+// Checks `folder` and, when it lies in the state folder, each folder from
+// the state folder down to it. Nothing is made.
+FolderCheck CheckPrivateFolder(const QString& folder);
+// Makes the missing folders of the path to `folder`, each for the owner
+// alone (0700) whatever the umask, then checks it as above.
+FolderCheck MakePrivateFolder(const QString& folder);
+// Why the folder is not used, in a few words; and the status bar's text
+// about it.
+QString FolderReason(const FolderCheck& check);
+QString FolderProblem(const FolderCheck& check);
+// Opens a file in a private folder without following a symbolic link; only
+// a regular file owned by this user is opened. -1 otherwise, the cause in
+// `error`.
+int OpenOwnFile(const QString& path, int flags, int* error = nullptr);
+
+// A save that rewrote a file in place and was cut off (the program ended
+// during it), as found at the next start from the record it left.
+struct SettledSave {
+    enum Kind {
+        KeptNew,     // the file held the new bytes whole: kept
+        Restored,    // anything else: the old bytes were put back
+        LeftAlone,   // the file was replaced or removed since: not touched
+        NotRestored, // the old bytes could not be put back
+    } kind = KeptNew;
+    QString path;
+    QString copy;          // the safety copy, when it is kept
+    FileIdentity identity; // the file after settling
+};
+// Settles every record in `folder` of an in-place save whose process has
+// gone: a file that holds exactly the new bytes keeps them, any other
+// state is put back from the safety copy. Records of running processes,
+// other users' files and damaged records are left alone.
+std::vector<SettledSave> SettleInterruptedSaves(const QString& folder);
+// The message for a settled save; empty when there is nothing to tell.
+QString SettledSaveMessage(const SettledSave& settled);
+
 namespace testing {
+// The steps of a save rewritten in place at which s_saveStep is called.
+enum class SaveStep {
+    Recorded,        // the record of the save is on disk; nothing is written yet
+    Rewriting,       // the first piece of the new bytes is written
+    BeforeForgetting, // the new bytes are read back; the record is still there
+    TemporaryWritten, // an atomic save has written its temporary file
+};
+// Called, when set, at each step; a test ends the process there.
+extern void (*s_saveStep)(SaveStep step);
+
 // Called, when set, on each piece (up to 1 MiB) of the bytes a save reads
 // back, before it is compared.
 extern void (*s_corruptReadBack)(QByteArray& bytes);

@@ -3,30 +3,47 @@
 // mode bits and extended attributes.
 
 #include "io/FileIo.h"
+#include "io/FileNames.h"
+#include "io/RecoveryJournal.h"
+#include "res/StringTable.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstring>
+#include <ctime>
+#include <utility>
 
 #ifdef Q_OS_LINUX
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 void (*io::testing::s_corruptReadBack)(QByteArray& bytes) = nullptr;
+void (*io::testing::s_saveStep)(io::testing::SaveStep step) = nullptr;
 
 namespace {
 
 thread_local QString t_keptSafetyCopy;
+thread_local QString t_safetyCopyProblem;
+
+void Step(io::testing::SaveStep step) {
+    if (io::testing::s_saveStep)
+        io::testing::s_saveStep(step);
+}
 
 // Writes and read-backs go in pieces of at most this size.
 constexpr qint64 kPiece = qint64(1) << 20;
@@ -51,6 +68,7 @@ private:
 } // namespace
 
 QString io::KeptSafetyCopy() { return t_keptSafetyCopy; }
+QString io::SafetyCopyProblem() { return t_safetyCopyProblem; }
 
 QString io::StateFolder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
@@ -167,13 +185,28 @@ private:
 };
 
 // Writes the bytes of `source` to `fd` from its start; their count goes to
-// `size`.
-Errno WriteAll(int fd, io::ByteSource& source, qint64& size) {
+// `size`. `afterPiece`, when given, is called after each piece.
+Errno WriteAll(int fd, io::ByteSource& source, qint64& size,
+               const std::function<void()>& afterPiece = {}) {
     size = 0;
     source.Rewind();
     for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
         if (const Errno e = WriteAllAt(fd, piece.data(), piece.size(), off_t(size)))
             return e;
+        size += piece.size();
+        if (afterPiece)
+            afterPiece();
+    }
+    return source.Failure();
+}
+
+// The size and CRC-32 of the bytes of `source`.
+Errno Measure(io::ByteSource& source, qint64& size, quint32& crc) {
+    size = 0;
+    crc = 0;
+    source.Rewind();
+    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
+        crc = io::Crc32(piece.data(), piece.size(), crc);
         size += piece.size();
     }
     return source.Failure();
@@ -260,6 +293,55 @@ QByteArray RandomSuffix(int length) {
     return s;
 }
 
+// Temporary files of the atomic save are named after the process, so that
+// a later save in the folder can tell those of a process that has gone:
+// ".velm-<boot>-<pid>-<start time>-" and random letters.
+QByteArray TemporaryPrefix() {
+    const io::JournalOwner& self = io::CurrentOwner();
+    return ".velm-" + self.bootId.left(8).toLatin1() + '-' + QByteArray::number(self.pid) + '-' +
+           QByteArray::number(self.startTime) + '-';
+}
+
+// Removes the temporary files in `folder` that processes now gone left
+// behind (only regular files of this user). One from another boot may be
+// another host's, still being written, unless it is old.
+void RemoveDeadTemporariesIn(const QByteArray& folder) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const QByteArray mine = TemporaryPrefix();
+    const QByteArray boot = io::CurrentOwner().bootId.left(8).toLatin1();
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(".velm-") || name.startsWith(mine))
+            continue;
+        const QList<QByteArray> fields = name.mid(6).split('-');
+        if (fields.size() != 4)
+            continue;
+        bool pidOk = false, startOk = false;
+        const qint64 pid = fields[1].toLongLong(&pidOk);
+        const quint64 start = fields[2].toULongLong(&startOk);
+        if (!pidOk || !startOk || pid <= 0)
+            continue;
+        struct stat st {};
+        const QByteArray path = folder + '/' + name;
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            continue;
+        bool gone = false;
+        if (fields[0] != boot) {
+            gone = ::time(nullptr) - st.st_mtime > 24 * 3600;
+        } else {
+            const bool exists = ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+            const quint64 now = exists ? io::ProcessStartTime(pid) : 0;
+            // Without /proc to tell, a running process with that number counts.
+            gone = !exists || (now != 0 && now != start);
+        }
+        if (gone)
+            ::unlink(path.constData());
+    }
+    ::closedir(dir);
+}
+
 // Creates a new file `folder/prefix` + random letters; the name is put in
 // `name`.
 int CreateUnique(const QByteArray& folder, const QByteArray& prefix, mode_t mode, QByteArray& name) {
@@ -339,6 +421,19 @@ struct Outcome {
     Errno error = 0;
 };
 
+// Gives the anonymous file `fd` a temporary name in `folder`, put in `name`.
+Errno LinkIn(int fd, const QByteArray& folder, QByteArray& name) {
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + '/' + TemporaryPrefix() + RandomSuffix(8);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
 // Gives the temporary file the owner, group, attributes and mode of the old
 // file. Anything it cannot give means the atomic way would change the file.
 bool TakeOverMetadata(int old, const struct stat& was, int temp) {
@@ -366,26 +461,39 @@ bool TakeOverMetadata(int old, const struct stat& was, int temp) {
 Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
                        io::ByteSource& source, io::FileIdentity* identity) {
     const bool existing = old >= 0;
+    const QByteArray folder = FolderOf(path);
+    const mode_t mode = existing ? 0600 : 0666;
     QByteArray tempName;
-    // A short name, so that any name the file system takes can be saved.
-    const Fd temp(CreateUnique(FolderOf(path), ".velm", existing ? 0600 : 0666, tempName));
-    if (!temp) {
-        const Errno e = errno;
-        if (existing && (e == EACCES || e == EPERM))
-            return {Outcome::InPlace, e};
-        return {Outcome::Failed, e};
-    }
     struct Remover {
         const QByteArray* name;
         ~Remover() {
             if (name)
                 ::unlink(name->constData());
         }
-    } remover{&tempName};
+    } remover{nullptr};
+    // A file without a name, linked in only when it is complete, leaves
+    // nothing behind when the program ends half-way; where the file system
+    // cannot make one, the name tells which process made it.
+    Fd temp;
+#ifdef O_TMPFILE
+    temp.reset(::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+#endif
+    const bool anonymous = bool(temp);
+    if (!anonymous) {
+        temp.reset(CreateUnique(folder, TemporaryPrefix(), mode, tempName));
+        if (!temp) {
+            const Errno e = errno;
+            if (existing && (e == EACCES || e == EPERM))
+                return {Outcome::InPlace, e};
+            return {Outcome::Failed, e};
+        }
+        remover.name = &tempName;
+    }
 
     qint64 size = 0;
     if (const Errno e = WriteAll(temp.get(), source, size))
         return {Outcome::Failed, e};
+    Step(io::testing::SaveStep::TemporaryWritten);
     // The metadata comes after the content: writing clears set-id bits and
     // file capabilities.
     if (existing && !TakeOverMetadata(old, was, temp.get()))
@@ -395,6 +503,11 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
         return {Outcome::Failed, errno};
     if (const Errno e = ReadBackDiffers(temp.get(), source, size))
         return {Outcome::Failed, e};
+    if (anonymous) {
+        if (const Errno e = LinkIn(temp.get(), folder, tempName))
+            return {Outcome::Failed, e};
+        remover.name = &tempName;
+    }
     if (::rename(tempName.constData(), path.constData()) != 0) {
         const Errno e = errno;
         // A sticky folder lets only the owner replace the file; a file
@@ -411,23 +524,6 @@ Outcome SaveAtomically(const QByteArray& path, int old, const struct stat& was,
     return {Outcome::Done, 0};
 }
 
-// Makes the folder and the folders above it that are missing, for the
-// owner only.
-Errno MakeFolders(const QByteArray& folder) {
-    struct stat st {};
-    if (::stat(folder.constData(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT)
-        return errno;
-    const QByteArray parent = FolderOf(folder);
-    if (parent != folder)
-        if (const Errno e = MakeFolders(parent))
-            return e;
-    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
-        return errno;
-    return 0;
-}
-
 // A file name in the safety copy folder that tells which file it keeps.
 QByteArray SafetyCopyPrefix(const QByteArray& path) {
     QByteArray base = BaseNameOf(path);
@@ -440,13 +536,30 @@ QByteArray SafetyCopyPrefix(const QByteArray& path) {
     return base + '.' + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '.';
 }
 
+// Notes why the safety copy or the record could not be written, naming the
+// folder.
+void NoteSafetyCopyProblem(const QString& folder, const QString& why) {
+    t_safetyCopyProblem = res::LoadString(res::IDP_SAFETY_COPY_FAILED)
+                              .arg(u"%1"_s, QDir::toNativeSeparators(io::DisplayName(folder)), why);
+}
+
+QString ErrnoText(Errno e) { return QString::fromLocal8Bit(std::strerror(e)); }
+
+// The folder for safety copies or records, made when missing; false (with
+// the problem noted) when it cannot be made or trusted.
+bool PrivateFolderReady(const QString& folder) {
+    const io::FolderCheck check = io::MakePrivateFolder(folder);
+    if (check.trust == io::FolderTrust::Own)
+        return true;
+    NoteSafetyCopyProblem(check.folder, io::FolderReason(check));
+    return false;
+}
+
 // Writes a verified copy of the bytes of `source` to the safety copy
 // folder; its name goes to `copyName`, and `copy` is left open on it.
 Errno WriteSafetyCopy(const QByteArray& path, io::ByteSource& source, QByteArray& copyName,
                       Fd& copy) {
-    const QByteArray folder = QFile::encodeName(io::SafetyCopyFolder());
-    if (const Errno e = MakeFolders(folder))
-        return e;
+    const QByteArray folder = io::EncodeName(io::SafetyCopyFolder());
     copy.reset(CreateUnique(folder, SafetyCopyPrefix(path), 0600, copyName));
     if (!copy)
         return errno;
@@ -469,9 +582,9 @@ Errno WriteSafetyCopy(const QByteArray& path, io::ByteSource& source, QByteArray
 
 // Puts the bytes of `source` into the open file `fd` from its start, cuts it
 // there and checks it.
-Errno Rewrite(int fd, io::ByteSource& source) {
+Errno Rewrite(int fd, io::ByteSource& source, const std::function<void()>& afterPiece = {}) {
     qint64 size = 0;
-    if (const Errno e = WriteAll(fd, source, size))
+    if (const Errno e = WriteAll(fd, source, size, afterPiece))
         return e;
     if (::ftruncate(fd, off_t(size)) != 0)
         return errno;
@@ -480,27 +593,155 @@ Errno Rewrite(int fd, io::ByteSource& source) {
     return ReadBackDiffers(fd, source, size);
 }
 
-// Rewrites the open file `fd` in place, with a safety copy of its old bytes.
+// ---------------------------------------------------------------------------
+// The record of a save in place: written before the first byte of the file
+// changes, removed once the file is whole again.
+
+const QString kRecordSuffix = u".vsr"_s;
+
+struct SaveRecord {
+    QByteArray path; // links resolved
+    quint64 device = 0;
+    quint64 inode = 0;
+    QByteArray copy;
+    qint64 oldSize = 0;
+    quint32 oldCrc = 0;
+    qint64 newSize = 0;
+    quint32 newCrc = 0;
+    io::JournalOwner owner;
+};
+
+// "key value" lines, byte strings in hexadecimal, the last line the CRC-32
+// of all before it.
+QByteArray SerializeRecord(const SaveRecord& r) {
+    QByteArray text = "velm-save 1\n";
+    const auto put = [&text](const char* key, const QByteArray& value) {
+        text += key;
+        text += ' ';
+        text += value;
+        text += '\n';
+    };
+    put("path", r.path.toHex());
+    put("device", QByteArray::number(r.device));
+    put("inode", QByteArray::number(r.inode));
+    put("copy", r.copy.toHex());
+    put("old-size", QByteArray::number(r.oldSize));
+    put("old-crc", QByteArray::number(r.oldCrc));
+    put("new-size", QByteArray::number(r.newSize));
+    put("new-crc", QByteArray::number(r.newCrc));
+    put("host", r.owner.host.toUtf8().toHex());
+    put("boot", r.owner.bootId.toUtf8().toHex());
+    put("pid", QByteArray::number(r.owner.pid));
+    put("start", QByteArray::number(r.owner.startTime));
+    put("check", QByteArray::number(io::Crc32(text.constData(), text.size())));
+    return text;
+}
+
+bool ParseRecord(const QByteArray& text, SaveRecord& r) {
+    const qsizetype last = text.lastIndexOf("\ncheck ");
+    if (!text.startsWith("velm-save 1\n") || last < 0 || !text.endsWith('\n'))
+        return false;
+    bool ok = false;
+    const quint32 check = text.mid(last + 7).trimmed().toUInt(&ok);
+    if (!ok || check != io::Crc32(text.constData(), last + 1))
+        return false;
+    QHash<QByteArray, QByteArray> fields;
+    for (const QByteArray& line : text.left(last).split('\n')) {
+        const qsizetype space = line.indexOf(' ');
+        if (space > 0)
+            fields.insert(line.left(space), line.mid(space + 1));
+    }
+    bool all = true;
+    const auto number = [&](const char* key) {
+        bool good = false;
+        const qint64 n = fields.value(key).toLongLong(&good);
+        all = all && good;
+        return n;
+    };
+    r.path = QByteArray::fromHex(fields.value("path"));
+    r.device = quint64(fields.value("device").toULongLong(&ok));
+    all = all && ok;
+    r.inode = quint64(fields.value("inode").toULongLong(&ok));
+    all = all && ok;
+    r.copy = QByteArray::fromHex(fields.value("copy"));
+    r.oldSize = number("old-size");
+    r.oldCrc = quint32(number("old-crc"));
+    r.newSize = number("new-size");
+    r.newCrc = quint32(number("new-crc"));
+    r.owner.host = QString::fromUtf8(QByteArray::fromHex(fields.value("host")));
+    r.owner.bootId = QString::fromUtf8(QByteArray::fromHex(fields.value("boot")));
+    r.owner.pid = number("pid");
+    r.owner.startTime = quint64(fields.value("start").toULongLong(&ok));
+    return all && ok && !r.path.isEmpty() && !r.copy.isEmpty();
+}
+
+// Writes the record (fsynced, with its folder); its file name goes to
+// `file`.
+Errno WriteRecord(const SaveRecord& record, QString& file) {
+    const QString folder = io::JournalFolder();
+    file = QDir(folder).filePath(u"save-%1-%2"_s.arg(record.owner.pid).arg(
+                                     QString::fromLatin1(RandomSuffix(8))) +
+                                 kRecordSuffix);
+    int code = 0;
+    if (io::WriteJournalFile(file, SerializeRecord(record), &code) != io::JournalError::None)
+        return code ? code : EIO;
+    return 0;
+}
+
+// Rewrites the open file `fd` in place, with a safety copy of its old bytes
+// and a record of the save beside the journals.
 FileError SaveInPlace(const QByteArray& path, int fd, io::ByteSource& source,
                       io::FileIdentity* identity) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return FileErrorFromErrno(errno);
+    SaveRecord record;
+    record.path = path;
+    record.device = quint64(st.st_dev);
+    record.inode = quint64(st.st_ino);
+    record.owner = io::CurrentOwner();
+    if (const Errno e = Measure(source, record.newSize, record.newCrc))
+        return ErrorOf(e);
+
+    // Both the copy and the record are needed before anything is changed.
+    if (!PrivateFolderReady(io::SafetyCopyFolder()) || !PrivateFolderReady(io::JournalFolder()))
+        return FileError::NoSafetyCopy;
     FileSource old(fd, st.st_size);
     QByteArray copyName;
     Fd copy;
-    if (const Errno e = WriteSafetyCopy(path, old, copyName, copy))
-        return FileErrorFromErrno(e);
-
-    const Errno e = Rewrite(fd, source);
-    if (e != 0) {
-        FileSource kept(copy.get(), st.st_size);
-        if (Rewrite(fd, kept) != 0) {
-            t_keptSafetyCopy = QFile::decodeName(copyName);
-            return FileError::NotRestored;
-        }
+    if (const Errno e = WriteSafetyCopy(path, old, copyName, copy)) {
+        NoteSafetyCopyProblem(io::SafetyCopyFolder(), ErrnoText(e));
+        return FileError::NoSafetyCopy;
     }
-    ::unlink(copyName.constData());
+    record.copy = copyName;
+    FileSource kept(copy.get(), st.st_size);
+    QString recordFile;
+    Errno e = Measure(kept, record.oldSize, record.oldCrc);
+    if (!e && (e = WriteRecord(record, recordFile)) != 0)
+        NoteSafetyCopyProblem(io::JournalFolder(), ErrnoText(e));
+    if (e) {
+        ::unlink(copyName.constData());
+        return FileError::NoSafetyCopy;
+    }
+    Step(io::testing::SaveStep::Recorded);
+
+    bool first = true;
+    e = Rewrite(fd, source, [&first] {
+        if (std::exchange(first, false))
+            Step(io::testing::SaveStep::Rewriting);
+    });
+    if (e == 0)
+        Step(io::testing::SaveStep::BeforeForgetting);
+    const bool whole = e == 0 || Rewrite(fd, kept) == 0;
+    // The record goes in every case: a later start must not undo a later
+    // save of the same file. A copy that could not be put back stays.
+    if (whole)
+        ::unlink(copyName.constData());
+    io::RemoveJournalFile(recordFile);
+    if (!whole) {
+        t_keptSafetyCopy = io::DecodeName(copyName);
+        return FileError::NotRestored;
+    }
     if (e != 0)
         return ErrorOf(e);
     if (identity)
@@ -508,15 +749,97 @@ FileError SaveInPlace(const QByteArray& path, int fd, io::ByteSource& source,
     return FileError::None;
 }
 
+// Settles the save of one record; the record itself is removed by the
+// caller.
+io::SettledSave Settle(const SaveRecord& record) {
+    io::SettledSave settled;
+    settled.path = io::DecodeName(record.path);
+    settled.copy = io::DecodeName(record.copy);
+    settled.kind = io::SettledSave::LeftAlone;
+    const Fd file(::open(record.path.constData(),
+                         O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        quint64(st.st_dev) != record.device || quint64(st.st_ino) != record.inode)
+        return settled; // replaced or gone since: the copy stays
+    qint64 size = 0;
+    quint32 crc = 0;
+    FileSource now(file.get(), st.st_size);
+    if (st.st_size == record.newSize && Measure(now, size, crc) == 0 && crc == record.newCrc) {
+        settled.kind = io::SettledSave::KeptNew;
+    } else {
+        settled.kind = io::SettledSave::NotRestored;
+        const Fd copy(io::OpenOwnFile(settled.copy, O_RDONLY));
+        FileSource old(copy.get(), record.oldSize);
+        if (!copy || Measure(old, size, crc) != 0 || size != record.oldSize ||
+            crc != record.oldCrc || Rewrite(file.get(), old) != 0)
+            return settled;
+        settled.kind = io::SettledSave::Restored;
+    }
+    ::unlink(record.copy.constData());
+    settled.copy.clear();
+    settled.identity = io::IdentityOfOpenFile(file.get());
+    return settled;
+}
+
 } // namespace
+
+void io::RemoveDeadTemporaries(const QString& file) {
+    Errno ignored = 0;
+    RemoveDeadTemporariesIn(FolderOf(FollowLinks(EncodeName(file), ignored)));
+}
+
+std::vector<io::SettledSave> io::SettleInterruptedSaves(const QString& folder) {
+    std::vector<SettledSave> settled;
+    if (CheckPrivateFolder(folder).trust != FolderTrust::Own)
+        return settled;
+    const QDir dir(folder);
+    // Temporaries of journals and records whose writer ended half-way: none
+    // takes minutes to write.
+    for (const QFileInfo& temp : dir.entryInfoList({u".tmp-*"_s}, QDir::Files | QDir::Hidden))
+        if (!temp.isSymLink() && temp.ownerId() == ::geteuid() &&
+            temp.lastModified().secsTo(QDateTime::currentDateTime()) > 600)
+            ::unlink(EncodeName(temp.absoluteFilePath()).constData());
+    for (const QString& name : dir.entryList({u"*"_s + kRecordSuffix}, QDir::Files | QDir::System)) {
+        const QString file = dir.filePath(name);
+        const Fd fd(OpenOwnFile(file, O_RDONLY));
+        if (!fd)
+            continue;
+        QByteArray text(65536, Qt::Uninitialized);
+        const ssize_t n = ::read(fd.get(), text.data(), size_t(text.size()));
+        SaveRecord record;
+        if (n <= 0 || !ParseRecord(text.left(n), record) || StateOf(record.owner) != OwnerState::Dead)
+            continue;
+        settled.push_back(Settle(record));
+        RemoveJournalFile(file);
+    }
+    return settled;
+}
+
+QString io::SettledSaveMessage(const SettledSave& settled) {
+    const QString path = QDir::toNativeSeparators(DisplayName(settled.path));
+    const QString copy = QDir::toNativeSeparators(DisplayName(settled.copy));
+    switch (settled.kind) {
+    case SettledSave::KeptNew:
+        return {};
+    case SettledSave::Restored:
+        return res::LoadString(res::IDP_SAVE_INTERRUPTED_RESTORED).arg(path);
+    case SettledSave::LeftAlone:
+        return res::LoadString(res::IDP_SAVE_INTERRUPTED_LEFT_ALONE).arg(path, copy);
+    case SettledSave::NotRestored:
+        return res::LoadString(res::IDP_SAVE_INTERRUPTED_NOT_RESTORED).arg(path, copy);
+    }
+    return {};
+}
 
 FileError WriteWholeFile(const QString& pathName, io::ByteSource& bytes, io::FileIdentity* identity) {
     t_keptSafetyCopy.clear();
+    t_safetyCopyProblem.clear();
     if (pathName.isEmpty())
         return FileError::BadPath;
     io::IgnoreFileSizeSignal();
     Errno linkError = 0;
-    const QByteArray path = FollowLinks(QFile::encodeName(pathName), linkError);
+    const QByteArray path = FollowLinks(io::EncodeName(pathName), linkError);
     if (linkError)
         return FileErrorFromErrno(linkError);
 
@@ -535,6 +858,7 @@ FileError WriteWholeFile(const QString& pathName, io::ByteSource& bytes, io::Fil
         return FileErrorFromErrno(errno);
     }
 
+    RemoveDeadTemporariesIn(FolderOf(path));
     // Other names of the file must see the new content.
     if (!old || was.st_nlink <= 1) {
         const Outcome atomic = SaveAtomically(path, old.get(), was, bytes, identity);
@@ -603,6 +927,12 @@ FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIde
         *identity = io::IdentityOf(path);
     return FileError::None;
 }
+
+// Elsewhere the save is the platform's own atomic one: nothing is rewritten
+// in place and nothing is left to settle.
+void io::RemoveDeadTemporaries(const QString&) {}
+std::vector<io::SettledSave> io::SettleInterruptedSaves(const QString&) { return {}; }
+QString io::SettledSaveMessage(const SettledSave&) { return {}; }
 
 #endif
 

@@ -1,6 +1,7 @@
 #include "io/RecoveryJournal.h"
 
 #include "io/FileIo.h"
+#include "io/FileNames.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -347,27 +349,11 @@ QString JournalFolder() {
 }
 
 bool EnsureJournalFolder(const QString& folder, int* error) {
-    QFileInfo info(folder);
-    if (info.isDir())
-        return true;
-    // The parents as the user's umask makes them, the folder itself private.
-    const QString parent = info.absolutePath();
-    if (!QDir().mkpath(parent)) {
-        if (error)
-            *error = EACCES;
-        return false;
-    }
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
-        if (error)
-            *error = errno;
-        return false;
-    }
-    if (!QFileInfo(folder).isDir()) {
-        if (error)
-            *error = ENOTDIR;
-        return false;
-    }
-    return true;
+    // Made for the user alone, and used only while it is the user's own.
+    const FolderCheck check = MakePrivateFolder(folder);
+    if (check.trust != FolderTrust::Own && error)
+        *error = check.error ? check.error : EPERM;
+    return check.trust == FolderTrust::Own;
 }
 
 quint64 ProcessStartTime(qint64 pid) {
@@ -385,14 +371,17 @@ quint64 ProcessStartTime(qint64 pid) {
 }
 
 const JournalOwner& CurrentOwner() {
-    static const JournalOwner owner = [] {
+    const auto make = [] {
         JournalOwner o;
         o.host = QSysInfo::machineHostName();
         o.bootId = ReadFirstLine(u"/proc/sys/kernel/random/boot_id"_s);
         o.pid = ::getpid();
         o.startTime = ProcessStartTime(o.pid);
         return o;
-    }();
+    };
+    static JournalOwner owner = make();
+    if (owner.pid != ::getpid())
+        owner = make(); // a forked child is an owner of its own
     return owner;
 }
 
@@ -415,10 +404,12 @@ OwnerState StateOf(const JournalOwner& owner) {
 
 QString PathKey(const QString& absolutePath) {
     // A file reached through a symbolic link has the key of its target.
-    const QString canonical = QFileInfo(absolutePath).canonicalFilePath();
-    const QString path = canonical.isEmpty() ? absolutePath : canonical;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(QFile::encodeName(path), QCryptographicHash::Sha1).toHex());
+    QByteArray path = EncodeName(absolutePath);
+    if (char* canonical = ::realpath(path.constData(), nullptr)) {
+        path = canonical;
+        ::free(canonical);
+    }
+    return QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
 }
 
 QString JournalFileName(const QString& absolutePath, const JournalOwner& owner,
@@ -429,11 +420,16 @@ QString JournalFileName(const QString& absolutePath, const JournalOwner& owner,
 }
 
 JournalError ReadJournal(const QString& file, Journal& journal) {
-    QFile f(file);
-    if (!f.exists())
-        return JournalError::NotFound;
-    if (!f.open(QIODevice::ReadOnly))
+    // Believed only when it is the user's own file, reached without a link.
+    int code = 0;
+    const int fd = OpenOwnFile(file, O_RDONLY, &code);
+    if (fd < 0)
+        return code == ENOENT ? JournalError::NotFound : JournalError::Unreadable;
+    QFile f;
+    if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return JournalError::Unreadable;
+    }
     const QByteArray bytes = f.readAll();
     if (f.error() != QFileDevice::NoError)
         return JournalError::Unreadable;
@@ -448,7 +444,7 @@ template <typename Produce>
 JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
     const QFileInfo info(file);
     const QString folder = info.absolutePath();
-    QByteArray temp = QFile::encodeName(folder + u"/.tmp-"_s + info.fileName() + u".XXXXXX"_s);
+    QByteArray temp = EncodeName(folder + u"/.tmp-"_s + info.fileName() + u".XXXXXX"_s);
     int code = 0;
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // mode 0600
     if (fd < 0) {
@@ -489,7 +485,7 @@ JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
         code = errno;
     if (::close(fd) != 0 && code == 0)
         code = errno;
-    if (code == 0 && ::rename(temp.constData(), QFile::encodeName(file).constData()) != 0)
+    if (code == 0 && ::rename(temp.constData(), EncodeName(file).constData()) != 0)
         code = errno;
     if (code != 0) {
         ::unlink(temp.constData());
@@ -497,7 +493,7 @@ JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
             *error = code;
         return JournalError::Unwritable;
     }
-    if (const int e = SyncFolder(QFile::encodeName(folder))) {
+    if (const int e = SyncFolder(EncodeName(folder))) {
         if (error)
             *error = e;
         return JournalError::Unwritable;
@@ -519,13 +515,15 @@ JournalError WriteJournal(const QString& file, const Journal& journal, const Tex
 }
 
 bool RemoveJournalFile(const QString& file) {
-    if (::unlink(QFile::encodeName(file).constData()) != 0 && errno != ENOENT)
+    if (::unlink(EncodeName(file).constData()) != 0 && errno != ENOENT)
         return false;
-    SyncFolder(QFile::encodeName(QFileInfo(file).absolutePath()));
+    SyncFolder(EncodeName(QFileInfo(file).absolutePath()));
     return true;
 }
 
 QStringList ListJournalFiles(const QString& folder, const QString& absolutePath) {
+    if (CheckPrivateFolder(folder).trust != FolderTrust::Own)
+        return {};
     const QString pattern =
         absolutePath.isEmpty() ? u"*"_s + kSuffix : PathKey(absolutePath) + u"-*"_s + kSuffix;
     QStringList files;

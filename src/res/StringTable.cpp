@@ -119,6 +119,18 @@ const Entry kStrings[] = {
     {IDS_JOURNAL_WRITE_FAILED, u"復元用のﾌｧｲﾙを %1 に書き込めませんでした (%2)。あとでもう一度書き込みます。"},
     {IDS_JOURNAL_TIME_FORMAT, u"yyyy/MM/dd HH:mm:ss"},
 
+    // Saves cut off by the end of the program; the state folder
+    {IDP_SAVE_INTERRUPTED_RESTORED, u"%1 の保存が中断されたため、保存前の内容に戻しました。"},
+    {IDP_SAVE_INTERRUPTED_LEFT_ALONE, u"%1 の保存が中断されました。ファイルはその後ほかのﾌﾟﾛｸﾞﾗﾑによって変更されているためそのままにし、保存前の内容は %2 に残してあります。"},
+    {IDP_SAVE_INTERRUPTED_NOT_RESTORED, u"%1 の保存が中断されましたが、保存前の内容に戻せませんでした。保存前の内容は %2 に残してあります。"},
+    {IDP_SAFETY_COPY_FAILED, u"%1 はその場で書き換える必要がありますが、その前に作る控えを %2 に書き込めませんでした (%3)。"},
+    {IDS_STATE_FOLDER_NOT_USED, u"%1 は%2なので使いません。保存していない変更を残せません。"},
+    {IDS_FOLDER_IS_LINK, u"シンボリックリンク"},
+    {IDS_FOLDER_NOT_OWN, u"ほかのユーザーのフォルダー"},
+    {IDS_FOLDER_OPEN, u"ほかのユーザーも書き込めるフォルダー"},
+    {IDS_STATE_FOLDER_UNUSABLE, u"%1 を使えません (%2)。保存していない変更を残せません。"},
+    {IDS_LOCK_NOT_WRITTEN, u"%1 に書き込めないため、このファイルを開いていることをほかのウィンドウに知らせられません (%2)。"},
+
     {IDP_FILE_CHANGED_ON_SAVE, u"%1 は、開いた後でほかのﾌﾟﾛｸﾞﾗﾑによって変更されています。上書きしますか?"},
     {IDP_FILE_CHANGED_RELOAD, u"%1 は、ほかのﾌﾟﾛｸﾞﾗﾑによって変更されました。読み込み直しますか?"},
     {IDS_CHANGES_WILL_BE_LOST, u"この文書の変更は失われます。"},

@@ -60,6 +60,18 @@ enum StringId : int {
     IDS_JOURNAL_WRITE_FAILED,
     IDS_JOURNAL_TIME_FORMAT,
 
+    // Saves cut off by the end of the program; the state folder
+    IDP_SAVE_INTERRUPTED_RESTORED = 63100,
+    IDP_SAVE_INTERRUPTED_LEFT_ALONE,
+    IDP_SAVE_INTERRUPTED_NOT_RESTORED,
+    IDP_SAFETY_COPY_FAILED,
+    IDS_STATE_FOLDER_NOT_USED,
+    IDS_FOLDER_IS_LINK,
+    IDS_FOLDER_NOT_OWN,
+    IDS_FOLDER_OPEN,
+    IDS_STATE_FOLDER_UNUSABLE,
+    IDS_LOCK_NOT_WRITTEN,
+
     // Files changed by other programs; text that would read back otherwise
     IDP_FILE_CHANGED_ON_SAVE = 62100,
     IDP_FILE_CHANGED_RELOAD,
