@@ -3,7 +3,7 @@
 # its own in the layer order that docs/ARCHITECTURE.md gives.
 set -euo pipefail
 src=${1:-$(cd "$(dirname "$0")/../../src" && pwd)}
-order=(res io doc find print dict tags app)
+order=(res io doc check find print dict tags app)
 
 rank() {
     local i

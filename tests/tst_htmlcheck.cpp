@@ -1,0 +1,145 @@
+#include "check/HtmlCheck.h"
+#include "res/CommandIds.h"
+#include "tags/TagText.h"
+#include "tags/WrapText.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kHtml5Head = u"<!DOCTYPE html>\n<html><head><title>t</title></head><body>\n"_s;
+
+// Each problem as "line:column message" (1-based, as the list shows them).
+QStringList Found(const check::Result& result) {
+    QStringList found;
+    for (const check::Problem& p : result.problems)
+        found << u"%1:%2 %3"_s.arg(p.line + 1).arg(p.column + 1).arg(p.message);
+    return found;
+}
+
+// A page of every doctype the page command offers (and none), the skeleton
+// around the output of every tag command, built by the commands' own
+// builders.
+QString SkeletonPage(const QString& doctype, bool useImage) {
+    tags::PageSkeleton page;
+    page.useDoctype = !doctype.isEmpty();
+    page.doctype = doctype;
+    page.useImage = useImage;
+    page.background = useImage ? u"back.gif"_s : QString();
+    QString body;
+    for (const tags::WrapTags& wrap : tags::WrapCommands())
+        if (wrap.id != ID_TABLE_ROW && wrap.id != ID_TABLE_DATA && wrap.id != ID_TABLE_HEADER)
+            body += tags::WrapText(wrap, u"文字"_s) + tags::LineBreakText();
+    tags::FontAttributes font{u"#FF0000"_s, u"3"_s, u"ＭＳ Ｐゴシック"_s, true, true, true};
+    body += tags::BuildFontTag(font, u"字"_s) + tags::BuildFontTag({}, u"字"_s);
+    body += tags::BuildLinkTag(u"a.html"_s, u"リンク"_s, u"_blank"_s, true) +
+            tags::BuildLinkTag(QString(), QString(), QString(), false) +
+            tags::BuildMailTag(u"a@example.com"_s, u"メール"_s) + u"\r\n"_s;
+    body += tags::BuildImageTag({u"a.gif"_s, QString(), QString(), QString(), true, true}) +
+            tags::BuildImageTag({u"b.gif"_s, u"10"_s, u"20"_s, u"0"_s, true, true});
+    body += tags::BuildHrTag(QString(), QString(), true) + tags::BuildHrTag(u"2"_s, u"50%"_s, true);
+    tags::TableAttributes table{u"100%"_s, u"1"_s, u"0"_s, u"2"_s, u"#000000"_s,
+                                true,      true,   true,   true,   true};
+    body += tags::BuildTableTag(table) + tags::BuildTableTag({}) + u"\n<TABLE>"_s +
+            tags::WrapText(ID_TABLE_ROW, tags::WrapText(ID_TABLE_HEADER, u"見出し"_s) +
+                                             tags::WrapText(ID_TABLE_DATA, u"中身"_s)) +
+            u"</TABLE>"_s;
+    for (const char16_t* color : {u"#FFFFFF", u"", u"red"})
+        body += tags::BuildFontTag({QString::fromUtf16(color), {}, {}, true, false, false}, u"x"_s);
+    QString text = tags::BuildPageSkeleton(page);
+    return text.insert(text.indexOf(u"</BODY>"_s), body + u"\r\n"_s);
+}
+
+} // namespace
+
+class TestHtmlCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void messages_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QStringList>("expected");
+        const QString h = kHtml5Head; // its body starts on line 3
+        QTest::newRow("clean") << h + u"<p>a <b>b</b></p>\n"_s << QStringList();
+        QTest::newRow("missing end tag, told once")
+            << h + u"<p>a <b>b\n<p>c\n<div>d</div>\n"_s
+            << QStringList{u"3:6 <b> の終了タグ </b> が <p> の前にありません"_s};
+        QTest::newRow("misspelt end tag")
+            << h + u"<b>x</bb>\n"_s
+            << QStringList{u"3:1 <b> の終了タグ </b> がありません"_s,
+                           u"3:5 ここにある </bb> は対応するタグがないため無視されます"_s};
+        QTest::newRow("stray end tag")
+            << h + u"<p>x</p></p>\n"_s
+            << QStringList{u"3:9 終了タグ </p> に対応する開始タグがありません"_s};
+        QTest::newRow("unknown element, its narration folded")
+            << h + u"<foo>z</foo>\n"_s
+            << QStringList{u"3:1 <foo> は HTML にない要素です"_s,
+                           u"3:7 ここにある </foo> は対応するタグがないため無視されます"_s};
+        QTest::newRow("unknown attribute")
+            << h + u"<p foo=\"x\" data-a=\"1\">a</p>\n"_s
+            << QStringList{u"3:1 <p> の属性 foo は知られていない属性です"_s};
+        QTest::newRow("duplicate attribute")
+            << h + u"<div class=\"a\" class=\"b\">x</div>\n"_s
+            << QStringList{u"3:1 <div> に属性 class が二度書かれています"_s};
+        QTest::newRow("nested anchors")
+            << h + u"<a href=\"x\">a<a href=\"y\">b</a></a>\n"_s
+            << QStringList{u"3:1 リンク <a> の中に別のリンク <a> があります (</a> がありません)"_s,
+                           u"3:31 ここにある </a> は対応するタグがないため無視されます"_s};
+        QTest::newRow("unescaped ampersand, after a tab and a wide letter")
+            << h + u"\t日本 <p>a&b &amp c</p>\n"_s
+            << QStringList{u"3:9 & がそのまま書かれているか、「&b」は知られていない文字参照です (& は &amp; と書きます)"_s,
+                           u"3:12 文字参照「&amp」の後に ; がありません"_s};
+        QTest::newRow("unclosed quote")
+            << h + u"<p title=\"a>b</p>\n<p>c</p>\n"_s
+            << QStringList{u"5:1 <p> の属性の引用符が閉じられていません (ファイルの終わりまで続いています)"_s};
+        QTest::newRow("missing title")
+            << u"<html><body>x</body></html>"_s
+            << QStringList{u"1:7 <title> がありません"_s};
+        QTest::newRow("obsolete in HTML5")
+            << h + u"<center>c</center><font color=\"red\">f</font>\n"_s
+            << QStringList{u"3:1 <center> は HTML5 で廃止された要素です"_s,
+                           u"3:19 <font> は HTML5 で廃止された要素です"_s};
+        QTest::newRow("not obsolete in HTML 4.0")
+            << u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">\n"
+               u"<HTML><HEAD><TITLE>t</TITLE></HEAD><BODY>\n<CENTER>c</CENTER><FONT COLOR=\"red\">f</FONT>\n"_s
+            << QStringList();
+        QTest::newRow("custom element")
+            << h + u"<my-card a=\"1\">x</my-card>\n"_s << QStringList();
+        QTest::newRow("raw byte and astral letter before the mistake")
+            << h + u"\xDC81😀<b>x\n"_s
+            << QStringList{u"3:4 <b> の終了タグ </b> がありません"_s};
+    }
+
+    void messages() {
+        QFETCH(QString, page);
+        QFETCH(QStringList, expected);
+        const check::Result result = check::CheckPage(check::PageOf(page));
+        QCOMPARE(result.outcome, check::Outcome::Checked);
+        QCOMPARE(Found(result), expected);
+    }
+
+    // The program's own pages: every doctype of the page command, the
+    // skeleton with every tag command's output in it.
+    void ownPages_data() {
+        QTest::addColumn<QString>("doctype");
+        QTest::newRow("no doctype") << QString();
+        for (const char* d : {"-//IETF//DTD HTML//EN", "-//IETF//DTD HTML 2.0//EN",
+                              "-//W3C//DTD HTML 3.2 Final//EN", "-//W3C//DTD HTML 3.2//EN",
+                              "-//W3C//DTD HTML 4.0//EN", "-//W3C//DTD HTML 4.0 Transitional//EN",
+                              "-//W3C//DTD HTML 4.0 Frameset//EN"})
+            QTest::newRow(d) << u"<!DOCTYPE HTML PUBLIC \"%1\">"_s.arg(QLatin1StringView(d));
+    }
+
+    void ownPages() {
+        QFETCH(QString, doctype);
+        for (const bool useImage : {false, true}) {
+            const check::Result result = check::CheckPage(check::PageOf(SkeletonPage(doctype, useImage)));
+            QCOMPARE(Found(result), QStringList());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHtmlCheck)
+#include "tst_htmlcheck.moc"
