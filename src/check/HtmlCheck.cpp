@@ -94,12 +94,12 @@ private:
 struct Source {
     const std::string* text;
     size_t at = 0;
-    const std::atomic_bool* cancel;
+    const std::function<bool()>* cancel;
     bool cancelled = false;
 
     static int TIDY_CALL GetByte(void* data) {
         auto* s = static_cast<Source*>(data);
-        if (s->cancel && (s->at & 0xFFF) == 0 && s->cancel->load(std::memory_order_relaxed))
+        if (*s->cancel && (s->at & 0xFFF) == 0 && (*s->cancel)())
             s->cancelled = true;
         if (s->cancelled || s->at >= s->text->size())
             return int(EndOfStream);
@@ -294,6 +294,12 @@ public:
             return Unshown(raw.key);
         if (IsNarration(raw.key) && m_lastShown == place)
             return Unshown(raw.key);
+        // The end tag of an element already told unknown is the same mistake.
+        if (raw.key == "UNKNOWN_ELEMENT" && !args.isEmpty())
+            m_unknown << u'/' + args[0];
+        if (raw.key == "DISCARDING_UNEXPECTED" && !args.isEmpty() &&
+            m_unknown.contains(args[0], Qt::CaseInsensitive))
+            return Unshown(raw.key);
         if (raw.key == "PROPRIETARY_ATTRIBUTE" && !m_html5 && args.size() > 1 &&
             IsLegacyAttribute(raw.args[1]))
             return Unshown(raw.key);
@@ -319,6 +325,9 @@ public:
         std::stable_sort(m_problems.begin(), m_problems.end(),
                          [](const Problem& a, const Problem& b) { return a.position < b.position; });
         Result r;
+        r.total = qsizetype(m_problems.size());
+        if (r.total > kMaxProblems)
+            m_problems.resize(kMaxProblems);
         r.problems = std::move(m_problems);
         r.unshown = std::move(m_unshown);
         return r;
@@ -337,6 +346,7 @@ private:
     std::vector<Problem> m_problems;
     std::map<std::string, int> m_unshown;
     std::vector<std::pair<std::pair<int, int>, QString>> m_implicit;
+    QStringList m_unknown; // end tags of the unknown elements
     std::optional<std::pair<int, int>> m_lastShown;
 };
 
@@ -405,9 +415,9 @@ bool DeclaresHtml5(const std::string& utf8) {
     return head.compare(j, 1, ">") == 0 || head.compare(j, 6, "system") == 0;
 }
 
-Result CheckPage(const Page& page, const std::atomic_bool* cancel) {
+Result CheckPage(const Page& page, const std::function<bool()>& cancelled) {
     std::vector<Raw> raws;
-    Source source{&page.utf8, 0, cancel};
+    Source source{&page.utf8, 0, &cancelled};
     {
         std::lock_guard lock(s_parseLock);
         TidyDoc doc = tidyCreate();

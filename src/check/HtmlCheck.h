@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,9 +26,13 @@ struct Problem {
 
 enum class Outcome { Checked, TooLarge, Cancelled };
 
+// At most this many problems are kept, the first ones in the text.
+constexpr qsizetype kMaxProblems = 1000;
+
 struct Result {
     Outcome outcome = Outcome::Checked;
     std::vector<Problem> problems; // in the order of the text
+    qsizetype total = 0;           // problems found, those not kept too
     // Messages of the library that show nothing, by key: those not in the
     // message table (or not for this page's doctype) and the repair
     // narration folded into the mistake it follows.
@@ -64,9 +68,10 @@ Page PageOf(const io::TextLines& lines, const io::TextSplits& splits = {});
 Page PageOf(QStringView text);
 
 // Checks the page. Runs one check at a time in the whole process (the
-// library keeps state of its own across a parse); `cancel`, when set while it
-// runs, ends it early with Outcome::Cancelled.
-Result CheckPage(const Page& page, const std::atomic_bool* cancel = nullptr);
+// library keeps state of its own across a parse); when `cancelled` returns
+// true while it runs (it is asked every few kilobytes), it ends early with
+// Outcome::Cancelled.
+Result CheckPage(const Page& page, const std::function<bool()>& cancelled = {});
 
 // Whether the page declares the HTML5 doctype (<!DOCTYPE html>).
 bool DeclaresHtml5(const std::string& utf8);

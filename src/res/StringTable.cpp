@@ -158,6 +158,17 @@ const Entry kStrings[] = {
     {IDP_PRINT_NO_PAGES, u"指定された範囲に印刷するページがありません。"},
     {IDP_NO_DEFAULT_PRINTER, u"通常使うプリンタが設定されていないため、印刷できません。"},
     {IDS_LOADING, u"読み込み中... %1%"},
+
+    // The HTML check
+    {IDS_CHECK_PANE, u"検査"},
+    {IDS_CHECK_PROBLEMS, u"問題 %1"},
+    {IDS_CHECK_NONE, u"問題なし"},
+    {IDS_CHECK_OFF, u"検査なし"},
+    {IDS_CHECK_TOO_LARGE, u"大きすぎて検査なし"},
+    {IDS_CHECK_WAITING, u"検査中"},
+    {IDS_CHECK_ENABLE, u"検査する"},
+    {IDS_CHECK_LIST_TITLE, u"HTML の検査"},
+    {IDS_CHECK_COLUMNS, u"行\n桁\n内容"},
 };
 // clang-format on
 

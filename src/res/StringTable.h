@@ -100,6 +100,17 @@ enum StringId : int {
     IDP_PRINT_NO_PAGES,
     IDP_NO_DEFAULT_PRINTER,
     IDS_LOADING, // the message pane while a file is read: %1 percent done
+
+    // The HTML check: its status-bar pane and its list
+    IDS_CHECK_PANE = 63000,
+    IDS_CHECK_PROBLEMS, // %1 problems
+    IDS_CHECK_NONE,
+    IDS_CHECK_OFF,
+    IDS_CHECK_TOO_LARGE,
+    IDS_CHECK_WAITING,
+    IDS_CHECK_ENABLE,
+    IDS_CHECK_LIST_TITLE,
+    IDS_CHECK_COLUMNS, // the list's column headings, '\n'-separated
 };
 
 // The text stored under `id`; empty when there is none.

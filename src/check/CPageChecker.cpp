@@ -1,0 +1,247 @@
+#include "check/CPageChecker.h"
+
+#include "doc/CEditorDoc.h"
+#include "doc/CEditorView.h"
+
+#include <QElapsedTimer>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPauseMs = 1000;
+
+struct CheckJob {
+    io::TextLines blocks;
+    io::TextSplits splits;
+    quint64 generation = 0;
+};
+
+} // namespace
+
+// One thread checks one page at a time; a newer job replaces a waiting one,
+// and a job whose generation is no longer the latest stops early.
+class CCheckWorker {
+public:
+    using Done = std::function<void(quint64 generation, check::Result result)>;
+
+    explicit CCheckWorker(Done done) : m_done(std::move(done)), m_thread([this] { Run(); }) {}
+
+    ~CCheckWorker() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+            m_pending.reset();
+        }
+        m_latest = 0; // the running check stops
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // Makes every job older than `generation` stale; never waits.
+    void Outdate(quint64 generation) { m_latest = generation; }
+
+    void Submit(CheckJob job) {
+        m_latest = job.generation;
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending = std::move(job);
+        }
+        m_wake.notify_all();
+    }
+
+    void WaitIdle() {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return !m_busy && !m_pending; });
+    }
+
+    qint64 LastNs() const {
+        std::lock_guard lock(m_mutex);
+        return m_lastNs;
+    }
+
+private:
+    void Run() {
+        // Below the UI thread: on a busy machine typing goes first.
+        ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10);
+        for (;;) {
+            CheckJob job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_stop || m_pending; });
+                if (m_stop)
+                    return;
+                job = std::move(*m_pending);
+                m_pending.reset();
+                m_busy = true;
+            }
+            QElapsedTimer timer;
+            timer.start();
+            const auto stale = [this, generation = job.generation] { return m_latest != generation; };
+            check::Result result;
+            if (check::TooLargeToCheck(job.blocks)) {
+                result.outcome = check::Outcome::TooLarge;
+            } else {
+                const check::Page page = check::PageOf(job.blocks, job.splits);
+                job.blocks.clear(); // the pane's runs are let go as early as possible
+                result = check::CheckPage(page, stale);
+            }
+            job.blocks.clear();
+            if (!stale())
+                m_done(job.generation, std::move(result));
+            {
+                std::lock_guard lock(m_mutex);
+                m_busy = false;
+                m_lastNs = timer.nsecsElapsed();
+            }
+            m_wake.notify_all();
+        }
+    }
+
+    Done m_done;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<CheckJob> m_pending;
+    std::atomic<quint64> m_latest{0};
+    bool m_busy = false;
+    bool m_stop = false;
+    qint64 m_lastNs = 0;
+    std::thread m_thread; // last: starts when everything above is ready
+};
+
+CPageChecker::CPageChecker(CEditorView* view, QObject* parent) : QObject(parent), m_view(view) {
+    m_pause.setSingleShot(true);
+    m_pause.setInterval(kPauseMs);
+    connect(&m_pause, &QTimer::timeout, this, &CPageChecker::Start);
+
+    QPointer<CPageChecker> self(this);
+    m_worker = std::make_unique<CCheckWorker>([self](quint64 generation, check::Result result) {
+        QMetaObject::invokeMethod(
+            self.get(),
+            [self, generation, result = std::move(result)] {
+                if (self)
+                    self->OnResult(generation, result);
+            },
+            Qt::QueuedConnection);
+    });
+
+    Watch();
+    connect(view, &CEditorView::documentAdopted, this, [this] {
+        Watch();
+        OnChanged();
+    });
+    if (CEditorDoc* document = view->GetDocument())
+        connect(document, &CEditorDoc::documentReplaced, this, &CPageChecker::OnChanged);
+    m_pause.start(); // the text the pane starts with
+}
+
+CPageChecker::~CPageChecker() { m_worker.reset(); }
+
+void CPageChecker::Watch() {
+    connect(m_view->document(), &QTextDocument::contentsChange, this, &CPageChecker::OnChanged,
+            Qt::UniqueConnection);
+}
+
+qint64 CPageChecker::LastWorkerNs() const { return m_worker->LastNs(); }
+
+void CPageChecker::WaitForWorker() { m_worker->WaitIdle(); }
+
+void CPageChecker::OnChanged() {
+    m_worker->Outdate(++m_generation);
+    if (m_state != State::Off)
+        m_pause.start(); // restarted by every change
+}
+
+void CPageChecker::Start() {
+    if (m_state == State::Off || !m_view)
+        return;
+    if (const CEditorDoc* document = m_view->GetDocument(); document && document->IsLoading()) {
+        m_pause.start(); // the text is still coming
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    CEditorView::TextRuns text = m_view->Runs(false);
+    m_worker->Submit({std::move(text.blocks), std::move(text.splits), ++m_generation});
+    m_pause.stop(); // repairs applied while the text was taken are in it
+    m_lastSubmitNs = timer.nsecsElapsed();
+}
+
+void CPageChecker::OnResult(quint64 generation, const check::Result& result) {
+    if (generation != m_generation || m_state == State::Off || !m_view) {
+        ++m_dropped;
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (result.outcome == check::Outcome::TooLarge) {
+        m_problems.clear();
+        m_total = 0;
+        m_view->SetLineMarks({});
+        m_lastApplyNs = timer.nsecsElapsed();
+        return SetState(State::TooLarge);
+    }
+    m_problems = result.problems;
+    m_total = result.total;
+    std::vector<CEditorView::LineMark> marks;
+    marks.reserve(m_problems.size());
+    for (int i = 0; i < int(m_problems.size()); ++i) {
+        const check::Problem& p = m_problems[size_t(i)];
+        const int start = m_view->PanePosition(p.position);
+        const int end = m_view->PanePosition(p.position + p.length);
+        marks.push_back({start, end - start, p.message, i});
+    }
+    m_view->SetLineMarks(std::move(marks));
+    m_lastApplyNs = timer.nsecsElapsed();
+    SetState(State::Checked);
+    emit stateChanged(); // the problems changed even where the state did not
+}
+
+void CPageChecker::SetState(State state) {
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void CPageChecker::SetEnabled(bool enabled) {
+    if (enabled == IsEnabled())
+        return;
+    m_worker->Outdate(++m_generation);
+    m_problems.clear();
+    m_total = 0;
+    if (m_view)
+        m_view->SetLineMarks({});
+    if (enabled) {
+        SetState(State::Waiting);
+        m_pause.start();
+    } else {
+        m_pause.stop();
+        SetState(State::Off);
+    }
+}
+
+void CPageChecker::GoTo(int index) {
+    if (!m_view || index < 0 || index >= int(m_problems.size()))
+        return;
+    int position = m_view->PanePosition(m_problems[size_t(index)].position);
+    for (const CEditorView::LineMark& mark : m_view->LineMarks())
+        if (mark.id == index) {
+            position = mark.position;
+            break;
+        }
+    QTextCursor cursor(m_view->document());
+    cursor.setPosition(std::clamp(position, 0, m_view->document()->characterCount() - 1));
+    m_view->setTextCursor(cursor);
+    m_view->ensureCursorVisible();
+    m_view->setFocus(Qt::OtherFocusReason);
+}
