@@ -1,9 +1,12 @@
+#include "check/CPageChecker.h"
 #include "check/HtmlCheck.h"
+#include "doc/CEditorView.h"
 #include "res/CommandIds.h"
 #include "tags/TagText.h"
 #include "tags/WrapText.h"
 
 #include <QTest>
+#include <QTextCursor>
 
 using namespace Qt::StringLiterals;
 
@@ -138,7 +141,99 @@ private slots:
             QCOMPARE(Found(result), QStringList());
         }
     }
+
+    // A result made from the text before an edit is never shown; the check
+    // after the edit is.
+    void staleResultDropped() {
+        CEditorView view;
+        CPageChecker checker(&view);
+        checker.SetPause(3600 * 1000); // only CheckNow starts a check
+        view.SetWholeText(kHtml5Head + u"<b>x\n"_s);
+        checker.CheckNow();
+        checker.WaitForWorker(); // its result waits in the event queue
+        QTextCursor body(view.document());
+        body.setPosition(int(kHtml5Head.size()));
+        view.InsertText(body, u"<i>y\n"_s);
+        QCoreApplication::processEvents();
+        QCOMPARE(checker.DroppedResults(), 1);
+        QCOMPARE(checker.GetState(), CPageChecker::State::Waiting);
+        QVERIFY(view.LineMarks().empty());
+
+        checker.CheckNow();
+        QTRY_COMPARE(checker.GetState(), CPageChecker::State::Checked);
+        QStringList found;
+        for (const check::Problem& p : checker.Problems())
+            found << u"%1:%2"_s.arg(p.line + 1).arg(p.column + 1);
+        QCOMPARE(found, (QStringList{u"3:1"_s, u"4:1"_s}));
+        QCOMPARE(view.LineMarks().size(), size_t(2));
+    }
+
+    // Until the next check, marks move with lines inserted above them, and
+    // the list's entry still leads to the mark; a mark whose text is
+    // removed goes.
+    void marksFollowInsertedLines() {
+        CEditorView view;
+        CPageChecker checker(&view);
+        checker.SetPause(3600 * 1000);
+        const QString page = kHtml5Head + u"<p>a</p>\n<foo>b</foo> <b>c\n"_s;
+        view.SetWholeText(page);
+        checker.CheckNow();
+        QTRY_COMPARE(checker.GetState(), CPageChecker::State::Checked);
+        QCOMPARE(view.LineMarks().size(), size_t(2));
+        const int foo = int(page.indexOf(u"<foo>"_s));
+        QCOMPARE(view.LineMarks()[0].position, foo);
+        QCOMPARE(view.LineMarks()[0].length, 5);
+        QCOMPARE(view.LineMarkTips(foo + 2), u"<foo> は HTML にない要素です"_s);
+
+        QTextCursor at(view.document());
+        at.setPosition(int(kHtml5Head.size()));
+        view.InsertText(at, u"<p>new</p>\n<p>lines</p>\n"_s);
+        const int moved = foo + 24;
+        QCOMPARE(view.LineMarks()[0].position, moved);
+        QCOMPARE(view.LineMarks()[1].position, int(page.indexOf(u"<b>"_s)) + 24);
+        checker.GoTo(0);
+        QCOMPARE(view.textCursor().position(), moved);
+
+        at.setPosition(moved);
+        at.setPosition(moved + 12, QTextCursor::KeepAnchor); // "<foo>b</foo>"
+        view.InsertText(at, QString());
+        QCOMPARE(view.LineMarks().size(), size_t(1));
+        QCOMPARE(view.LineMarks()[0].position, int(page.indexOf(u"<b>"_s)) + 12);
+    }
+
+    // A page above the memory limit is not checked; one just below is.
+    void sizeLimit_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("tooLarge");
+        // Plain text: the limit in bytes; tags: the limit in tags.
+        const qsizetype plain = check::kMaxCheckMemory / check::kBytesPerByte;
+        const qsizetype tags = check::kMaxCheckMemory / (check::kBytesPerByte + check::kBytesPerTag);
+        QTest::newRow("plain text at the limit") << QString(plain - 1, u'x') << false;
+        QTest::newRow("plain text past it") << QString(plain + 1, u'x') << true;
+        QTest::newRow("tags at the limit") << QString(tags - 1, u'<') << false;
+        QTest::newRow("tags past it") << QString(tags + 1, u'<') << true;
+    }
+
+    void sizeLimit() {
+        QFETCH(QString, line);
+        QFETCH(bool, tooLarge);
+        QCOMPARE(check::TooLargeToCheck({{line}}), tooLarge);
+        // Marks of an earlier check go when the page grows too large.
+        CEditorView view;
+        CPageChecker checker(&view);
+        checker.SetPause(3600 * 1000);
+        view.SetWholeText(u"<b>x"_s);
+        checker.CheckNow();
+        QTRY_VERIFY(!view.LineMarks().empty());
+        if (!tooLarge)
+            return;
+        view.SetWholeText(line);
+        checker.CheckNow();
+        QTRY_COMPARE(checker.GetState(), CPageChecker::State::TooLarge);
+        QVERIFY(view.LineMarks().empty());
+        QVERIFY(checker.Problems().empty());
+    }
 };
 
-QTEST_GUILESS_MAIN(TestHtmlCheck)
+QTEST_MAIN(TestHtmlCheck)
 #include "tst_htmlcheck.moc"

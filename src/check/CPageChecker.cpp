@@ -121,7 +121,7 @@ private:
 CPageChecker::CPageChecker(CEditorView* view, QObject* parent) : QObject(parent), m_view(view) {
     m_pause.setSingleShot(true);
     m_pause.setInterval(kPauseMs);
-    connect(&m_pause, &QTimer::timeout, this, &CPageChecker::Start);
+    connect(&m_pause, &QTimer::timeout, this, &CPageChecker::CheckNow);
 
     QPointer<CPageChecker> self(this);
     m_worker = std::make_unique<CCheckWorker>([self](quint64 generation, check::Result result) {
@@ -161,7 +161,7 @@ void CPageChecker::OnChanged() {
         m_pause.start(); // restarted by every change
 }
 
-void CPageChecker::Start() {
+void CPageChecker::CheckNow() {
     if (m_state == State::Off || !m_view)
         return;
     if (const CEditorDoc* document = m_view->GetDocument(); document && document->IsLoading()) {

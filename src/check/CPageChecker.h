@@ -46,6 +46,8 @@ public:
 
     // The pause after the last change before a check starts.
     void SetPause(int ms) { m_pause.setInterval(ms); }
+    // Hands the text to the worker now, without the pause.
+    void CheckNow();
     // For tests and measurements: waits until the worker is idle.
     void WaitForWorker();
     // Results dropped because the text changed while they were made.
@@ -62,7 +64,6 @@ signals:
 private:
     void Watch();
     void OnChanged();
-    void Start();
     void OnResult(quint64 generation, const check::Result& result);
     void SetState(State state);
 
