@@ -36,7 +36,7 @@ void CMainFrame::CreateCheck() {
     m_checkPane->setAutoRaise(true);
     m_checkPane->setFocusPolicy(Qt::NoFocus);
     m_checkPane->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_statusBar->insertPermanentWidget(0, m_checkPane);
+    m_statusBar->insertPermanentWidget(1, m_checkPane); // after the message pane, before the locks
     connect(m_checkPane, &QToolButton::clicked, this, &CMainFrame::ShowCheckList);
     connect(m_checkPane, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);
