@@ -14,11 +14,19 @@
 #include <thread>
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kPauseMs = 1000;
+
+// Processor time of the calling thread.
+qint64 ThreadNs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 
 struct CheckJob {
     io::TextLines blocks;
@@ -170,10 +178,12 @@ void CPageChecker::CheckNow() {
     }
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpu = ThreadNs();
     CEditorView::TextRuns text = m_view->Runs(false);
     m_worker->Submit({std::move(text.blocks), std::move(text.splits), ++m_generation});
     m_pause.stop(); // repairs applied while the text was taken are in it
     m_lastSubmitNs = timer.nsecsElapsed();
+    m_lastSubmitCpuNs = ThreadNs() - cpu;
 }
 
 void CPageChecker::OnResult(quint64 generation, const check::Result& result) {
@@ -183,11 +193,16 @@ void CPageChecker::OnResult(quint64 generation, const check::Result& result) {
     }
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpu = ThreadNs();
+    const auto measured = [&] {
+        m_lastApplyNs = timer.nsecsElapsed();
+        m_lastApplyCpuNs = ThreadNs() - cpu;
+    };
     if (result.outcome == check::Outcome::TooLarge) {
         m_problems.clear();
         m_total = 0;
         m_view->SetLineMarks({});
-        m_lastApplyNs = timer.nsecsElapsed();
+        measured();
         return SetState(State::TooLarge);
     }
     m_problems = result.problems;
@@ -201,7 +216,7 @@ void CPageChecker::OnResult(quint64 generation, const check::Result& result) {
         marks.push_back({start, end - start, p.message, i});
     }
     m_view->SetLineMarks(std::move(marks));
-    m_lastApplyNs = timer.nsecsElapsed();
+    measured();
     SetState(State::Checked);
     emit stateChanged(); // the problems changed even where the state did not
 }

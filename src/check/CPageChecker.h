@@ -53,8 +53,9 @@ public:
     // Results dropped because the text changed while they were made.
     int DroppedResults() const { return m_dropped; }
     // This thread's time for the last check: taking the text and showing the
-    // result (nanoseconds); the worker's time for it.
+    // result (nanoseconds, elapsed and processor time); the worker's time.
     qint64 LastUiNs() const { return m_lastSubmitNs + m_lastApplyNs; }
+    qint64 LastUiCpuNs() const { return m_lastSubmitCpuNs + m_lastApplyCpuNs; }
     qint64 LastWorkerNs() const;
 
 signals:
@@ -77,4 +78,6 @@ private:
     int m_dropped = 0;
     qint64 m_lastSubmitNs = 0;
     qint64 m_lastApplyNs = 0;
+    qint64 m_lastSubmitCpuNs = 0;
+    qint64 m_lastApplyCpuNs = 0;
 };
