@@ -6,11 +6,12 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-translations-l10n
-    libicu-dev libx11-dev
+    libicu-dev libx11-dev libtidy-dev
     fonts-ipafont-gothic
 )
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool x11-utils imagemagick poppler-utils openbox)
+    packages+=(dbus-daemon at-spi2-core python3-dbus)
 fi
 
 missing=()
