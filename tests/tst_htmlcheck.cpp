@@ -1,11 +1,17 @@
+#include "app/CMainFrame.h"
+#include "check/CCheckDock.h"
 #include "check/CPageChecker.h"
 #include "check/HtmlCheck.h"
 #include "doc/CEditorView.h"
 #include "res/CommandIds.h"
 #include "tags/TagText.h"
 #include "tags/WrapText.h"
+#include "support/TestSupport.h"
 
+#include <QCheckBox>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeView>
 #include <QTextCursor>
 
 using namespace Qt::StringLiterals;
@@ -232,6 +238,35 @@ private slots:
         QTRY_COMPARE(checker.GetState(), CPageChecker::State::TooLarge);
         QVERIFY(view.LineMarks().empty());
         QVERIFY(checker.Problems().empty());
+    }
+
+    // The pane tells the state; the dock's box switches the check off, and
+    // the next start remembers it.
+    void switchRemembered() {
+        testing::AppFixture fx(QStringList{u"-Embedding"_s});
+        QVERIFY(fx.started);
+        CMainFrame* frame = fx.Frame();
+        frame->Checker()->SetPause(0);
+        fx.View()->SetWholeText(kHtml5Head + u"<b>x"_s);
+        QTRY_COMPARE(frame->CheckPane()->text(), u"問題 1"_s);
+        QCOMPARE(frame->CheckPane()->accessibleName(), u"検査"_s);
+        frame->CheckPane()->click();
+        QVERIFY(frame->CheckDock()->isVisible());
+        QCOMPARE(frame->CheckDock()->List()->model()->rowCount(), 1);
+
+        frame->CheckDock()->EnabledBox()->click();
+        QCOMPARE(frame->CheckPane()->text(), u"検査なし"_s);
+        QVERIFY(fx.View()->LineMarks().empty());
+        QCOMPARE(frame->CheckDock()->List()->model()->rowCount(), 0);
+
+        fx.Stop();
+        QVERIFY(fx.Start({u"-Embedding"_s}));
+        QCOMPARE(fx.Frame()->CheckPane()->text(), u"検査なし"_s);
+        QVERIFY(!fx.Frame()->CheckDock()->EnabledBox()->isChecked());
+        fx.Frame()->SetCheckEnabled(true);
+        fx.Frame()->Checker()->SetPause(0);
+        fx.View()->SetWholeText(kHtml5Head); // whatever the journal gave back
+        QTRY_COMPARE(fx.Frame()->CheckPane()->text(), u"問題なし"_s);
     }
 };
 

@@ -145,10 +145,10 @@ CPageChecker::CPageChecker(CEditorView* view, QObject* parent) : QObject(parent)
     Watch();
     connect(view, &CEditorView::documentAdopted, this, [this] {
         Watch();
-        OnChanged();
+        Forget();
     });
     if (CEditorDoc* document = view->GetDocument())
-        connect(document, &CEditorDoc::documentReplaced, this, &CPageChecker::OnChanged);
+        connect(document, &CEditorDoc::documentReplaced, this, &CPageChecker::Forget);
     m_pause.start(); // the text the pane starts with
 }
 
@@ -167,6 +167,17 @@ void CPageChecker::OnChanged() {
     m_worker->Outdate(++m_generation);
     if (m_state != State::Off)
         m_pause.start(); // restarted by every change
+}
+
+void CPageChecker::Forget() {
+    OnChanged();
+    if (m_state == State::Off)
+        return;
+    m_problems.clear();
+    m_total = 0;
+    m_view->SetLineMarks({});
+    SetState(State::Waiting);
+    emit stateChanged();
 }
 
 void CPageChecker::CheckNow() {

@@ -65,6 +65,8 @@ signals:
 private:
     void Watch();
     void OnChanged();
+    // Another text is in the pane: what was found in the old one goes.
+    void Forget();
     void OnResult(quint64 generation, const check::Result& result);
     void SetState(State state);
 
