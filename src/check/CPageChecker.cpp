@@ -8,6 +8,7 @@
 #include <QTextDocument>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -37,64 +38,87 @@ struct CheckJob {
 } // namespace
 
 // One thread checks one page at a time; a newer job replaces a waiting one,
-// and a job whose generation is no longer the latest stops early.
+// and a job whose generation is no longer the latest stops early. A stop
+// takes effect between two tags of the page, and one tag can cost the
+// library seconds on some pages (tens of thousands of elements left open):
+// the thread owns what it uses, so the worker can let it finish alone.
 class CCheckWorker {
 public:
     using Done = std::function<void(quint64 generation, check::Result result)>;
 
-    explicit CCheckWorker(Done done) : m_done(std::move(done)), m_thread([this] { Run(); }) {}
+    explicit CCheckWorker(Done done) : m_shared(std::make_shared<Shared>()) {
+        m_shared->done = std::move(done);
+        std::thread([shared = m_shared] { Run(*shared); }).detach();
+    }
 
     ~CCheckWorker() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stop = true;
-            m_pending.reset();
-        }
-        m_latest = 0; // the running check stops
-        m_wake.notify_all();
-        m_thread.join();
+        Shared& s = *m_shared;
+        std::unique_lock lock(s.mutex);
+        s.stop = true;
+        s.pending.reset();
+        s.latest = 0; // the running check stops
+        s.wake.notify_all();
+        // Waits briefly for the thread to end; past that it ends alone.
+        s.wake.wait_for(lock, std::chrono::milliseconds(200), [&s] { return s.ended; });
     }
 
     // Makes every job older than `generation` stale; never waits.
-    void Outdate(quint64 generation) { m_latest = generation; }
+    void Outdate(quint64 generation) { m_shared->latest = generation; }
 
     void Submit(CheckJob job) {
-        m_latest = job.generation;
+        Shared& s = *m_shared;
+        s.latest = job.generation;
         {
-            std::lock_guard lock(m_mutex);
-            m_pending = std::move(job);
+            std::lock_guard lock(s.mutex);
+            s.pending = std::move(job);
         }
-        m_wake.notify_all();
+        s.wake.notify_all();
     }
 
     void WaitIdle() {
-        std::unique_lock lock(m_mutex);
-        m_wake.wait(lock, [this] { return !m_busy && !m_pending; });
+        Shared& s = *m_shared;
+        std::unique_lock lock(s.mutex);
+        s.wake.wait(lock, [&s] { return !s.busy && !s.pending; });
     }
 
     qint64 LastNs() const {
-        std::lock_guard lock(m_mutex);
-        return m_lastNs;
+        std::lock_guard lock(m_shared->mutex);
+        return m_shared->lastNs;
     }
 
 private:
-    void Run() {
+    struct Shared {
+        Done done;
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::optional<CheckJob> pending;
+        std::atomic<quint64> latest{0};
+        bool busy = false;
+        bool stop = false;
+        bool ended = false;
+        qint64 lastNs = 0;
+    };
+
+    static void Run(Shared& s) {
         // Below the UI thread: on a busy machine typing goes first.
         ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10);
         for (;;) {
             CheckJob job;
             {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_stop || m_pending; });
-                if (m_stop)
+                std::unique_lock lock(s.mutex);
+                s.wake.wait(lock, [&s] { return s.stop || s.pending; });
+                if (s.stop) {
+                    s.ended = true;
+                    s.wake.notify_all();
                     return;
-                job = std::move(*m_pending);
-                m_pending.reset();
-                m_busy = true;
+                }
+                job = std::move(*s.pending);
+                s.pending.reset();
+                s.busy = true;
             }
             QElapsedTimer timer;
             timer.start();
-            const auto stale = [this, generation = job.generation] { return m_latest != generation; };
+            const auto stale = [&s, generation = job.generation] { return s.latest != generation; };
             check::Result result;
             if (check::TooLargeToCheck(job.blocks)) {
                 result.outcome = check::Outcome::TooLarge;
@@ -105,25 +129,17 @@ private:
             }
             job.blocks.clear();
             if (!stale())
-                m_done(job.generation, std::move(result));
+                s.done(job.generation, std::move(result));
             {
-                std::lock_guard lock(m_mutex);
-                m_busy = false;
-                m_lastNs = timer.nsecsElapsed();
+                std::lock_guard lock(s.mutex);
+                s.busy = false;
+                s.lastNs = timer.nsecsElapsed();
             }
-            m_wake.notify_all();
+            s.wake.notify_all();
         }
     }
 
-    Done m_done;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::optional<CheckJob> m_pending;
-    std::atomic<quint64> m_latest{0};
-    bool m_busy = false;
-    bool m_stop = false;
-    qint64 m_lastNs = 0;
-    std::thread m_thread; // last: starts when everything above is ready
+    std::shared_ptr<Shared> m_shared;
 };
 
 CPageChecker::CPageChecker(CEditorView* view, QObject* parent) : QObject(parent), m_view(view) {

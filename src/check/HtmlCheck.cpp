@@ -9,6 +9,7 @@
 #include <climits>
 #include <mutex>
 #include <optional>
+#include <set>
 
 namespace check {
 namespace {
@@ -99,7 +100,8 @@ struct Source {
 
     static int TIDY_CALL GetByte(void* data) {
         auto* s = static_cast<Source*>(data);
-        if (*s->cancel && (s->at & 0xFFF) == 0 && (*s->cancel)())
+        // Often: one tag can cost the library much work on some pages.
+        if (*s->cancel && (*s->cancel)())
             s->cancelled = true;
         if (s->cancelled || s->at >= s->text->size())
             return int(EndOfStream);
@@ -123,24 +125,6 @@ struct Raw {
     int column; // 1-based, in characters
     std::vector<std::string> args;
 };
-
-Bool TIDY_CALL OnMessage(TidyMessage message) {
-    auto* raws = static_cast<std::vector<Raw>*>(tidyGetAppData(tidyGetMessageDoc(message)));
-    const TidyReportLevel level = tidyGetMessageLevel(message);
-    if (level != TidyWarning && level != TidyError && level != TidyInfo)
-        return no;
-    Raw raw{tidyGetMessageKey(message), tidyGetMessageLine(message),
-            tidyGetMessageColumn(message), {}};
-    for (TidyIterator it = tidyGetMessageArguments(message); it;) {
-        TidyMessageArgument arg = tidyGetNextMessageArgument(message, &it);
-        if (tidyGetArgType(message, &arg) == tidyFormatType_STRING) {
-            const char* value = tidyGetArgValueString(message, &arg);
-            raw.args.emplace_back(value ? value : "");
-        }
-    }
-    raws->push_back(std::move(raw));
-    return no; // nothing is written anywhere
-}
 
 // "<p>" → "p", "</a>" → "/a", "b" → "b".
 QString Argument(const std::string& arg) {
@@ -178,24 +162,23 @@ public:
         qsizetype line, column, position, length;
         size_t byte; // in utf8
     };
-    At Find(int line1, int column1) const {
+    At Find(int line1, int column1) {
         const auto& starts = m_page.lineBytes;
         qsizetype line = std::clamp<qsizetype>(line1 - 1, 0, qsizetype(starts.size()) - 1);
         if (line1 - 1 >= qsizetype(starts.size())) // past the end: the end of the text
             column1 = INT_MAX;
-        const std::string& s = m_page.utf8;
         const size_t end = LineEnd(line);
-        size_t b = starts[line];
-        qsizetype units = 0;
-        for (int c = 1; c < column1 && b < end; ++c) {
-            const unsigned char lead = static_cast<unsigned char>(s[b]);
-            const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-            units += n == 4 ? 2 : 1;
-            b += n;
+        Step at{starts[line], 0};
+        if (end - at.byte > kCheckpointEvery) {
+            // A long line: from the checkpoint before the column.
+            const std::vector<Step>& points = Checkpoints(line, end);
+            const size_t i = std::min(size_t(column1 - 1) / kCheckpointEvery, points.size() - 1);
+            at = points[i];
+            Walk(at, int(column1 - 1 - i * kCheckpointEvery), end);
+        } else {
+            Walk(at, column1 - 1, end);
         }
-        At at{line, units, m_page.lineStarts[line] + units, 0, b};
-        at.length = TokenUnits(b, end);
-        return at;
+        return {line, at.units, m_page.lineStarts[line] + at.units, TokenUnits(at.byte, end), at.byte};
     }
     // Whether the text at `byte` is the end tag of `name`.
     bool EndTagAt(size_t byte, const QString& name) const {
@@ -212,6 +195,36 @@ public:
     }
 
 private:
+    struct Step {
+        size_t byte;     // in utf8
+        qsizetype units; // UTF-16 units from the line's start
+    };
+    static constexpr size_t kCheckpointEvery = 1024; // characters
+
+    // Moves `at` on by `characters` characters, not past `end`.
+    void Walk(Step& at, int characters, size_t end) const {
+        const std::string& s = m_page.utf8;
+        for (int c = 0; c < characters && at.byte < end; ++c) {
+            const unsigned char lead = static_cast<unsigned char>(s[at.byte]);
+            const size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            at.units += n == 4 ? 2 : 1;
+            at.byte += n;
+        }
+    }
+    // Where every kCheckpointEvery-th character of a long line stands.
+    const std::vector<Step>& Checkpoints(qsizetype line, size_t end) {
+        std::vector<Step>& points = m_checkpoints[line];
+        if (points.empty()) {
+            Step at{m_page.lineBytes[line], 0};
+            points.push_back(at);
+            while (at.byte < end) {
+                Walk(at, int(kCheckpointEvery), end);
+                points.push_back(at);
+            }
+        }
+        return points;
+    }
+
     size_t LineEnd(qsizetype line) const {
         return line + 1 < qsizetype(m_page.lineBytes.size()) ? m_page.lineBytes[line + 1] - 1
                                                               : m_page.utf8.size();
@@ -247,6 +260,7 @@ private:
     }
 
     const Page& m_page;
+    std::map<qsizetype, std::vector<Step>> m_checkpoints;
 };
 
 // Keys that only tell how the library mended the page: after a mistake at
@@ -273,7 +287,9 @@ bool IsLegacyAttribute(const std::string& name) {
 // Turns the library's messages into problems: one for each mistake.
 class Folder {
 public:
-    Folder(const Page& page, bool html5) : m_places(page), m_html5(html5) {}
+    Folder(const Page& page, bool html5, const bool* stopped)
+        : m_places(page), m_html5(html5), m_stopped(stopped) {}
+    bool Stopped() const { return *m_stopped; }
 
     void Add(const Raw& raw) {
         const Places::At at = m_places.Find(raw.line, raw.column);
@@ -285,7 +301,7 @@ public:
         // An element the library put in itself: what it says later about
         // that element there is part of the mistake that made it.
         if (raw.key == "INSERTING_TAG" && !args.isEmpty() && !m_places.EndTagAt(at.byte, args[0])) {
-            m_implicit.push_back({place, args[0]});
+            m_implicit.insert({place, args[0].toLower()});
             return Unshown(raw.key);
         }
         if ((raw.key == "MISSING_ENDTAG_BEFORE" || raw.key == "MISSING_ENDTAG_FOR" ||
@@ -313,11 +329,12 @@ public:
             return Unshown(raw.key);
 
         const QString message = Fill(entry->text, args);
-        for (const Problem& p : m_problems)
-            if (p.position == at.position && p.message == message)
-                return Unshown(raw.key); // said already
-        m_problems.push_back({at.line, at.column, at.position, at.length,
-                              QString::fromStdString(raw.key), message});
+        if (!m_said.insert({at.position, message}).second)
+            return Unshown(raw.key); // said already
+        ++m_total;
+        if (qsizetype(m_problems.size()) < kMaxCollected)
+            m_problems.push_back({at.line, at.column, at.position, at.length,
+                                  QString::fromStdString(raw.key), message});
         m_lastShown = place;
     }
 
@@ -325,7 +342,7 @@ public:
         std::stable_sort(m_problems.begin(), m_problems.end(),
                          [](const Problem& a, const Problem& b) { return a.position < b.position; });
         Result r;
-        r.total = qsizetype(m_problems.size());
+        r.total = m_total;
         if (r.total > kMaxProblems)
             m_problems.resize(kMaxProblems);
         r.problems = std::move(m_problems);
@@ -336,19 +353,43 @@ public:
 private:
     void Unshown(const std::string& key) { ++m_unshown[key]; }
     bool IsImplicit(std::pair<int, int> place, const QString& name) const {
-        return std::any_of(m_implicit.begin(), m_implicit.end(), [&](const auto& i) {
-            return i.first == place && i.second.compare(name, Qt::CaseInsensitive) == 0;
-        });
+        return m_implicit.count({place, name.toLower()}) > 0;
     }
+    // Problems beyond the ones kept are counted; these many are collected
+    // to find the first ones in the text (the library's order is not).
+    static constexpr qsizetype kMaxCollected = 20 * kMaxProblems;
 
     Places m_places;
     bool m_html5;
+    const bool* m_stopped;
     std::vector<Problem> m_problems;
     std::map<std::string, int> m_unshown;
-    std::vector<std::pair<std::pair<int, int>, QString>> m_implicit;
+    qsizetype m_total = 0;
+    std::set<std::pair<qsizetype, QString>> m_said;
+    std::set<std::pair<std::pair<int, int>, QString>> m_implicit;
     QStringList m_unknown; // end tags of the unknown elements
     std::optional<std::pair<int, int>> m_lastShown;
 };
+
+Bool TIDY_CALL OnMessage(TidyMessage message) {
+    auto* folder = static_cast<Folder*>(tidyGetAppData(tidyGetMessageDoc(message)));
+    if (folder->Stopped())
+        return no; // the result is not wanted
+    const TidyReportLevel level = tidyGetMessageLevel(message);
+    if (level != TidyWarning && level != TidyError && level != TidyInfo)
+        return no;
+    Raw raw{tidyGetMessageKey(message), tidyGetMessageLine(message),
+            tidyGetMessageColumn(message), {}};
+    for (TidyIterator it = tidyGetMessageArguments(message); it;) {
+        TidyMessageArgument arg = tidyGetNextMessageArgument(message, &it);
+        if (tidyGetArgType(message, &arg) == tidyFormatType_STRING) {
+            const char* value = tidyGetArgValueString(message, &arg);
+            raw.args.emplace_back(value ? value : "");
+        }
+    }
+    folder->Add(raw);
+    return no; // nothing is written anywhere
+}
 
 // The library keeps tables that a parse changes: one parse at a time.
 std::mutex s_parseLock;
@@ -416,12 +457,12 @@ bool DeclaresHtml5(const std::string& utf8) {
 }
 
 Result CheckPage(const Page& page, const std::function<bool()>& cancelled) {
-    std::vector<Raw> raws;
     Source source{&page.utf8, 0, &cancelled};
+    Folder folder(page, DeclaresHtml5(page.utf8), &source.cancelled);
     {
         std::lock_guard lock(s_parseLock);
         TidyDoc doc = tidyCreate();
-        tidySetAppData(doc, &raws);
+        tidySetAppData(doc, &folder);
         tidySetMessageCallback(doc, OnMessage);
         tidySetCharEncoding(doc, "utf8");
         tidyOptSetInt(doc, TidyShowErrors, INT_MAX);
@@ -441,9 +482,6 @@ Result CheckPage(const Page& page, const std::function<bool()>& cancelled) {
         r.outcome = Outcome::Cancelled;
         return r;
     }
-    Folder folder(page, DeclaresHtml5(page.utf8));
-    for (const Raw& raw : raws)
-        folder.Add(raw);
     return folder.Take();
 }
 
