@@ -105,6 +105,7 @@ private slots:
         QTest::newRow("missing title")
             << u"<html><body>x</body></html>"_s
             << QStringList{u"1:7 <title> がありません"_s};
+        QTest::newRow("an empty text, a piece of a page") << u"\n<p>x</p>\n"_s << QStringList();
         QTest::newRow("obsolete in HTML5")
             << h + u"<center>c</center><font color=\"red\">f</font>\n"_s
             << QStringList{u"3:1 <center> は HTML5 で廃止された要素です"_s,

@@ -192,8 +192,7 @@ void CPageChecker::Forget() {
     m_problems.clear();
     m_total = 0;
     m_view->SetLineMarks({});
-    SetState(State::Waiting);
-    emit stateChanged();
+    Changed(State::Waiting);
 }
 
 void CPageChecker::CheckNow() {
@@ -244,8 +243,7 @@ void CPageChecker::OnResult(quint64 generation, const check::Result& result) {
     }
     m_view->SetLineMarks(std::move(marks));
     measured();
-    SetState(State::Checked);
-    emit stateChanged(); // the problems changed even where the state did not
+    Changed(State::Checked);
 }
 
 void CPageChecker::SetState(State state) {
@@ -253,6 +251,13 @@ void CPageChecker::SetState(State state) {
         return;
     m_state = state;
     emit stateChanged();
+}
+
+void CPageChecker::Changed(State state) {
+    const bool same = state == m_state;
+    SetState(state);
+    if (same)
+        emit stateChanged(); // the problems changed
 }
 
 void CPageChecker::SetEnabled(bool enabled) {
@@ -273,7 +278,8 @@ void CPageChecker::SetEnabled(bool enabled) {
 }
 
 void CPageChecker::GoTo(int index) {
-    if (!m_view || index < 0 || index >= int(m_problems.size()))
+    // Not while print preview covers the pane (it is disabled then).
+    if (!m_view || !m_view->isEnabled() || index < 0 || index >= int(m_problems.size()))
         return;
     int position = m_view->PanePosition(m_problems[size_t(index)].position);
     for (const CEditorView::LineMark& mark : m_view->LineMarks())

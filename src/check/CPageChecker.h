@@ -69,6 +69,8 @@ private:
     void Forget();
     void OnResult(quint64 generation, const check::Result& result);
     void SetState(State state);
+    // The problems changed, and the state is `state`.
+    void Changed(State state);
 
     QPointer<CEditorView> m_view;
     std::unique_ptr<CCheckWorker> m_worker;

@@ -284,11 +284,25 @@ bool IsLegacyAttribute(const std::string& name) {
     return std::find(std::begin(kNames), std::end(kNames), lower) != std::end(kNames);
 }
 
+// Whether the text has an HTML or a HEAD start tag.
+bool IsWholePage(const std::string& utf8) {
+    for (size_t i = utf8.find('<'); i != std::string::npos; i = utf8.find('<', i + 1)) {
+        std::string name = utf8.substr(i + 1, 5);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+        if ((name.compare(0, 4, "html") == 0 || name.compare(0, 4, "head") == 0) &&
+            (name.size() < 5 || !IsNameChar(name[4])))
+            return true;
+    }
+    return false;
+}
+
 // Turns the library's messages into problems: one for each mistake.
 class Folder {
 public:
     Folder(const Page& page, bool html5, const bool* stopped)
-        : m_places(page), m_html5(html5), m_stopped(stopped) {}
+        : m_places(page), m_html5(html5), m_wholePage(IsWholePage(page.utf8)),
+          m_stopped(stopped) {}
     bool Stopped() const { return *m_stopped; }
 
     void Add(const Raw& raw) {
@@ -315,6 +329,10 @@ public:
             m_unknown << u'/' + args[0];
         if (raw.key == "DISCARDING_UNEXPECTED" && !args.isEmpty() &&
             m_unknown.contains(args[0], Qt::CaseInsensitive))
+            return Unshown(raw.key);
+        // An empty text or a piece of a page (no HTML or HEAD element) has
+        // no title to miss.
+        if (raw.key == "MISSING_TITLE_ELEMENT" && !m_wholePage)
             return Unshown(raw.key);
         if (raw.key == "PROPRIETARY_ATTRIBUTE" && !m_html5 && args.size() > 1 &&
             IsLegacyAttribute(raw.args[1]))
@@ -361,6 +379,7 @@ private:
 
     Places m_places;
     bool m_html5;
+    bool m_wholePage;
     const bool* m_stopped;
     std::vector<Problem> m_problems;
     std::map<std::string, int> m_unshown;

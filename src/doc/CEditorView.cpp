@@ -118,6 +118,11 @@ CEditorView::CEditorView(QWidget* parent)
     connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { m_pageCaretYValid = false; });
+    // The margin's marks follow the text when it scrolls or changes.
+    connect(this, &QPlainTextEdit::updateRequest, this, [this] {
+        if (!m_lineMarks.empty())
+            m_margin->update();
+    });
 
     BindCommands();
     setFont(DefaultFont());

@@ -1,5 +1,7 @@
 #include "res/StringTable.h"
 
+#include <iterator>
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -13,7 +15,7 @@ struct Entry {
 };
 
 // clang-format off
-const Entry kStrings[] = {
+constexpr Entry kStrings[] = {
     {IDP_OLE_INIT_FAILED, u"OLE の初期化に失敗しました。 OLE ﾗｲﾌﾞﾗﾘのﾊﾞｰｼﾞｮﾝが正しいことを確認してください。"},
     {IDR_MAINFRAME, u"Velm HTML Editor\n\nEditor\nHTML Files (*.html;*.htm)\n.html\nEditor.Document\nEditor Document"},
 
@@ -171,6 +173,16 @@ const Entry kStrings[] = {
     {IDS_CHECK_COLUMNS, u"行\n桁\n内容"},
 };
 // clang-format on
+
+// Two texts under one identifier would hide one of them.
+constexpr bool IdsUnique() {
+    for (size_t i = 0; i < std::size(kStrings); ++i)
+        for (size_t j = i + 1; j < std::size(kStrings); ++j)
+            if (kStrings[i].id == kStrings[j].id)
+                return false;
+    return true;
+}
+static_assert(IdsUnique(), "two strings share an identifier");
 
 const QHash<int, QString>& Table() {
     static const QHash<int, QString> table = [] {

@@ -102,7 +102,7 @@ enum StringId : int {
     IDS_LOADING, // the message pane while a file is read: %1 percent done
 
     // The HTML check: its status-bar pane and its list
-    IDS_CHECK_PANE = 63000,
+    IDS_CHECK_PANE = 63500,
     IDS_CHECK_PROBLEMS, // %1 problems
     IDS_CHECK_NONE,
     IDS_CHECK_OFF,
