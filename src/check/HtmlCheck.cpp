@@ -2,6 +2,8 @@
 
 #include "res/CheckMessages.h"
 
+#include <QSet>
+
 #include <tidy/tidy.h>
 
 #include <algorithm>
@@ -326,9 +328,9 @@ public:
             return Unshown(raw.key);
         // The end tag of an element already told unknown is the same mistake.
         if (raw.key == "UNKNOWN_ELEMENT" && !args.isEmpty())
-            m_unknown << u'/' + args[0];
+            m_unknown.insert(u'/' + args[0].toLower());
         if (raw.key == "DISCARDING_UNEXPECTED" && !args.isEmpty() &&
-            m_unknown.contains(args[0], Qt::CaseInsensitive))
+            m_unknown.contains(args[0].toLower()))
             return Unshown(raw.key);
         // An empty text or a piece of a page (no HTML or HEAD element) has
         // no title to miss.
@@ -374,7 +376,8 @@ private:
         return m_implicit.count({place, name.toLower()}) > 0;
     }
     // Problems beyond the ones kept are counted; these many are collected
-    // to find the first ones in the text (the library's order is not).
+    // to find the first ones in the text (the library does not report in
+    // the order of the text).
     static constexpr qsizetype kMaxCollected = 20 * kMaxProblems;
 
     Places m_places;
@@ -386,7 +389,7 @@ private:
     qsizetype m_total = 0;
     std::set<std::pair<qsizetype, QString>> m_said;
     std::set<std::pair<std::pair<int, int>, QString>> m_implicit;
-    QStringList m_unknown; // end tags of the unknown elements
+    QSet<QString> m_unknown; // end tags of the unknown elements
     std::optional<std::pair<int, int>> m_lastShown;
 };
 
