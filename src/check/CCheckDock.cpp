@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QHeaderView>
+#include <QTextDocument>
 
 using namespace Qt::StringLiterals;
 
@@ -36,7 +37,7 @@ public:
             }
         }
         if (role == Qt::ToolTipRole && index.column() == 2)
-            return p.message;
+            return Qt::convertFromPlainText(p.message, Qt::WhiteSpaceNoWrap); // "<b>" is no markup here
         if (role == Qt::TextAlignmentRole && index.column() < 2)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};

@@ -65,7 +65,7 @@ protected:
             if (tips.isEmpty())
                 QToolTip::hideText();
             else
-                QToolTip::showText(help->globalPos(), tips, this);
+                QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tips, Qt::WhiteSpaceNoWrap), this);
             return true;
         }
         return QWidget::event(e);

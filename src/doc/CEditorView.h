@@ -144,7 +144,7 @@ public:
 
     // Marks on the text: a wavy underline over `length` characters from
     // `position` (in the pane's document), a mark beside its line in the
-    // selection margin, `tip` as the tooltip of both. They move with the
+    // selection margin, `tip` (plain text) as the tooltip of both. They move with the
     // text as it changes before them; one whose text is removed goes.
     struct LineMark {
         int position = 0;

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QToolTip>
 
@@ -128,7 +129,7 @@ bool CEditorView::viewportEvent(QEvent* event) {
         if (tips.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), tips, viewport());
+            QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tips, Qt::WhiteSpaceNoWrap), viewport());
         return true;
     }
     return QPlainTextEdit::viewportEvent(event);
