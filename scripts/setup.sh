@@ -6,12 +6,13 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-translations-l10n
-    libicu-dev libx11-dev
+    libicu-dev libx11-dev libtidy-dev
     fonts-ipafont-gothic
 )
 if [ "${1:-build}" = test ]; then
     packages+=(xvfb xauth xdotool x11-utils imagemagick poppler-utils openbox)
     packages+=(dpkg-dev file desktop-file-utils appstream man-db)
+    packages+=(dbus-daemon at-spi2-core python3-dbus)
 fi
 
 missing=()

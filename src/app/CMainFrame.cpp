@@ -70,6 +70,7 @@ bool CMainFrame::Create(CEditorDoc* document) {
         !CreateColorBar())
         return false;
     BindAccelerators();
+    CreateCheck();
 
     connect(m_view, &CEditorView::commandStateChanged, this, &CMainFrame::ScheduleCommandUIUpdate);
     connect(m_view, &CEditorView::acceleratorPending, this, &CMainFrame::UpdateCommandUI);

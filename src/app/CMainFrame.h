@@ -13,10 +13,12 @@
 #include <memory>
 #include <vector>
 
+class CCheckDock;
 class CDictionaryCommands;
 class CEditorDoc;
 class CEditorView;
 class CFindCommands;
+class CPageChecker;
 class CPrintCommands;
 class CTagCommands;
 class CLockIndicatorPanes;
@@ -27,6 +29,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QStatusBar;
+class QToolButton;
 
 // The main window: menu bar, status bar and the editing pane. Every command
 // from a menu, toolbar or accelerator comes here and is routed on.
@@ -103,6 +106,14 @@ public:
     // Shows the lock panes as the keyboard has them now.
     void UpdateIndicators();
 
+    // The HTML check (app/MainFrameCheck.cpp): its checker, its status-bar
+    // pane and the dock window of its list.
+    CPageChecker* Checker() const { return m_checker; }
+    QToolButton* CheckPane() const { return m_checkPane; }
+    CCheckDock* CheckDock() const { return m_checkDock; }
+    // Switches the check on or off and keeps the choice in the settings.
+    void SetCheckEnabled(bool enabled);
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -120,6 +131,9 @@ private:
     bool DockMainToolBar();
     bool CreateColorBar();
     void OnDestroy();
+    void CreateCheck();
+    void UpdateCheckPane();
+    void ShowCheckList();
 
     CCmdTarget* m_app;
     CEditorDoc* m_document = nullptr;
@@ -136,6 +150,9 @@ private:
     CLockIndicatorPanes* m_indicators = nullptr;
     CEncodingPane* m_encodingPane = nullptr;
     QLabel* m_messagePane = nullptr;
+    CPageChecker* m_checker = nullptr;
+    QToolButton* m_checkPane = nullptr;
+    CCheckDock* m_checkDock = nullptr;
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;
     QTimer m_idleUpdate;

@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +56,19 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), m_view->palette().color(QPalette::Base));
+        m_view->PaintMarginMarks(p);
+    }
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ToolTip) {
+            const auto* help = static_cast<QHelpEvent*>(e);
+            const QString tips = m_view->MarginTips(help->pos().y());
+            if (tips.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(tips, Qt::WhiteSpaceNoWrap), this);
+            return true;
+        }
+        return QWidget::event(e);
     }
     void mousePressEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton)
@@ -104,12 +118,19 @@ CEditorView::CEditorView(QWidget* parent)
     connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { m_pageCaretYValid = false; });
+    // The margin's marks follow the text when it scrolls or changes.
+    connect(this, &QPlainTextEdit::updateRequest, this, [this] {
+        if (!m_lineMarks.empty())
+            m_margin->update();
+    });
 
     BindCommands();
     setFont(DefaultFont());
 }
 
 CEditorView::~CEditorView() = default;
+
+QWidget* CEditorView::MarginWidget() const { return m_margin; }
 
 CBlockTextCache& CEditorView::BlockTexts() const {
     if (!m_blockTexts)

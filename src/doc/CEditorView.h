@@ -19,7 +19,9 @@
 class CBlockTextCache;
 class CEditorDoc;
 class QKeyEvent;
+class QPainter;
 class QTextBlock;
+class QTextLine;
 
 // The editing pane: the document's text lives here and nowhere else. Every
 // command is offered to the view first.
@@ -136,6 +138,22 @@ public:
     // Marks the whole pane for repainting, background erased.
     void Invalidate();
 
+    // Marks on the text: a wavy underline over `length` characters from
+    // `position` (in the pane's document), a mark beside its line in the
+    // selection margin, `tip` (plain text) as the tooltip of both. They move with the
+    // text as it changes before them; one whose text is removed goes.
+    struct LineMark {
+        int position = 0;
+        int length = 0;
+        QString tip;
+        int id = 0; // the caller's own number for it
+    };
+    // Replaces the marks; `marks` ascending by position.
+    void SetLineMarks(std::vector<LineMark> marks);
+    const std::vector<LineMark>& LineMarks() const { return m_lineMarks; }
+    // The tooltips of the marks at pane position `position`, one a line.
+    QString LineMarkTips(int position) const;
+
     // The pane's own command handlers. The tag, dictionary, find and print
     // commands act on the pane too, from command targets of their folders
     // that the main window routes to right after the view.
@@ -154,6 +172,8 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -227,6 +247,17 @@ private:
     // it holds split lines.
     void BeginNewText(bool splits);
 
+    // Marks (doc/PaneMarks.cpp)
+    void ShiftLineMarks(int position, int removed, int added);
+    // Calls `each` with every mark on the screen, its screen line and that
+    // line's top in viewport coordinates.
+    void ForVisibleMarks(const std::function<void(const LineMark&, const QTextLine&, qreal top,
+                                                  int blockPosition)>& each) const;
+    void PaintLineMarks(QPainter& painter) const;
+    void PaintMarginMarks(QPainter& painter) const;
+    QString MarginTips(int y) const;
+    QWidget* MarginWidget() const;
+
     // Paging (doc/PanePaging.cpp)
     // Handles PageUp and PageDown, with Shift or not; false for other keys.
     bool PageKey(const QKeyEvent* event);
@@ -244,6 +275,7 @@ private:
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
 
+    std::vector<LineMark> m_lineMarks;
     mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;

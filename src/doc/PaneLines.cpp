@@ -590,8 +590,9 @@ void CEditorView::InsertText(QTextCursor& cursor, const QString& text) {
         ::CountInnerLines(document(), document()->findBlock(firstPosition), cursor.block().next());
 }
 
-void CEditorView::OnContentsChange(int position, int /*removed*/, int added) {
+void CEditorView::OnContentsChange(int position, int removed, int added) {
     m_splitPositionsValid = false;
+    ShiftLineMarks(position, removed, added);
     if (m_repairing)
         return;
     QTextDocument* doc = document();

@@ -1,5 +1,7 @@
 #include "res/StringTable.h"
 
+#include <iterator>
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -13,7 +15,7 @@ struct Entry {
 };
 
 // clang-format off
-const Entry kStrings[] = {
+constexpr Entry kStrings[] = {
     {IDP_OLE_INIT_FAILED, u"OLE の初期化に失敗しました。 OLE ﾗｲﾌﾞﾗﾘのﾊﾞｰｼﾞｮﾝが正しいことを確認してください。"},
     {IDR_MAINFRAME, u"Velm HTML Editor\n\nEditor\nHTML Files (*.html;*.htm)\n.html\nEditor.Document\nEditor Document"},
 
@@ -178,8 +180,28 @@ const Entry kStrings[] = {
     {IDS_CONVERT_TO_ENCODING, u"この文字コードに変換"},
     {IDP_UNENCODABLE_IN, u"%1 行目の文字「%2」(%3) は %6 で保存できません。\n\nHTML の文字参照 (%4) として保存しますか?"},
     {IDP_UNENCODABLE_MORE_IN, u"%1 行目の文字「%2」(%3) ほか、全部で %5 個の文字は %6 で保存できません。\n\nHTML の文字参照 (%4 など) として保存しますか?"},
+    // The HTML check
+    {IDS_CHECK_PANE, u"検査"},
+    {IDS_CHECK_PROBLEMS, u"問題 %1"},
+    {IDS_CHECK_NONE, u"問題なし"},
+    {IDS_CHECK_OFF, u"検査なし"},
+    {IDS_CHECK_TOO_LARGE, u"大きすぎて検査なし"},
+    {IDS_CHECK_WAITING, u"検査中"},
+    {IDS_CHECK_ENABLE, u"検査する"},
+    {IDS_CHECK_LIST_TITLE, u"HTML の検査"},
+    {IDS_CHECK_COLUMNS, u"行\n桁\n内容"},
 };
 // clang-format on
+
+// Two texts under one identifier would hide one of them.
+constexpr bool IdsUnique() {
+    for (size_t i = 0; i < std::size(kStrings); ++i)
+        for (size_t j = i + 1; j < std::size(kStrings); ++j)
+            if (kStrings[i].id == kStrings[j].id)
+                return false;
+    return true;
+}
+static_assert(IdsUnique(), "two strings share an identifier");
 
 const QHash<int, QString>& Table() {
     static const QHash<int, QString> table = [] {

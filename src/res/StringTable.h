@@ -120,6 +120,16 @@ enum StringId : int {
     IDS_CONVERT_TO_ENCODING,
     IDP_UNENCODABLE_IN,        // as IDP_UNENCODABLE, %6 the encoding
     IDP_UNENCODABLE_MORE_IN,   // as IDP_UNENCODABLE_MORE, %6 the encoding
+    // The HTML check: its status-bar pane and its list
+    IDS_CHECK_PANE = 63500,
+    IDS_CHECK_PROBLEMS, // %1 problems
+    IDS_CHECK_NONE,
+    IDS_CHECK_OFF,
+    IDS_CHECK_TOO_LARGE,
+    IDS_CHECK_WAITING,
+    IDS_CHECK_ENABLE,
+    IDS_CHECK_LIST_TITLE,
+    IDS_CHECK_COLUMNS, // the list's column headings, '\n'-separated
 };
 
 // The text stored under `id`; empty when there is none.

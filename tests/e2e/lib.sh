@@ -17,10 +17,12 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 XVFB_PID=
 APP_PID=
+BUS_PID=
 WID=
 
 e2e_cleanup() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+    [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null || true
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
     wait 2>/dev/null || true
     rm -rf "$E2E_TMP"
@@ -141,4 +143,39 @@ close_app() {
         sleep 0.05
     done
     fail "the program did not end"
+}
+
+# Starts a private D-Bus session bus and has the program publish its
+# accessibility tree there (read with tests/e2e/a11y.py).
+start_accessibility() {
+    local addrfile=$E2E_TMP/bus
+    dbus-daemon --session --nofork --print-address=3 3>"$addrfile" >/dev/null 2>&1 &
+    BUS_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$addrfile" ] && break
+        sleep 0.05
+    done
+    [ -s "$addrfile" ] || fail "no D-Bus session bus"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$addrfile")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+}
+
+A11Y="/usr/bin/python3 $(dirname "${BASH_SOURCE[0]}")/a11y.py"
+
+# Waits (up to 20 s) until the object named $1 has the description $2.
+wait_for_description() {
+    local actual=
+    for _ in $(seq 200); do
+        actual=$(timeout 10 $A11Y describe "$1" 2>/dev/null || true)
+        [ "$actual" = "$2" ] && return 0
+        sleep 0.1
+    done
+    fail "'$1' reads '$actual', expected '$2'"
+}
+
+# Clicks the middle of the object named $1.
+click_accessible() {
+    local x y w h
+    read -r x y w h < <(timeout 10 $A11Y extents "$1") || fail "no object named '$1'"
+    xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 }
