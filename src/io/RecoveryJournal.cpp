@@ -60,13 +60,14 @@ constexpr char kMagic[8] = {'V', 'E', 'L', 'M', 'J', 'R', 'N', 'L'};
 // Version 2 added the encoding after the line break (with ISO-2022-JP's
 // selector and UTF-16's stray last byte); a version 1 journal is Shift-JIS.
 // Version 3 appends edit records after the base:
-//   magic "VJED", payload length, time, position, removed, inserted length,
-//   the inserted units, CRC-32 of all of it before.
+//   magic "VJED", payload length, CRC-32 of these two; the payload: time,
+//   position, removed, inserted length, the inserted units; CRC-32 of all of
+//   the record before.
 constexpr quint32 kVersion = 3;
 constexpr quint32 kVersionWhole = 2;
 constexpr quint32 kVersionShiftJisOnly = 1;
 constexpr quint32 kRecordMagic = 0x4445'4A56; // "VJED" in little-endian order
-constexpr qsizetype kRecordHeader = 4 + 4;
+constexpr qsizetype kRecordHeader = 4 + 4 + 4;
 constexpr quint32 kRecordFixed = 8 * 4; // the payload without the inserted units
 constexpr quint32 kFlagHasText = 1;
 constexpr qsizetype kTrailerSize = 8 + 4; // length, checksum
@@ -291,7 +292,9 @@ void ReplayEdits(const char* data, qsizetype size, Journal& j) {
         Reader header(data + pos, kRecordHeader);
         const quint32 magic = header.Get<quint32>();
         const quint32 length = header.Get<quint32>();
-        if (magic != kRecordMagic || length < kRecordFixed) {
+        const quint32 headerCrc = header.Get<quint32>();
+        // Its length is believed before the record is there whole.
+        if (magic != kRecordMagic || Crc32(data + pos, 8) != headerCrc || length < kRecordFixed) {
             j.editsStopped = true;
             return;
         }
@@ -331,6 +334,7 @@ QByteArray SerializeEdits(const std::vector<JournalEdit>& edits, const QDateTime
         Encoder e(sink);
         e.Put<quint32>(kRecordMagic);
         e.Put<quint32>(quint32(kRecordFixed + edit.inserted.size() * 2));
+        e.Put<quint32>(e.Crc());
         e.Put<qint64>(written.toMSecsSinceEpoch());
         e.Put<qint64>(edit.position);
         e.Put<qint64>(edit.removed);
