@@ -34,26 +34,51 @@ qint64 TextPosition(const TextSplits& splits, qint64 start) {
     return start == 0 ? 0 : (start - 1) - SplitsBefore(splits, start - 1);
 }
 
-// The text of runs [from, to), which begin at `start`: every line with the
-// separator before it (none before the first line of the text, none where a
-// split stands).
-QString Piece(const TextSnapshot& t, qsizetype from, qsizetype to, qint64 start) {
-    QString text;
-    auto split = std::lower_bound(t.splits.begin(), t.splits.end(), start - 1);
-    qint64 position = start;
+// The lines of runs [from, to), which begin at `start`, and where each begins.
+struct Lines {
+    std::vector<const QString*> lines;
+    std::vector<qint64> starts;
+};
+
+Lines Gather(const TextSnapshot& t, qsizetype from, qsizetype to, qint64 start) {
+    Lines l;
     for (qsizetype r = from; r < to; ++r) {
         for (const QString& line : t.runs[r]) {
-            if (position > 0) {
-                while (split != t.splits.end() && *split < position - 1)
-                    ++split;
-                if (split == t.splits.end() || *split != position - 1)
-                    text += QChar::ParagraphSeparator;
-            }
-            text += line;
-            position += line.size() + 1;
+            l.lines.push_back(&line);
+            l.starts.push_back(start);
+            start += line.size() + 1;
         }
     }
+    return l;
+}
+
+bool IsSplit(const TextSplits& splits, qint64 position) {
+    return std::binary_search(splits.begin(), splits.end(), position);
+}
+
+// The text of lines [from, to) of `l`: every line with the separator before
+// it (none before the first line of the text, none where a split stands).
+QString Piece(const TextSplits& splits, const Lines& l, size_t from, size_t to) {
+    QString text;
+    for (size_t k = from; k < to; ++k) {
+        const qint64 start = l.starts[k];
+        if (start > 0 && !IsSplit(splits, start - 1))
+            text += QChar::ParagraphSeparator;
+        text += *l.lines[k];
+    }
     return text;
+}
+
+// Whether line `a` of `x` (in `xs`) and line `b` of `y` are the same text,
+// with the same separator before: a line copied unchanged shares its string.
+bool SameLine(const Lines& x, const TextSplits& xs, size_t a, const Lines& y,
+              const TextSplits& ys, size_t b) {
+    const QString& p = *x.lines[a];
+    const QString& q = *y.lines[b];
+    if (p.size() != q.size() || (p.constData() != q.constData() && p != q))
+        return false;
+    const qint64 s = x.starts[a], t = y.starts[b];
+    return (s == 0) == (t == 0) && (s == 0 || IsSplit(xs, s - 1) == IsSplit(ys, t - 1));
 }
 
 // Whether the separators before the lines of [a, a + size) in `x` are splits
@@ -125,7 +150,9 @@ std::vector<JournalEdit> DiffSnapshots(const TextSnapshot& before, const TextSna
         }
         if (!SameSplits(before.splits, oldStart, after.splits, newStart, oldAt0 - oldStart)) {
             // Splits moved in text that did not change: the whole text.
-            return {Narrowed(0, Piece(before, 0, oldCount, 0), Piece(after, 0, newCount, 0))};
+            const Lines was = Gather(before, 0, oldCount, 0), is = Gather(after, 0, newCount, 0);
+            return {Narrowed(0, Piece(before.splits, was, 0, was.lines.size()),
+                             Piece(after.splits, is, 0, is.lines.size()))};
         }
         if (i == oldCount && j == newCount)
             break;
@@ -138,14 +165,31 @@ std::vector<JournalEdit> DiffSnapshots(const TextSnapshot& before, const TextSna
                 break;
             }
         }
-        JournalEdit edit = Narrowed(TextPosition(after.splits, newAt), Piece(before, i, iEnd, oldAt0),
-                                    Piece(after, j, jEnd, newAt));
+        // Lines at either end both still share are left out.
+        const Lines was = Gather(before, i, iEnd, oldAt0);
+        const Lines is = Gather(after, j, jEnd, newAt);
+        size_t head = 0, oldTail = was.lines.size(), newTail = is.lines.size();
+        while (head < oldTail && head < newTail &&
+               SameLine(was, before.splits, head, is, after.splits, head))
+            ++head;
+        while (oldTail > head && newTail > head &&
+               SameLine(was, before.splits, oldTail - 1, is, after.splits, newTail - 1)) {
+            --oldTail;
+            --newTail;
+        }
+        qint64 newEnd = newAt;
+        for (qsizetype r = j; r < jEnd; ++r)
+            newEnd += after.runSizes[size_t(r)];
+        const qint64 from = head < is.starts.size() ? is.starts[head] : newEnd;
+        JournalEdit edit = Narrowed(TextPosition(after.splits, from),
+                                    Piece(before.splits, was, head, oldTail),
+                                    Piece(after.splits, is, head, newTail));
         if (edit.removed > 0 || !edit.inserted.isEmpty())
             edits.push_back(std::move(edit));
         for (; i < iEnd; ++i)
             oldAt0 += before.runSizes[size_t(i)];
-        for (; j < jEnd; ++j)
-            newAt += after.runSizes[size_t(j)];
+        j = jEnd;
+        newAt = newEnd;
     }
     return edits;
 }
