@@ -125,6 +125,7 @@ public:
     void Submit(JournalJob job) {
         {
             std::lock_guard lock(m_mutex);
+            job.rebase = job.rebase || (m_pending && m_pending->rebase); // not lost by replacing
             m_pending = std::move(job);
         }
         m_wake.notify_all();
