@@ -37,6 +37,13 @@ big=$E2E_TMP/big.html
 awk 'BEGIN { for (i = 0; i < 140000; i++) printf "<P>line %d of a big page, <B>bold</B> and <I>italic</I></P>\r\n", i }' >"$big"
 cp "$big" "$E2E_TMP/big.orig"
 start_app -Embedding "$big"
+# The window comes first; typing waits until its title names the page.
+for _ in $(seq 600); do
+    [ "$(xdotool getwindowname "$WID" 2>/dev/null)" = 'big.html - Velm HTML Editor' ] && break
+    sleep 0.1
+done
+[ "$(xdotool getwindowname "$WID")" = 'big.html - Velm HTML Editor' ] || fail "the big page did not open"
+sleep 0.5
 keys ctrl+End
 type_text "AAA"
 wait_for_journal_text "AAA"
