@@ -51,7 +51,9 @@ CEditorApp::RecoveryChoice CEditorApp::OfferRecovery(const QString& file,
                                                      const io::Journal& journal) {
     const QString time =
         journal.written.toLocalTime().toString(res::LoadString(res::IDS_JOURNAL_TIME_FORMAT));
-    const QString question = res::LoadString(res::IDP_RECOVER_ASK).arg(DisplayName(journal), time);
+    QString question = res::LoadString(res::IDP_RECOVER_ASK).arg(DisplayName(journal), time);
+    if (journal.editsStopped) // the text up to a damaged edit record
+        question += u'\n' + res::LoadString(res::IDS_JOURNAL_EDITS_STOPPED);
     for (;;) {
         switch (CUiServices::Get().AskRecover(question)) {
         case CUiServices::RecoveryAnswer::Recover:

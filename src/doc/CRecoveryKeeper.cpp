@@ -4,11 +4,13 @@
 #include "doc/CEditorView.h"
 #include "io/FileIo.h"
 #include "io/FileNames.h"
+#include "io/TextRunsDiff.h"
 #include "res/StringTable.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTextBlock>
@@ -42,6 +44,66 @@ struct JournalJob {
     io::TextLines blocks;
     io::TextSplits splits;
     quint64 generation = 0;
+    bool rebase = false; // the base written anew when edits follow it
+};
+
+// What the journal file holds: a base and the edits appended since, and the
+// text they make (sharing the runs of the text copy that did not change).
+class CJournalLog {
+public:
+    io::JournalError Write(JournalJob& job, int* code) {
+        io::TextSnapshot now = io::MakeSnapshot(std::move(job.blocks), std::move(job.splits),
+                                                m_valid ? &m_last : nullptr);
+        const bool sameBase = m_valid && m_file == job.file && SameHeader(m_meta, job.journal);
+        if (sameBase && job.journal.hasText && !(job.rebase && m_logBytes > 0)) {
+            const std::vector<io::JournalEdit> edits = io::DiffSnapshots(m_last, now);
+            if (edits.empty()) {
+                m_last = std::move(now);
+                return io::JournalError::None;
+            }
+            const QByteArray records = io::SerializeEdits(edits, job.journal.written);
+            // A log as large as the base is replaced by a new base.
+            if (m_logBytes + records.size() <= m_baseBytes) {
+                const io::JournalError error = io::AppendJournalFile(job.file, records, code);
+                if (error != io::JournalError::None) {
+                    m_valid = false; // it may end in a torn record
+                    return error;
+                }
+                m_logBytes += records.size();
+                m_last = std::move(now);
+                return error;
+            }
+        }
+        const io::JournalError error =
+            io::WriteJournal(job.file, job.journal, now.runs, now.splits, code);
+        m_valid = error == io::JournalError::None;
+        if (m_valid) {
+            m_file = job.file;
+            m_meta = job.journal;
+            m_baseBytes = QFileInfo(job.file).size();
+            m_logBytes = 0;
+            m_last = job.journal.hasText ? std::move(now) : io::TextSnapshot();
+        }
+        return error;
+    }
+
+    void Forget() {
+        m_valid = false;
+        m_last = {};
+    }
+
+private:
+    static bool SameHeader(const io::Journal& a, const io::Journal& b) {
+        return a.path == b.path && a.identity == b.identity && a.format == b.format &&
+               a.owner == b.owner && a.hasText == b.hasText;
+    }
+
+    bool m_valid = false;
+    QString m_file;
+    io::Journal m_meta;
+    io::TextSnapshot m_last;
+    qint64 m_baseBytes = 0;
+    qint64 m_logBytes = 0;
 };
 
 class CJournalWorker {
@@ -63,6 +125,7 @@ public:
     void Submit(JournalJob job) {
         {
             std::lock_guard lock(m_mutex);
+            job.rebase = job.rebase || (m_pending && m_pending->rebase); // not lost by replacing
             m_pending = std::move(job);
         }
         m_wake.notify_all();
@@ -73,6 +136,18 @@ public:
         std::unique_lock lock(m_mutex);
         m_pending.reset();
         m_wake.wait(lock, [this] { return !m_busy; });
+    }
+
+    // Drops a waiting job and runs `job` on this thread.
+    io::JournalError RunNow(JournalJob job, int* code) {
+        Cancel();
+        return m_log.Write(job, code); // the worker waits for a job meanwhile
+    }
+
+    // The file is gone: the next write is a base.
+    void Forget() {
+        Cancel();
+        m_log.Forget();
     }
 
     void WaitIdle() {
@@ -108,9 +183,9 @@ private:
             timer.start();
             const qint64 cpuStart = ThreadCpuNs();
             int code = 0;
-            const io::JournalError error =
-                io::WriteJournal(job.file, job.journal, job.blocks, job.splits, &code);
-            job.blocks.clear();
+            const io::JournalError error = m_log.Write(job, &code);
+            const quint64 generation = job.generation;
+            job = {};
             {
                 std::lock_guard lock(m_mutex);
                 m_busy = false;
@@ -118,11 +193,12 @@ private:
                 m_lastCpuNs = ThreadCpuNs() - cpuStart;
             }
             m_wake.notify_all();
-            m_done(job.generation, error, code);
+            m_done(generation, error, code);
         }
     }
 
     Done m_done;
+    CJournalLog m_log; // the worker's while it is busy, the caller's of RunNow otherwise
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<JournalJob> m_pending;
@@ -146,8 +222,15 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     m_idle.setSingleShot(true);
     m_max.setSingleShot(true);
     SetIntervals(2000, 30000);
-    connect(&m_idle, &QTimer::timeout, this, &CRecoveryKeeper::OnTrigger);
-    connect(&m_max, &QTimer::timeout, this, &CRecoveryKeeper::OnTrigger);
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(60000);
+    connect(&m_idle, &QTimer::timeout, this, [this] { WriteChanges(); });
+    connect(&m_max, &QTimer::timeout, this, [this] { WriteChanges(); });
+    // After a quiet minute the edits go into a new base, on the worker.
+    connect(&m_quiet, &QTimer::timeout, this, [this] {
+        if (m_fileHasText)
+            WriteChanges(true);
+    });
 
     QPointer<CRecoveryKeeper> self(this);
     m_worker = std::make_unique<CJournalWorker>(
@@ -177,6 +260,7 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     connect(m_document, &CEditorDoc::documentReplaced, this, [this] {
         m_idle.stop();
         m_max.stop();
+        m_quiet.stop();
         // A document read again from its path keeps it: the record that the
         // file is open here is written anew. One that leaves it (a new
         // document, another file, whose path follows) takes it away.
@@ -195,11 +279,13 @@ CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
     connect(m_document, &CEditorDoc::documentSaved, this, [this] {
         m_idle.stop();
         m_max.stop();
+        m_quiet.stop();
         WriteSync(Wanted());
     });
     connect(m_document, &CEditorDoc::changesDiscarded, this, [this] {
         m_idle.stop();
         m_max.stop();
+        m_quiet.stop();
         WriteSync(m_document->GetPathName().isEmpty() ? Content::Nothing : Content::Owner);
     });
 }
@@ -247,11 +333,12 @@ QString CRecoveryKeeper::FileFor(const QString& path) {
 
 void CRecoveryKeeper::OnChanged() {
     m_idle.start(); // restarted by every change
+    m_quiet.start();
     if (!m_max.isActive())
         m_max.start(); // not restarted: continuous typing still writes
 }
 
-void CRecoveryKeeper::OnTrigger() {
+void CRecoveryKeeper::WriteChanges(bool rebase) {
     m_idle.stop();
     m_max.stop();
     const Content wanted = Wanted();
@@ -269,16 +356,25 @@ void CRecoveryKeeper::OnTrigger() {
 
     QElapsedTimer timer;
     timer.start();
-    JournalJob job;
-    CEditorView::TextRuns text = Text();
-    job.blocks = std::move(text.blocks);
-    job.splits = std::move(text.splits);
-    job.journal = Metadata(Content::Text);
-    job.file = m_file;
-    job.generation = ++m_generation;
+    ++m_generation;
+    JournalJob job = Job(Content::Text, rebase);
     m_lastSnapshotNs = timer.nsecsElapsed();
     m_fileHasText = true;
     m_worker->Submit(std::move(job));
+}
+
+JournalJob CRecoveryKeeper::Job(Content content, bool rebase) {
+    JournalJob job;
+    if (content == Content::Text) {
+        CEditorView::TextRuns text = Text();
+        job.blocks = std::move(text.blocks);
+        job.splits = std::move(text.splits);
+    }
+    job.journal = Metadata(content);
+    job.file = m_file;
+    job.generation = m_generation;
+    job.rebase = rebase;
+    return job;
 }
 
 void CRecoveryKeeper::OnWritten(quint64 generation, io::JournalError error, int code) {
@@ -343,6 +439,7 @@ void CRecoveryKeeper::Retarget(const QString& path) {
 bool CRecoveryKeeper::WriteNow() {
     m_idle.stop();
     m_max.stop();
+    m_quiet.stop();
     return WriteSync(Wanted());
 }
 
@@ -358,9 +455,7 @@ bool CRecoveryKeeper::WriteSync(Content content) {
     int code = 0;
     if (m_file.isEmpty())
         m_file = FileFor(m_document->GetPathName());
-    const CEditorView::TextRuns text = Text();
-    const io::JournalError error =
-        io::WriteJournal(m_file, Metadata(content), text.blocks, text.splits, &code);
+    const io::JournalError error = m_worker->RunNow(Job(content, false), &code);
     if (error != io::JournalError::None) {
         ReportFailure(code, content);
         return false;
@@ -371,7 +466,7 @@ bool CRecoveryKeeper::WriteSync(Content content) {
 }
 
 void CRecoveryKeeper::RemoveFile() {
-    m_worker->Cancel();
+    m_worker->Forget();
     ++m_generation;
     if (!m_file.isEmpty())
         io::RemoveJournalFile(m_file);
@@ -382,6 +477,7 @@ void CRecoveryKeeper::RemoveFile() {
 void CRecoveryKeeper::Release() {
     m_idle.stop();
     m_max.stop();
+    m_quiet.stop();
     RemoveFile();
 }
 

@@ -17,10 +17,11 @@ class CEditorDoc;
 class QTextDocument;
 
 class CJournalWorker;
+struct JournalJob;
 
 // Keeps the recovery journal of one document: while it has unsaved changes,
-// a copy of its text goes to the journal when typing pauses and at least at
-// every longer interval; while a file is open without changes, a record
+// what changed goes to the journal when typing pauses and at least at every
+// longer interval, appended as edits to the text last written whole; while a file is open without changes, a record
 // without text stands for this process as the file's editor. The copy is
 // taken on this thread; serialising and writing run on a worker thread.
 class CRecoveryKeeper : public QObject {
@@ -43,6 +44,10 @@ public:
     // Writes the document's state at once on this thread: the text when it
     // is modified, the owner record when it has a path, nothing otherwise.
     bool WriteNow();
+    // What a pause in typing does: the changes since the last write go to the
+    // journal on the worker, as edits appended to it or, with `rebase` or
+    // when the edits would outgrow it, as a new base.
+    void WriteChanges(bool rebase = false);
     // Removes the document's journal; the document ends unmodified or
     // discarded.
     void Release();
@@ -78,7 +83,7 @@ private:
     io::Journal Metadata(Content content) const;
     QString FileFor(const QString& path);
     void OnChanged();
-    void OnTrigger();
+    JournalJob Job(Content content, bool rebase);
     void OnWritten(quint64 generation, io::JournalError error, int code);
     void Retarget(const QString& path);
     // Writes the state on this thread into the current file.
@@ -104,4 +109,5 @@ private:
     qint64 m_lastSnapshotNs = 0;
     QTimer m_idle;
     QTimer m_max;
+    QTimer m_quiet; // a minute without changes
 };

@@ -2,6 +2,7 @@
 
 #include "io/FileIo.h"
 #include "io/FileNames.h"
+#include "io/TextRunsDiff.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -58,8 +59,16 @@ namespace {
 constexpr char kMagic[8] = {'V', 'E', 'L', 'M', 'J', 'R', 'N', 'L'};
 // Version 2 added the encoding after the line break (with ISO-2022-JP's
 // selector and UTF-16's stray last byte); a version 1 journal is Shift-JIS.
-constexpr quint32 kVersion = 2;
+// Version 3 appends edit records after the base:
+//   magic "VJED", payload length, CRC-32 of these two; the payload: time,
+//   position, removed, inserted length, the inserted units; CRC-32 of all of
+//   the record before.
+constexpr quint32 kVersion = 3;
+constexpr quint32 kVersionWhole = 2;
 constexpr quint32 kVersionShiftJisOnly = 1;
+constexpr quint32 kRecordMagic = 0x4445'4A56; // "VJED" in little-endian order
+constexpr qsizetype kRecordHeader = 4 + 4 + 4;
+constexpr quint32 kRecordFixed = 8 * 4; // the payload without the inserted units
 constexpr quint32 kFlagHasText = 1;
 constexpr qsizetype kTrailerSize = 8 + 4; // length, checksum
 const QString kSuffix = u".vjr"_s;
@@ -184,6 +193,7 @@ public:
 
     bool ok() const { return m_ok; }
     bool AtEnd() const { return m_pos == m_size; }
+    qsizetype Position() const { return m_pos; }
 
     template <typename T> T Get() {
         if (!m_ok || m_size - m_pos < qsizetype(sizeof(T))) {
@@ -268,6 +278,74 @@ QByteArray SerializeJournal(const Journal& journal) {
     return bytes;
 }
 
+namespace {
+
+// Replays the edit records after the base onto `j.text`. A record cut short
+// at the end of the file (a write that did not finish) is dropped; a damaged
+// one before the end stops the replay there.
+void ReplayEdits(const char* data, qsizetype size, Journal& j) {
+    qsizetype pos = 0;
+    while (pos < size) {
+        const qsizetype left = size - pos;
+        if (left < kRecordHeader)
+            return; // torn
+        Reader header(data + pos, kRecordHeader);
+        const quint32 magic = header.Get<quint32>();
+        const quint32 length = header.Get<quint32>();
+        const quint32 headerCrc = header.Get<quint32>();
+        // Its length is believed before the record is there whole.
+        if (magic != kRecordMagic || Crc32(data + pos, 8) != headerCrc || length < kRecordFixed) {
+            j.editsStopped = true;
+            return;
+        }
+        const qsizetype whole = kRecordHeader + qsizetype(length) + 4;
+        if (left < whole)
+            return; // torn
+        const quint32 crc = Reader(data + pos + whole - 4, 4).Get<quint32>();
+        if (Crc32(data + pos, whole - 4) != crc) {
+            // The last record, damaged: a write the disk did not finish.
+            if (left > whole)
+                j.editsStopped = true;
+            return;
+        }
+        Reader r(data + pos + kRecordHeader, length);
+        const qint64 written = r.Get<qint64>();
+        JournalEdit edit;
+        edit.position = r.Get<qint64>();
+        edit.removed = r.Get<qint64>();
+        edit.inserted = r.GetUnits(r.Get<quint64>());
+        if (!r.ok() || !r.AtEnd() || !ApplyEdit(j.text, edit)) {
+            j.editsStopped = true;
+            return;
+        }
+        ++j.edits;
+        j.written = QDateTime::fromMSecsSinceEpoch(written, Qt::UTC);
+        pos += whole;
+    }
+}
+
+} // namespace
+
+QByteArray SerializeEdits(const std::vector<JournalEdit>& edits, const QDateTime& written) {
+    QByteArray bytes;
+    for (const JournalEdit& edit : edits) {
+        const qsizetype start = bytes.size();
+        auto sink = [&bytes](const char* data, qsizetype size) { bytes.append(data, size); };
+        Encoder e(sink);
+        e.Put<quint32>(kRecordMagic);
+        e.Put<quint32>(quint32(kRecordFixed + edit.inserted.size() * 2));
+        e.Put<quint32>(e.Crc());
+        e.Put<qint64>(written.toMSecsSinceEpoch());
+        e.Put<qint64>(edit.position);
+        e.Put<qint64>(edit.removed);
+        e.Put<quint64>(quint64(edit.inserted.size()));
+        e.PutUnits(edit.inserted);
+        const quint32 crc = qToLittleEndian(Crc32(bytes.constData() + start, bytes.size() - start));
+        bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
+    }
+    return bytes;
+}
+
 JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     if (bytes.size() < qsizetype(sizeof kMagic))
         return JournalError::Truncated;
@@ -276,19 +354,12 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     if (bytes.size() < qsizetype(sizeof kMagic) + 8 + kTrailerSize)
         return JournalError::Truncated;
 
-    const qsizetype bodySize = bytes.size() - kTrailerSize;
-    Reader trailer(bytes.constData() + bodySize, kTrailerSize);
-    const quint64 recorded = trailer.Get<quint64>();
-    const quint32 checksum = trailer.Get<quint32>();
-    if (recorded > quint64(bodySize))
-        return JournalError::Truncated;
-    if (recorded != quint64(bodySize) || Crc32(bytes.constData(), bodySize + 8) != checksum)
-        return JournalError::Corrupt;
-
-    Reader r(bytes.constData() + sizeof kMagic, bodySize - qsizetype(sizeof kMagic));
+    // The fields are read forward; the base ends in its length and checksum,
+    // which are checked before anything read is used.
+    Reader r(bytes.constData() + sizeof kMagic, bytes.size() - qsizetype(sizeof kMagic));
     Journal j;
     const quint32 version = r.Get<quint32>();
-    if (version != kVersion && version != kVersionShiftJisOnly)
+    if (version != kVersion && version != kVersionWhole && version != kVersionShiftJisOnly)
         return JournalError::Corrupt;
     const quint32 flags = r.Get<quint32>();
     if (flags & ~kFlagHasText)
@@ -297,8 +368,6 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     j.path = r.GetString();
 
     const quint8 exists = r.Get<quint8>();
-    if (exists > 1)
-        return JournalError::Corrupt;
     j.identity.exists = exists == 1;
     j.identity.device = r.Get<quint64>();
     j.identity.inode = r.Get<quint64>();
@@ -306,20 +375,17 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     j.identity.mtimeNs = r.Get<qint64>();
 
     const quint8 lineEnd = r.Get<quint8>();
-    if (lineEnd > quint8(LineEnd::Cr))
-        return JournalError::Corrupt;
     j.format.lineEnd = LineEnd(lineEnd);
+    bool fieldsOk = exists <= 1 && lineEnd <= quint8(LineEnd::Cr);
     if (version >= 2) {
         const quint8 encoding = r.Get<quint8>();
         const char jisFinal = char(r.Get<quint8>());
-        if (encoding >= kEncodingCount || (jisFinal != 'B' && jisFinal != '@'))
-            return JournalError::Corrupt;
+        fieldsOk = fieldsOk && encoding < kEncodingCount && (jisFinal == 'B' || jisFinal == '@');
         j.format.encoding = Encoding(encoding);
         j.format.jisFinal = jisFinal;
         const quint32 tail = r.Get<quint32>();
-        if (tail > 1)
-            return JournalError::Corrupt;
-        j.format.tail = r.GetBytes(tail);
+        fieldsOk = fieldsOk && tail <= 1;
+        j.format.tail = r.GetBytes(fieldsOk ? tail : 0);
     }
     const quint32 forms = r.Get<quint32>();
     for (quint32 i = 0; i < forms && r.ok(); ++i) {
@@ -335,11 +401,25 @@ JournalError ParseJournal(const QByteArray& bytes, Journal& journal) {
     j.owner.startTime = r.Get<quint64>();
 
     const quint64 length = r.Get<quint64>();
-    if (!j.hasText && length != 0)
-        return JournalError::Corrupt;
     j.text = r.GetUnits(length);
-    if (!r.ok() || !r.AtEnd())
+    const qsizetype bodySize = qsizetype(sizeof kMagic) + r.Position();
+    const quint64 recorded = r.Get<quint64>();
+    const quint32 checksum = r.Get<quint32>();
+    if (!r.ok())
+        return JournalError::Truncated;
+    if (recorded != quint64(bodySize) || Crc32(bytes.constData(), bodySize + 8) != checksum)
         return JournalError::Corrupt;
+    if (!fieldsOk || (!j.hasText && length != 0))
+        return JournalError::Corrupt;
+    const qsizetype baseEnd = bodySize + kTrailerSize;
+    if (version < kVersion) {
+        if (baseEnd != bytes.size())
+            return JournalError::Corrupt; // written whole: nothing follows
+    } else if (j.hasText) {
+        ReplayEdits(bytes.constData() + baseEnd, bytes.size() - baseEnd, j);
+    } else if (baseEnd != bytes.size()) {
+        return JournalError::Corrupt; // an owner record takes no edits
+    }
     journal = std::move(j);
     return JournalError::None;
 }
@@ -438,6 +518,20 @@ JournalError ReadJournal(const QString& file, Journal& journal) {
 
 namespace {
 
+// Writes all of `size` bytes; 0 or the error.
+int WriteAll(int fd, const char* p, qsizetype left) {
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        p += n;
+        left -= n;
+    }
+    return 0;
+}
+
 // Writes through a temporary file in the folder of `file`, renamed over it
 // once everything is on the disk. `produce` hands the bytes to a sink.
 template <typename Produce>
@@ -452,18 +546,9 @@ JournalError WriteAtomically(const QString& file, Produce produce, int* error) {
             *error = errno;
         return JournalError::Unwritable;
     }
-    auto writeAll = [fd, &code](const char* p, qsizetype left) {
-        while (left > 0 && code == 0) {
-            const ssize_t n = ::write(fd, p, size_t(left));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                code = n < 0 ? errno : ENOSPC;
-                break;
-            }
-            p += n;
-            left -= n;
-        }
+    auto writeAll = [fd, &code](const char* p, qsizetype size) {
+        if (code == 0)
+            code = WriteAll(fd, p, size);
     };
     // Small runs are gathered; large ones go out as they are.
     constexpr qsizetype kBuffer = qsizetype(1) << 20;
@@ -512,6 +597,27 @@ JournalError WriteJournal(const QString& file, const Journal& journal, const Tex
                           const TextSplits& splits, int* error) {
     return WriteAtomically(
         file, [&](auto& sink) { Encode(journal, &lines, splits, sink); }, error);
+}
+
+JournalError AppendJournalFile(const QString& file, const QByteArray& records, int* error) {
+    int code = 0;
+    const int fd = OpenOwnFile(file, O_WRONLY | O_APPEND, &code);
+    if (fd < 0) {
+        if (error)
+            *error = code;
+        return JournalError::Unwritable;
+    }
+    code = WriteAll(fd, records.constData(), records.size());
+    if (code == 0 && ::fdatasync(fd) != 0)
+        code = errno;
+    if (::close(fd) != 0 && code == 0)
+        code = errno;
+    if (code != 0) {
+        if (error)
+            *error = code;
+        return JournalError::Unwritable;
+    }
+    return JournalError::None;
 }
 
 bool RemoveJournalFile(const QString& file) {

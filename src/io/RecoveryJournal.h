@@ -26,8 +26,19 @@ struct JournalOwner {
     friend bool operator==(const JournalOwner&, const JournalOwner&) = default;
 };
 
+// One change of a text: `removed` units at `position` replaced by `inserted`.
+struct JournalEdit {
+    qint64 position = 0;
+    qint64 removed = 0;
+    QString inserted;
+
+    friend bool operator==(const JournalEdit&, const JournalEdit&) = default;
+};
+
 // A recovery journal: the unsaved state of one document. Without text it is
-// only the owner's record that the file is open (the lock).
+// only the owner's record that the file is open (the lock). On disk the text
+// is a base (the whole text as last written whole) and the edits appended
+// since; reading one replays them.
 struct Journal {
     QString path; // absolute; empty for an untitled document
     FileIdentity identity;
@@ -36,6 +47,8 @@ struct Journal {
     JournalOwner owner;
     bool hasText = false;
     QString text; // the pane's raw text, lines separated by U+2029
+    int edits = 0;             // edit records replayed onto the base
+    bool editsStopped = false; // a damaged record stopped the replay: later ones are lost
 
     friend bool operator==(const Journal&, const Journal&) = default;
 };
@@ -84,6 +97,10 @@ enum class JournalError {
 QByteArray SerializeJournal(const Journal& journal);
 JournalError ParseJournal(const QByteArray& bytes, Journal& journal);
 
+// The bytes of edit records, each with its length and checksum, to be
+// appended to a journal with text; `written` becomes the journal's time.
+QByteArray SerializeEdits(const std::vector<JournalEdit>& edits, const QDateTime& written);
+
 // CRC-32 (IEEE 802.3), as zlib computes it.
 quint32 Crc32(const char* data, qsizetype size, quint32 crc = 0);
 
@@ -123,6 +140,10 @@ JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int*
 // (journal.text is not used) the same way, serialising straight into the file.
 JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
                           const TextSplits& splits = {}, int* error = nullptr);
+// Appends `records` (from SerializeEdits) to the journal file `file` and
+// fsyncs it. On failure the file may end in a torn record, which reading
+// drops: a base must be written before anything is appended again.
+JournalError AppendJournalFile(const QString& file, const QByteArray& records, int* error = nullptr);
 // Removes the journal file; true when it is gone.
 bool RemoveJournalFile(const QString& file);
 

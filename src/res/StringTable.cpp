@@ -120,6 +120,7 @@ constexpr Entry kStrings[] = {
     {IDP_FILE_IN_USE, u"%1 はほかのｳｨﾝﾄﾞｳで編集中です。開きますか?"},
     {IDS_JOURNAL_WRITE_FAILED, u"復元用のﾌｧｲﾙを %1 に書き込めませんでした (%2)。あとでもう一度書き込みます。"},
     {IDS_JOURNAL_TIME_FORMAT, u"yyyy/MM/dd HH:mm:ss"},
+    {IDS_JOURNAL_EDITS_STOPPED, u"復元用のﾌｧｲﾙの途中が壊れているため、そこより後の変更は復元されません。"},
 
     // Saves cut off by the end of the program; the state folder
     {IDP_SAVE_INTERRUPTED_RESTORED, u"%1 の保存が中断されたため、保存前の内容に戻しました。"},

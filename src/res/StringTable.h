@@ -59,6 +59,7 @@ enum StringId : int {
     IDP_FILE_IN_USE,
     IDS_JOURNAL_WRITE_FAILED,
     IDS_JOURNAL_TIME_FORMAT,
+    IDS_JOURNAL_EDITS_STOPPED,
 
     // Saves cut off by the end of the program; the state folder
     IDP_SAVE_INTERRUPTED_RESTORED = 63100,
