@@ -661,7 +661,7 @@ private slots:
         AppFixture f({path});
         QVERIFY(f.started);
         QVERIFY(shownWhileLoading);
-        QCOMPARE(titleWhileLoading, u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(titleWhileLoading, u"big.html - Velm HTML Editor"_s); // named from the start
         QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
         QCOMPARE(f.View()->GetWholeText(), QString());
         QVERIFY(!f.Doc()->IsModified());
