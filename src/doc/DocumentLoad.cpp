@@ -120,8 +120,10 @@ void CDocumentLoad::OnRead() {
             CEditorDoc::kProgressDelayMs) {
         m_showProgress.stop();
         emit m_document.loadProgress(m_percent);
+        m_fillTimer.start();
+        return;
     }
-    m_fillTimer.start();
+    FillStep();
 }
 
 void CDocumentLoad::FillStep() {
