@@ -11,9 +11,11 @@ row=$(printf '<TR><TD>\x93\xfa\x96\x7b\x8c\xea \xc3\xbd\xc4 sample text</TD></TR
 [ "$(stat -c %s "$file")" = 16777216 ] || fail "could not write the test file"
 head=$(head -c 16 "$file" | od -An -v -tx1 | tr -d ' \n')
 
-VELM_LOAD_STEP_DELAY_MS=150 launch_app -Embedding "$file"
+# 16 decoding steps of 0.2 s: the page is still loading when the key comes.
+VELM_LOAD_STEP_DELAY_MS=200 launch_app -Embedding "$file"
 wait_for_window '^big.html - Velm HTML Editor$'
 xdotool windowfocus --sync "$WID" 2>/dev/null || true
+sleep 0.3
 type_text "Q"
 # Ctrl+S is refused while the page loads; it saves once the page is in.
 saved=
