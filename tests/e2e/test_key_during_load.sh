@@ -13,7 +13,7 @@ head=$(head -c 16 "$file" | od -An -v -tx1 | tr -d ' \n')
 
 # 16 decoding steps of 0.2 s: the page is still loading when the key comes.
 VELM_LOAD_STEP_DELAY_MS=200 launch_app -Embedding "$file"
-wait_for_window '^big.html - Velm HTML Editor$'
+wait_for_window ' - Velm HTML Editor$'
 xdotool windowfocus --sync "$WID" 2>/dev/null || true
 sleep 0.3
 type_text "Q"
