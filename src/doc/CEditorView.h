@@ -145,7 +145,6 @@ public:
     // routing as ever); ReleaseInput applies them (`apply`) or drops them.
     void HoldInput();
     void ReleaseInput(bool apply);
-    bool IsHoldingInput() const { return m_holdInput; }
 
     // Page margins for printing, in twips (1/1440 inch).
     QMarginsF PrintMarginsTwips() const { return m_printMarginsTwips; }
