@@ -173,15 +173,11 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
         // A recovered document comes first; the file then opens as any
         // other, with the save question for the recovered changes.
         const bool recovered = OfferRecoveries(info.m_strFileName);
-        // The window shows before the file is read, its title naming the file.
-        const QMetaObject::Connection showing =
-            connect(m_document.get(), &CEditorDoc::loadStarted, this, [this] { ShowMainWindow(); },
-                    Qt::SingleShotConnection);
+        // The window shows before the file is read.
+        if (!m_terminating)
+            ShowMainWindow();
         const OpenResult opened = m_terminating ? OpenResult::Cancelled
                                                 : OpenDocumentFile(info.m_strFileName);
-        disconnect(showing);
-        if (!m_terminating)
-            ShowMainWindow(); // no load began
         if (m_terminating)
             return false;
         // Declined (the file is open in another window): the empty pane stays.

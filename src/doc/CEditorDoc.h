@@ -4,7 +4,6 @@
 // seams to the user. May include io and res.
 
 #include "doc/CmdTarget.h"
-#include "doc/DocumentLoad.h"
 #include "io/FileIo.h"
 #include "io/FileState.h"
 
@@ -15,6 +14,7 @@
 #include <optional>
 
 class CEditorView;
+class CFileLoader;
 struct SaveCheck;
 
 // The one open HTML file: its path, its title and its modified state. The
@@ -44,21 +44,18 @@ public:
 
     // An empty untitled document.
     bool OnNewDocument();
-    // Starts reading `path` into the pane (see CDocumentLoad): on failure
-    // it reports it and changes nothing; a file the pane could not hold is
-    // refused as too large. The window keeps painting; only Esc (CancelLoad)
-    // is taken as a command, the keys typed are applied once the file is in.
-    // A load that takes longer than kProgressDelayMs reports its progress.
-    // A cancelled load changes nothing and reports nothing. The title names
-    // the file from the start. `encoding`: read in that one; otherwise in
-    // the one last chosen for the file (recallEncoding) or the one
-    // detected. Null while another load runs.
-    CDocumentLoad* StartLoad(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
-    using LoadResult = CDocumentLoad::Result;
-    // StartLoad waited for.
+    // Reads `path` into the pane; on failure reports it and changes nothing.
+    // A file the pane could not hold is refused as too large. The file is
+    // read and decoded on a worker while the event loop runs: the window
+    // keeps painting; only Esc (CancelLoad) is taken as a command, the pane
+    // takes no input. A load that takes longer than kProgressDelayMs reports
+    // its progress. A cancelled load changes nothing and reports nothing.
+    enum class LoadResult { Loaded, Failed, Cancelled };
+    // `encoding`: read in that one; otherwise in the one last chosen for the
+    // file (recallEncoding) or the one detected.
     LoadResult LoadDocument(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
     bool OnOpenDocument(const QString& path) { return LoadDocument(path) == LoadResult::Loaded; }
-    bool IsLoading() const { return m_load != nullptr; }
+    bool IsLoading() const { return m_loading; }
     void CancelLoad();
     static constexpr int kProgressDelayMs = 300;
     // The characters an empty new pane takes at a time while a file loads.
@@ -143,9 +140,6 @@ signals:
     void encodingChanged();
 
 private:
-    friend class CDocumentLoad;
-    // Takes what a load read: the file, its format and declaration.
-    void TakeLoaded(const CFileLoader::Result& read);
     // An untitled pane without text, changes or undo history.
     bool IsEmptyNew() const;
     void ReportFileError(FileError error, const QString& path, bool loading);
@@ -169,5 +163,7 @@ private:
     // The file as it was when the user chose to keep the pane over it.
     io::FileIdentity m_declined;
     bool m_busy = false; // a question about the file is open
-    CDocumentLoad* m_load = nullptr; // the load running
+    CFileLoader* m_loader = nullptr; // reading and decoding, while it runs
+    bool m_loading = false;
+    bool m_cancelLoad = false;
 };

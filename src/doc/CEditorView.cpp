@@ -252,11 +252,6 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (m_holdInput) {
-        m_heldInput.emplace_back(event->clone());
-        event->accept();
-        return;
-    }
     if (event->matches(QKeySequence::InsertParagraphSeparator) ||
         event->matches(QKeySequence::InsertLineSeparator)) {
         // The file knows one line break only: Shift+Enter makes the same
@@ -277,36 +272,11 @@ void CEditorView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
-    if (m_holdInput) {
-        m_heldInput.emplace_back(event->clone());
-        event->accept();
-        return;
-    }
     {
         const auto kept = KeepInnerBreak();
         QPlainTextEdit::inputMethodEvent(event);
     }
     ApplyPendingRepairs();
-}
-
-void CEditorView::HoldInput() {
-    m_holdInput = true;
-    // Input-method text is kept too, read-only as the pane is meanwhile.
-    setAttribute(Qt::WA_InputMethodEnabled, true);
-}
-
-void CEditorView::ReleaseInput(bool apply) {
-    m_holdInput = false;
-    setAttribute(Qt::WA_InputMethodEnabled, !isReadOnly());
-    std::vector<std::unique_ptr<QEvent>> held = std::exchange(m_heldInput, {});
-    if (!apply)
-        return;
-    for (const std::unique_ptr<QEvent>& event : held) {
-        if (event->type() == QEvent::InputMethod)
-            inputMethodEvent(static_cast<QInputMethodEvent*>(event.get()));
-        else
-            keyPressEvent(static_cast<QKeyEvent*>(event.get()));
-    }
 }
 
 void CEditorView::mousePressEvent(QMouseEvent* event) {
