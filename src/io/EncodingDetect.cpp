@@ -13,6 +13,12 @@ constexpr qsizetype kPrescanLength = 1024;
 constexpr bool IsSpace(unsigned char b) {
     return b == 0x09 || b == 0x0A || b == 0x0C || b == 0x0D || b == 0x20;
 }
+// The first position at or after `at` in `v` that is not a space.
+qsizetype SkipSpaces(QByteArrayView v, qsizetype at) {
+    while (at < v.size() && IsSpace(static_cast<unsigned char>(v[at])))
+        ++at;
+    return at;
+}
 constexpr bool IsAlpha(unsigned char b) { return (b | 0x20) >= 'a' && (b | 0x20) <= 'z'; }
 constexpr unsigned char Lower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b | 0x20 : b; }
 
@@ -78,13 +84,11 @@ private:
         if (at < 0)
             return std::nullopt;
         at += 8;
-        while (at < decl.size() && IsSpace(static_cast<unsigned char>(decl[at])))
-            ++at;
+        at = SkipSpaces(decl, at);
         if (at >= decl.size() || decl[at] != '=')
             return std::nullopt;
         ++at;
-        while (at < decl.size() && IsSpace(static_cast<unsigned char>(decl[at])))
-            ++at;
+        at = SkipSpaces(decl, at);
         if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\''))
             return std::nullopt;
         const qsizetype close = decl.indexOf(decl[at], at + 1);
@@ -152,13 +156,11 @@ private:
             if (at < 0)
                 return std::nullopt;
             at += 7;
-            while (at < v.size() && IsSpace(static_cast<unsigned char>(v[at])))
-                ++at;
+            at = SkipSpaces(v, at);
             if (at >= v.size() || v[at] != '=')
                 continue;
             ++at;
-            while (at < v.size() && IsSpace(static_cast<unsigned char>(v[at])))
-                ++at;
+            at = SkipSpaces(v, at);
             if (at >= v.size())
                 return std::nullopt;
             if (v[at] == '"' || v[at] == '\'') {
