@@ -5,7 +5,7 @@
 # dependency that points up, though every include points down).
 set -euo pipefail
 src=${1:-$(cd "$(dirname "$0")/../../src" && pwd)}
-order=(res io doc check find print dict tags app)
+order=(res io pane doc check find print dict tags app)
 
 declare -A rankOf=()
 for i in "${!order[@]}"; do
