@@ -3,7 +3,7 @@
 // check: the HTML check of the page while it is edited. May include doc, io
 // and res.
 
-#include "io/RecoveryJournal.h"
+#include "io/ParagraphWalk.h"
 
 #include <QString>
 

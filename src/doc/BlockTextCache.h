@@ -3,7 +3,7 @@
 // doc: the document, the editing pane, the command table and routing, the
 // seams to the user. May include io and res.
 
-#include "io/RecoveryJournal.h"
+#include "io/ParagraphWalk.h"
 
 #include <QObject>
 #include <QStringList>

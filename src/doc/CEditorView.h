@@ -4,7 +4,7 @@
 // seams to the user. May include io and res.
 
 #include "doc/CmdTarget.h"
-#include "io/RecoveryJournal.h"
+#include "io/ParagraphWalk.h"
 
 #include <QElapsedTimer>
 #include <QMarginsF>

@@ -5,7 +5,7 @@
 
 #include "io/FileIo.h"
 #include "io/FileState.h"
-#include "io/RecoveryJournal.h"
+#include "io/ParagraphWalk.h"
 #include "io/TextCodec.h"
 
 #include <QByteArray>
