@@ -10,10 +10,10 @@
 
 #include "BenchSupport.h"
 #include "app/Platform.h"
-#include "doc/BlockTextCache.h"
+#include "pane/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/PaneBytes.h"
+#include "pane/PaneBytes.h"
 #include "io/CodePage932.h"
 
 #include <QApplication>
@@ -91,7 +91,7 @@ int RunOne(int mebibytes) {
         const double wholeMs = Ms(t);
         t.restart();
         qsizetype pieces = 0;
-        CPaneBytes source(&view, doc.TextFormat());
+        CPaneBytes source(&view.Model(), doc.TextFormat());
         for (QString piece = source.NextText(); !piece.isEmpty(); piece = source.NextText())
             pieces += piece.size();
         const double piecesMs = Ms(t);

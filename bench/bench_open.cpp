@@ -12,7 +12,7 @@
 #include "BenchSupport.h"
 #include "app/CEditorApp.h"
 #include "app/CMainFrame.h"
-#include "doc/BlockTextCache.h"
+#include "pane/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "io/CodePage932.h"

@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "app/Platform.h"
 #include "doc/CEditorView.h"
-#include "doc/PaneMemory.h"
+#include "pane/PaneMemory.h"
 
 #include <QApplication>
 #include <QFile>

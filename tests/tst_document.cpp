@@ -4,7 +4,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
-#include "doc/PaneMemory.h"
+#include "pane/PaneMemory.h"
 #include "io/FileIo.h"
 #include "io/MemoryRoom.h"
 #include "res/CommandIds.h"

@@ -3,7 +3,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "doc/CRecoveryKeeper.h"
-#include "doc/FileLoader.h"
+#include "pane/FileLoader.h"
 #include "io/CodePage932.h"
 #include "io/FileIo.h"
 #include "res/CommandIds.h"

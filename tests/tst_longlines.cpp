@@ -1,8 +1,8 @@
 #include "app/Platform.h"
-#include "doc/BlockTextCache.h"
+#include "pane/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/PaneBytes.h"
+#include "pane/PaneBytes.h"
 #include "find/FindReplace.h"
 #include "io/CodePage932.h"
 #include "support/TestSupport.h"
@@ -231,14 +231,14 @@ private slots:
 
         const io::TextFormat format = doc->TextFormat();
         const QByteArray whole = cp932::Encode(expected, format);
-        CPaneBytes one(View(), format, 1 << 30);
+        CPaneBytes one(&View()->Model(), format, 1 << 30);
         const SaveCheck wholeCheck = CheckSaveText([&one] { return one.NextText(); }, format);
         QVERIFY(wholeCheck.firstUnencodable && wholeCheck.roundTripDifference);
         QCOMPARE(wholeCheck.unencodableCount, 1);
         QCOMPARE(wholeCheck.roundTripDifference->line, 4);
 
         for (const qsizetype length : {1, 7, 300, kSplit, 3 * kSplit + 5}) {
-            CPaneBytes source(View(), format, length);
+            CPaneBytes source(&View()->Model(), format, length);
             QString text;
             int pieces = 0;
             for (QString piece = source.NextText(); !piece.isEmpty(); piece = source.NextText()) {
@@ -620,7 +620,7 @@ private slots:
         CaretAt(text.indexOf(u"<TD>n05005"_s) + 3);
         QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, u"\U0001F600"_s);
         QApplication::sendEvent(View(), &typed);
-        CPaneBytes pieces(View(), doc->TextFormat(), 4096);
+        CPaneBytes pieces(&View()->Model(), doc->TextFormat(), 4096);
         const SaveCheck check = CheckSaveText([&pieces] { return pieces.NextText(); }, doc->TextFormat());
         QVERIFY(check.firstUnencodable);
         QCOMPARE(check.firstUnencodable->line, 5006);

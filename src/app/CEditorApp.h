@@ -5,7 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RecentFileList.h"
-#include "doc/EncodingChoices.h"
+#include "io/EncodingChoices.h"
 #include "doc/CmdTarget.h"
 
 #include <QObject>

@@ -205,9 +205,9 @@ void CPageChecker::CheckNow() {
     QElapsedTimer timer;
     timer.start();
     const qint64 cpu = ThreadNs();
-    CEditorView::TextRuns text = m_view->Runs(false);
+    io::ParagraphText text = m_view->Model().Paragraphs(false);
     m_worker->Submit({std::move(text.blocks), std::move(text.splits), ++m_generation});
-    m_pause.stop(); // repairs applied while the text was taken are in it
+    m_pause.stop(); // the text taken is the latest
     m_lastSubmitNs = timer.nsecsElapsed();
     m_lastSubmitCpuNs = ThreadNs() - cpu;
 }

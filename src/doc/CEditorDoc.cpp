@@ -1,8 +1,8 @@
 #include "doc/CEditorDoc.h"
 
 #include "doc/CEditorView.h"
-#include "doc/FileLoader.h"
-#include "doc/PaneBytes.h"
+#include "pane/FileLoader.h"
+#include "pane/PaneBytes.h"
 #include "doc/UiServices.h"
 #include "io/CodePage932.h"
 #include "io/EncodingDetect.h"
@@ -301,7 +301,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     if (!ConfirmOverwrite(path))
         return false;
     // The text is encoded, checked and written a piece at a time.
-    CPaneBytes bytes(m_view, m_format);
+    CPaneBytes bytes(m_view ? &m_view->Model() : nullptr, m_format);
     const SaveCheck check = CheckSaveText([&bytes] { return bytes.NextText(); }, m_format);
     if (!ConfirmUnencodable(check) || !ConfirmRoundTrip(check))
         return false;

@@ -1,6 +1,5 @@
 #include "doc/CEditorView.h"
 
-#include "doc/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/UiServices.h"
 #include "res/CommandIds.h"
@@ -9,6 +8,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QScrollBar>
 #include <QMimeData>
 #include <QPainter>
 #include <QTextBlock>
@@ -22,6 +23,8 @@ namespace {
 
 constexpr int kMarginWidth = 8;
 constexpr double kPrintMarginTwips = 720;
+// Above this many paragraphs a text is long enough to bring a scroll bar.
+constexpr int kManyParagraphs = 1000;
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -115,7 +118,8 @@ CEditorView::CEditorView(QWidget* parent)
     connect(this, &QPlainTextEdit::undoAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::copyAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
-    connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
+    m_text = std::make_unique<CPaneText>(document());
+    connect(document(), &QTextDocument::contentsChange, this, &CEditorView::ShiftLineMarks);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { m_pageCaretYValid = false; });
     // The margin's marks follow the text when it scrolls or changes.
@@ -132,19 +136,6 @@ CEditorView::~CEditorView() = default;
 
 QWidget* CEditorView::MarginWidget() const { return m_margin; }
 
-CBlockTextCache& CEditorView::BlockTexts() const {
-    if (!m_blockTexts)
-        m_blockTexts = std::make_unique<CBlockTextCache>(document());
-    return *m_blockTexts;
-}
-
-CEditorView::TextRuns CEditorView::Runs(bool checked) const {
-    TextRuns runs;
-    runs.splits = SplitPositions(); // first: it may cut a paragraph that grew
-    runs.blocks = checked ? BlockTexts().CheckedBlocks() : BlockTexts().Blocks();
-    return runs;
-}
-
 QFont CEditorView::DefaultFont() {
     QFont font(u"FixedSys"_s);
     font.setStyleHint(QFont::TypeWriter);
@@ -159,26 +150,17 @@ void CEditorView::BindCommands() {
     OnCommand(ID_FILE_OPEN, [this] { OnFileOpen(); });
     OnCommand(
         ID_EDIT_UNDO,
-        [this] {
-            ApplyPendingRepairs();
-            undo();
-        },
+        [this] { undo(); },
         [this] { return document()->isUndoAvailable(); });
     OnCommand(
         ID_EDIT_CUT,
-        [this] {
-            cut();
-            ApplyPendingRepairs();
-        },
+        [this] { cut(); },
         [this] { return textCursor().hasSelection(); });
     OnCommand(
         ID_EDIT_COPY, [this] { copy(); }, [this] { return textCursor().hasSelection(); });
     OnCommand(
         ID_EDIT_PASTE,
-        [this] {
-            paste();
-            ApplyPendingRepairs();
-        },
+        [this] { paste(); },
         [this] { return canPaste(); });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
@@ -201,6 +183,11 @@ void CEditorView::OnInitialUpdate() {
         QMarginsF(kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips, kPrintMarginTwips);
 }
 
+QString CEditorView::GetSelectedRawText() const {
+    const QTextCursor c = textCursor();
+    return m_text->HandedOut(c.selectedText(), c.selectionStart());
+}
+
 QString CEditorView::GetSelectedText() const {
     // Only the selected part of the document is copied.
     return ToFileLineBreaks(GetSelectedRawText());
@@ -219,64 +206,6 @@ void CEditorView::ReplaceSelection(const QString& text, bool canUndo) {
     setTextCursor(cursor);
     doc->setModified(true);
     emit commandStateChanged();
-}
-
-bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
-                                                             Qt::AltModifier | Qt::MetaModifier);
-    int key = event->key();
-    if (key == Qt::Key_Enter) // both Enter keys are one key for the accelerators
-        key = Qt::Key_Return;
-    const QKeyCombination combination(mods, Qt::Key(key));
-    for (const res::Accelerator& a : res::MainAccelerators())
-        if (a.key == combination)
-            return true;
-    return false;
-}
-
-bool CEditorView::event(QEvent* event) {
-    if (event->type() == QEvent::ShortcutOverride &&
-        IsAcceleratorKey(static_cast<QKeyEvent*>(event))) {
-        // Leave the key to the main window's accelerators, which are matched
-        // next: bring their enabled states up to date first.
-        emit acceleratorPending();
-        event->ignore();
-        return true;
-    }
-    return QPlainTextEdit::event(event);
-}
-
-void CEditorView::keyPressEvent(QKeyEvent* event) {
-    // An accelerator whose command is not available does nothing at all.
-    if (IsAcceleratorKey(event)) {
-        event->accept();
-        return;
-    }
-    if (event->matches(QKeySequence::InsertParagraphSeparator) ||
-        event->matches(QKeySequence::InsertLineSeparator)) {
-        // The file knows one line break only: Shift+Enter makes the same
-        // break as Enter, not a line separator that Shift-JIS cannot hold.
-        InsertLineBreak();
-        event->accept();
-    } else if (PageKey(event)) {
-        event->accept();
-    } else {
-        // The separator inside a long line is no character to step over or delete.
-        StepOverSplit(event);
-        if (!WordKeyAtInnerBreak(event)) {
-            const auto kept = KeepInnerBreak();
-            QPlainTextEdit::keyPressEvent(event);
-        }
-    }
-    ApplyPendingRepairs();
-}
-
-void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
-    {
-        const auto kept = KeepInnerBreak();
-        QPlainTextEdit::inputMethodEvent(event);
-    }
-    ApplyPendingRepairs();
 }
 
 void CEditorView::mousePressEvent(QMouseEvent* event) {
@@ -377,7 +306,7 @@ void CEditorView::SelectLinesTo(int y, bool extend) {
 void CEditorView::resizeEvent(QResizeEvent* event) {
     QPlainTextEdit::resizeEvent(event);
     if (event->oldSize().width() != event->size().width())
-        CountInnerLines(); // a new width lays every paragraph out anew
+        m_text->CountInnerLines(); // a new width lays every paragraph out anew
     const QRect r = contentsRect();
     m_margin->setGeometry(r.left(), r.top(), kMarginWidth, viewport()->height());
 }
@@ -409,16 +338,67 @@ QMimeData* CEditorView::createMimeDataFromSelection() const {
     return data;
 }
 
-void CEditorView::OfferSelection() {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (textCursor().hasSelection() && clipboard->supportsSelection())
-        clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
-}
-
 void CEditorView::OnFileOpen() {
     const std::optional<QString> path = CUiServices::Get().ChooseFileToOpen(window());
     if (!path)
         return;
     if (openDocument)
         openDocument(*path);
+}
+
+bool CEditorView::ShowScrollBarFirst(bool manyParagraphs) {
+    // A change of the pane's width lays out every paragraph anew, a second
+    // or more for millions of lines: the scroll bar that a long text brings
+    // is shown before the text comes, while the old one (short, or the bar
+    // would show already) is in place.
+    const bool first = manyParagraphs && verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                       !verticalScrollBar()->isVisible();
+    if (first)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return first;
+}
+
+void CEditorView::SetWholeText(const QString& text) {
+    bool showBarFirst = false;
+    m_text->SetWholeText(text, [&](const QString& paneText, qsizetype paragraphs) {
+        showBarFirst = ShowScrollBarFirst(paragraphs > kManyParagraphs);
+        setPlainText(paneText);
+    });
+    document()->clearUndoRedoStacks();
+    document()->setModified(false);
+    moveCursor(QTextCursor::Start);
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded); // needed now: it stays
+}
+
+bool CEditorView::FillInSlices(QStringList& slices,
+                               const std::function<bool(qsizetype done)>& between) {
+    const bool showBarFirst = ShowScrollBarFirst(true);
+    const bool filled = m_text->FillInSlices(slices, [this] { setPlainText(QString()); }, between);
+    if (!filled)
+        SetWholeText(QString());
+    else
+        moveCursor(QTextCursor::Start);
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    return filled;
+}
+
+void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
+    const bool showBarFirst = ShowScrollBarFirst(filled->blockCount() > kManyParagraphs);
+    // The widget deletes the document it made itself; one adopted earlier
+    // is deleted here.
+    const QPointer<QTextDocument> oldOne = document();
+    const bool adoptedEarlier = oldOne->parent() == this;
+    QTextDocument* adopted = filled.release();
+    adopted->setParent(this);
+    m_text->Adopt(adopted, [&] { setDocument(adopted); });
+    connect(adopted, &QTextDocument::contentsChange, this, &CEditorView::ShiftLineMarks);
+    if (adoptedEarlier && oldOne)
+        oldOne->deleteLater();
+    moveCursor(QTextCursor::Start);
+    if (showBarFirst)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    emit documentAdopted();
+    emit commandStateChanged(); // undo and the like, of the new document
 }

@@ -5,6 +5,7 @@
 
 #include "doc/CmdTarget.h"
 #include "io/ParagraphWalk.h"
+#include "pane/PaneText.h"
 
 #include <QElapsedTimer>
 #include <QMarginsF>
@@ -49,69 +50,37 @@ public:
     // is no undo step, and earlier steps can no longer be undone.
     void ReplaceSelection(const QString& text, bool canUndo);
 
-    // The whole text, lines separated by U+2029, for writing it out.
-    QString GetWholeText() const;
-    // The text as one string per paragraph, kept up to date with every
-    // change (made on first use): a copy of it costs a reference count.
-    CBlockTextCache& BlockTexts() const;
-    // The text to write out: its paragraphs from BlockTexts (`checked`: read
-    // again where their length is not the document's) and the positions of
-    // the splits between them, taken after the repairs still pending.
-    struct TextRuns {
-        io::TextLines blocks;
-        io::TextSplits splits;
-    };
-    TextRuns Runs(bool checked) const;
+    // The pane's text model: what the view shows and hands out.
+    CPaneText& Model() { return *m_text; }
+    const CPaneText& Model() const { return *m_text; }
 
-    // A file line longer than kMaxParagraphLength is held as several
-    // paragraphs of the pane's document, each at most kSplitLength long (the
-    // cost of laying a paragraph out grows with its length, not with what is
-    // visible); a paragraph that grows beyond kMaxParagraphLength is cut
-    // again. The paragraphs after the first continue the line: the
-    // separators between them are splits, no line breaks, and every text the
-    // view hands out leaves them out. Positions in that text and in the
-    // pane's document differ by the split separators before them.
-    static constexpr int kSplitLength = 1024;
-    static constexpr int kMaxParagraphLength = 2 * kSplitLength;
-    // Each paragraph costs the document far more than its characters, so
-    // the short lines of a text of many lines share paragraphs: up to
-    // GroupSize(lines) of them, at most kSplitLength characters, separated
-    // by inner line breaks (U+2028, where the layout breaks a line). A text
-    // of fewer than kGroupFrom lines keeps a paragraph for each line. Every
-    // text the view hands out has an inner line break as a line break
-    // (U+2029); a paragraph that grows beyond kMaxParagraphLength is parted
-    // at its inner line breaks again.
-    static constexpr qsizetype kGroupFrom = 65536;
-    static constexpr int kMaxGroupLines = 128;
-    static int GroupSize(qsizetype lines);
-    qsizetype TextPosition(int panePosition) const;
-    // The pane positions of the split separators, ascending (pending
-    // repairs applied first).
-    const std::vector<int>& SplitPositions() const;
-    // The pane position of a position in the text handed out.
-    int PanePosition(qsizetype textPosition) const;
-    // Puts `text` in place of the selection of `cursor` (a cursor of this
-    // pane) as one edit step and leaves the cursor after it. "\r\n", "\n",
-    // "\r" and U+2029 each make a line break; long lines are split and
-    // paragraphs grown too long repaired as above, in that step.
-    void InsertText(QTextCursor& cursor, const QString& text);
+    // The whole text, lines separated by U+2029, for writing it out.
+    QString GetWholeText() const { return m_text->WholeText(); }
+    CBlockTextCache& BlockTexts() { return m_text->BlockTexts(); }
+    static constexpr int kSplitLength = CPaneText::kSplitLength;
+    static constexpr int kMaxParagraphLength = CPaneText::kMaxParagraphLength;
+    static constexpr qsizetype kGroupFrom = CPaneText::kGroupFrom;
+    static constexpr int kMaxGroupLines = CPaneText::kMaxGroupLines;
+    static int GroupSize(qsizetype lines) { return CPaneText::GroupSize(lines); }
+    qsizetype TextPosition(int panePosition) const { return m_text->TextPosition(panePosition); }
+    int PanePosition(qsizetype textPosition) const { return m_text->PanePosition(textPosition); }
+    const std::vector<int>& SplitPositions() const { return m_text->SplitPositions(); }
+    void InsertText(QTextCursor& cursor, const QString& text) { m_text->InsertText(cursor, text); }
+    static QStringList SlicesOf(QString text, qsizetype sliceLength) {
+        return CPaneText::SlicesOf(std::move(text), sliceLength);
+    }
     // Replaces the whole text of a freshly loaded or new document; clears the
     // undo history and the modified flag.
     void SetWholeText(const QString& text);
-    // `text` cut into slices of about `sliceLength` characters of whole
-    // lines (a slice ends after a line break, CR LF whole, or at the end);
-    // at least one slice. Touches no widget: any thread may call it.
-    static QStringList SlicesOf(QString text, qsizetype sliceLength);
-    // Ends as SetWholeText(the slices joined), a slice at a time, each
-    // released once it is in; `between` runs after each slice but the last
-    // with the characters done so far, and returns false to stop: the pane
-    // is then left empty and false returned. The pane takes no edit
-    // meanwhile; the caret stays at the start.
+    // Ends as SetWholeText(the slices joined), a slice at a time (see
+    // CPaneText::FillInSlices); when `between` stopped it, the pane is left
+    // empty and false returned. The pane takes no edit meanwhile; the caret
+    // stays at the start.
     bool FillInSlices(QStringList& slices, const std::function<bool(qsizetype done)>& between);
-    // Fills a document of its own, not shown, in the same way (the pane
-    // keeps its document meanwhile); null when `between` stopped it.
     std::unique_ptr<QTextDocument> FillAside(QStringList& slices,
-                                             const std::function<bool(qsizetype done)>& between);
+                                             const std::function<bool(qsizetype done)>& between) {
+        return m_text->FillAside(slices, between);
+    }
     // Shows a document FillAside filled in place of the pane's one, which is
     // let go: unmodified, no undo history, the caret at the start. Emits
     // documentAdopted.
@@ -192,38 +161,11 @@ private:
     void SelectLinesTo(int y, bool extend);
     void ExtendSelectionByWords(const QPoint& pos);
 
-    // Long lines (doc/PaneLines.cpp)
-    struct SeparatorCheck {
-        QTextCursor at;     // in the paragraph to check
-        bool before;        // the separator before it (else the one after it)
-        bool split;         // what that separator is
-    };
-    void OnContentsChange(int position, int removed, int added);
-    // The text handed out for the pane's text from `paneStart`: no split
-    // separators, inner line breaks as U+2029.
-    QString HandedOut(QString paneText, int paneStart) const;
+    // Keys (doc/PaneKeys.cpp)
+    // The separator inside a long line is no character to step over or delete.
     void StepOverSplit(const QKeyEvent* event);
     void InsertLineBreak();
-    void ApplyPendingRepairs();
-    void RepairParagraphs();
-    void SplitParagraph(const QTextBlock& block);
-    // Parts a paragraph at its inner line breaks; the last paragraph made.
-    QTextBlock PartAtInnerBreaks(const QTextBlock& block);
-    // Marks the paragraphs of each long line (first paragraph, count) as
-    // the pieces of one line.
-    void MarkLongLines(const std::vector<std::pair<int, int>>& longLines) {
-        MarkLongLines(document(), longLines);
-    }
-    static void MarkLongLines(QTextDocument* target, const std::vector<std::pair<int, int>>& longLines);
-    // Appends the slices to `target`, each let go once it is in; false when
-    // `between` stopped it. `splits` tells whether a long line was cut.
-    // `cache`, when given, follows `target` and is told each text before.
-    static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
-                             bool& splits, const std::function<bool(qsizetype done)>& between);
     void SelectFileLine(const QTextCursor& at);
-    // Counts each paragraph not laid out as one screen line for each of
-    // its file lines, where paragraphs were given several.
-    void CountInnerLines();
     // Word-wise moves and deletions stop at an inner line break as they stop
     // at a paragraph's end; false when the key is none or goes past none.
     bool WordKeyAtInnerBreak(const QKeyEvent* event);
@@ -242,10 +184,6 @@ private:
     // paragraphs comes, when it is not shown yet; true when it did (the
     // caller sets it back to as needed afterwards).
     bool ShowScrollBarFirst(bool manyParagraphs);
-    // A whole new text is coming: the view's own changes until it is in
-    // (m_repairing, set back by the caller), no checks pending, and whether
-    // it holds split lines.
-    void BeginNewText(bool splits);
 
     // Marks (doc/PaneMarks.cpp)
     void ShiftLineMarks(int position, int removed, int added);
@@ -258,7 +196,7 @@ private:
     QString MarginTips(int y) const;
     QWidget* MarginWidget() const;
 
-    // Paging (doc/PanePaging.cpp)
+    // Paging (doc/PaneKeys.cpp)
     // Handles PageUp and PageDown, with Shift or not; false for other keys.
     bool PageKey(const QKeyEvent* event);
     void Page(bool down, QTextCursor::MoveMode mode);
@@ -266,17 +204,11 @@ private:
     void SkipPassedLines(QTextCursor& cursor, QTextCursor::MoveMode mode, qreal lastY, bool down);
     void ScrollToLine(const QTextBlock& block, int line);
 
-    bool m_mayHaveSplits = false; // a split was made since the text was set
-    bool m_repairing = false;     // the view itself is changing the paragraphs
-    bool m_repairPosted = false;
-    std::vector<SeparatorCheck> m_checks;
-    mutable std::vector<int> m_splitPositions; // pane positions of split separators
-    mutable bool m_splitPositionsValid = false;
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
 
     std::vector<LineMark> m_lineMarks;
-    mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
+    std::unique_ptr<CPaneText> m_text;
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;
     QMarginsF m_printMarginsTwips;
@@ -285,11 +217,6 @@ private:
     QElapsedTimer m_sinceDoubleClick; // a press soon after it is a triple click
     QPointF m_doubleClickAt;
 };
-
-// Where a long line is cut into paragraphs: offsets in the line, each
-// paragraph at most kSplitLength long, preferably right after a space or a
-// tag's '>', never inside a surrogate pair or between two preserved raw bytes.
-std::vector<qsizetype> LongLineCuts(QStringView line);
 
 // Text with every lone high surrogate replaced by U+FFFD, so that no lone
 // high surrogate can pair with a preserved raw byte that follows it.

@@ -212,9 +212,9 @@ private:
 // ---------------------------------------------------------------------------
 // The keeper
 
-CEditorView::TextRuns CRecoveryKeeper::Text() const {
-    const CEditorView* view = m_document->GetView();
-    return view ? view->Runs(false) : CEditorView::TextRuns();
+io::ParagraphText CRecoveryKeeper::Text() {
+    CEditorView* view = m_document->GetView();
+    return view ? view->Model().Paragraphs(false) : io::ParagraphText();
 }
 
 CRecoveryKeeper::CRecoveryKeeper(CEditorDoc* document, QObject* parent)
@@ -366,7 +366,7 @@ void CRecoveryKeeper::WriteChanges(bool rebase) {
 JournalJob CRecoveryKeeper::Job(Content content, bool rebase) {
     JournalJob job;
     if (content == Content::Text) {
-        CEditorView::TextRuns text = Text();
+        io::ParagraphText text = Text();
         job.blocks = std::move(text.blocks);
         job.splits = std::move(text.splits);
     }

@@ -3,7 +3,7 @@
 // doc: the document, the editing pane, the command table and routing, the
 // seams to the user. May include io and res.
 
-#include "doc/BlockTextCache.h"
+#include "pane/BlockTextCache.h"
 #include "doc/CEditorView.h"
 #include "io/RecoveryJournal.h"
 
@@ -89,7 +89,7 @@ private:
     // Writes the state on this thread into the current file.
     bool WriteSync(Content content);
     // The pane's text as the journal takes it.
-    CEditorView::TextRuns Text() const;
+    io::ParagraphText Text();
     void RemoveFile();
     // The journal folder, made when missing; false (said once) when it
     // cannot be made or is not the user's own.

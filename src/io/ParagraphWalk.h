@@ -17,6 +17,12 @@ using TextLines = QList<QStringList>;
 // breaks: the lines on either side are pieces of one line, joined directly.
 using TextSplits = std::vector<int>;
 
+// A file text without a copy of it: its paragraphs and the splits among them.
+struct ParagraphText {
+    TextLines blocks;
+    TextSplits splits;
+};
+
 // Goes through `lines` in order, telling before each one whether a line
 // break stands before it in the joined text (not before the first line,
 // nor where a split stands).

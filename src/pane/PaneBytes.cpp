@@ -1,18 +1,18 @@
-#include "doc/PaneBytes.h"
+#include "pane/PaneBytes.h"
 
-#include "doc/CEditorView.h"
+#include "pane/PaneText.h"
 #include "io/TextCodec.h"
 
 #include <algorithm>
 #include <utility>
 
-CPaneBytes::CPaneBytes(const CEditorView* view, const io::TextFormat& format, qsizetype pieceLength)
+CPaneBytes::CPaneBytes(CPaneText* text, const io::TextFormat& format, qsizetype pieceLength)
     : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits),
       m_encoder(format) {
-    if (view) {
-        CEditorView::TextRuns runs = view->Runs(true);
-        m_blocks = std::move(runs.blocks);
-        m_splits = std::move(runs.splits);
+    if (text) {
+        io::ParagraphText paragraphs = text->Paragraphs(true);
+        m_blocks = std::move(paragraphs.blocks);
+        m_splits = std::move(paragraphs.splits);
     }
     Rewind();
 }

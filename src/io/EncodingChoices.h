@@ -1,7 +1,7 @@
 #pragma once
 
-// doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include io and res.
+// io: code page conversion and reading and writing files.
+// May include res.
 
 #include "io/FileState.h"
 

@@ -1,4 +1,7 @@
-// PageUp and PageDown in the pane. The steps are those of the widget's own
+// The pane's keys: the accelerators left to the main window, Enter, the
+// keys that meet a split or an inner line break, and paging.
+//
+// PageUp and PageDown: the steps are those of the widget's own
 // paging: the view scrolls by a page of whole screen lines, then the caret
 // moves a screen line at a time, keeping its horizontal place, until it is
 // back at the height it had on the screen. The widget finds that height
@@ -9,12 +12,191 @@
 
 #include "doc/CEditorView.h"
 
+#include "res/Menus.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 
 #include <algorithm>
+
+bool CEditorView::IsAcceleratorKey(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier |
+                                                             Qt::AltModifier | Qt::MetaModifier);
+    int key = event->key();
+    if (key == Qt::Key_Enter) // both Enter keys are one key for the accelerators
+        key = Qt::Key_Return;
+    const QKeyCombination combination(mods, Qt::Key(key));
+    for (const res::Accelerator& a : res::MainAccelerators())
+        if (a.key == combination)
+            return true;
+    return false;
+}
+
+bool CEditorView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        IsAcceleratorKey(static_cast<QKeyEvent*>(event))) {
+        // Leave the key to the main window's accelerators, which are matched
+        // next: bring their enabled states up to date first.
+        emit acceleratorPending();
+        event->ignore();
+        return true;
+    }
+    return QPlainTextEdit::event(event);
+}
+
+void CEditorView::keyPressEvent(QKeyEvent* event) {
+    // An accelerator whose command is not available does nothing at all.
+    if (IsAcceleratorKey(event)) {
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::InsertParagraphSeparator) ||
+        event->matches(QKeySequence::InsertLineSeparator)) {
+        // The file knows one line break only: Shift+Enter makes the same
+        // break as Enter, not a line separator that Shift-JIS cannot hold.
+        InsertLineBreak();
+        event->accept();
+    } else if (PageKey(event)) {
+        event->accept();
+    } else {
+        // The separator inside a long line is no character to step over or delete.
+        StepOverSplit(event);
+        if (!WordKeyAtInnerBreak(event)) {
+            const auto kept = KeepInnerBreak();
+            QPlainTextEdit::keyPressEvent(event);
+        }
+    }
+}
+
+void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
+    {
+        const auto kept = KeepInnerBreak();
+        QPlainTextEdit::inputMethodEvent(event);
+    }
+}
+
+void CEditorView::InsertLineBreak() {
+    // A line break, never a split.
+    QTextCursor c = textCursor();
+    m_text->InsertLineBreak(c);
+    setTextCursor(c);
+    ensureCursorVisible();
+}
+
+void CEditorView::StepOverSplit(const QKeyEvent* event) {
+    using K = QKeySequence;
+    const bool selecting = event->matches(K::SelectNextChar) ||
+                           event->matches(K::SelectPreviousChar) ||
+                           event->matches(K::SelectNextWord) || event->matches(K::SelectPreviousWord);
+    // A typed character in overwrite mode replaces the one after the split.
+    const bool overwriting = overwriteMode() && !event->text().isEmpty() && event->text()[0].isPrint();
+    const bool forward = event->matches(K::MoveToNextChar) || event->matches(K::SelectNextChar) ||
+                         event->matches(K::MoveToNextWord) || event->matches(K::SelectNextWord) ||
+                         event->matches(K::Delete) || event->matches(K::DeleteEndOfWord) ||
+                         overwriting;
+    const bool backward = !forward && (event->matches(K::MoveToPreviousChar) ||
+                                       event->matches(K::SelectPreviousChar) ||
+                                       event->matches(K::MoveToPreviousWord) ||
+                                       event->matches(K::SelectPreviousWord) ||
+                                       event->matches(K::DeleteStartOfWord) ||
+                                       (event->key() == Qt::Key_Backspace &&
+                                        !(event->modifiers() & ~Qt::ShiftModifier)));
+    if (!forward && !backward)
+        return;
+    QTextCursor c = textCursor();
+    if (c.hasSelection() && !selecting)
+        return; // the selection goes, or it collapses to one of its ends
+    const auto mode = selecting ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+    bool moved = false;
+    if (forward) {
+        while (c.atBlockEnd() && CPaneText::SplitBefore(c.block().next()))
+            moved = c.movePosition(QTextCursor::NextCharacter, mode);
+    } else {
+        while (c.atBlockStart() && CPaneText::SplitBefore(c.block()))
+            moved = c.movePosition(QTextCursor::PreviousCharacter, mode);
+    }
+    if (moved)
+        setTextCursor(c);
+}
+
+void CEditorView::SelectFileLine(const QTextCursor& at) {
+    const auto [start, end] = m_text->FileLineAt(at);
+    QTextCursor c(document());
+    c.setPosition(start);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    if (!c.atEnd()) // its line break with it
+        c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+bool CEditorView::WordKeyAtInnerBreak(const QKeyEvent* event) {
+    using K = QKeySequence;
+    struct WordKey {
+        K::StandardKey key;
+        QTextCursor::MoveOperation op;
+        bool select;
+        bool remove;
+    };
+    static constexpr WordKey kKeys[] = {
+        {K::MoveToNextWord, QTextCursor::WordRight, false, false},
+        {K::MoveToPreviousWord, QTextCursor::WordLeft, false, false},
+        {K::SelectNextWord, QTextCursor::WordRight, true, false},
+        {K::SelectPreviousWord, QTextCursor::WordLeft, true, false},
+        {K::DeleteEndOfWord, QTextCursor::NextWord, true, true},
+        {K::DeleteStartOfWord, QTextCursor::PreviousWord, true, true},
+    };
+    const auto key = std::find_if(std::begin(kKeys), std::end(kKeys),
+                                  [&](const WordKey& k) { return event->matches(k.key); });
+    QTextCursor c = textCursor();
+    if (key == std::end(kKeys) || (key->remove && c.hasSelection()))
+        return false;
+    // Where the widget would go, and the first inner line break on the way.
+    QTextCursor moved = c;
+    moved.movePosition(key->op);
+    const int from = c.position(), to = moved.position();
+    const QTextBlock block = c.block();
+    const QString text = block.text();
+    const int offset = c.positionInBlock(), start = block.position();
+    int stop = -1;
+    if (to > from) {
+        const qsizetype i = text.indexOf(QChar::LineSeparator, offset);
+        if (i >= 0 && start + i < to)
+            stop = i == offset ? from + 1 : start + int(i);
+    } else if (to < from && offset > 0) {
+        const qsizetype i = text.lastIndexOf(QChar::LineSeparator, offset - 1);
+        if (i >= 0 && start + i >= to)
+            stop = i + 1 == offset ? from - 1 : start + int(i) + 1;
+    }
+    if (stop < 0)
+        return false;
+    c.setPosition(stop, key->select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+    if (key->remove)
+        c.removeSelectedText();
+    setTextCursor(c);
+    ensureCursorVisible();
+    if (key->select && !key->remove)
+        OfferSelection();
+    return true;
+}
+
+CEditorView::OverwriteGuard CEditorView::KeepInnerBreak() {
+    const QTextCursor c = textCursor();
+    const bool off = overwriteMode() && !c.hasSelection() &&
+                     document()->characterAt(c.position()) == QChar::LineSeparator;
+    if (off)
+        setOverwriteMode(false);
+    return OverwriteGuard(off ? this : nullptr);
+}
+
+void CEditorView::OfferSelection() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (textCursor().hasSelection() && clipboard->supportsSelection())
+        clipboard->setMimeData(createMimeDataFromSelection(), QClipboard::Selection);
+}
 
 namespace {
 

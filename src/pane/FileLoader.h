@@ -1,7 +1,6 @@
 #pragma once
 
-// doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include io and res.
+// pane: the pane's text model, with no widget. May include io and res.
 
 #include "io/FileIo.h"
 #include "io/FileState.h"

@@ -1,4 +1,4 @@
-#include "doc/BlockTextCache.h"
+#include "pane/BlockTextCache.h"
 
 #include <QElapsedTimer>
 #include <QScopeGuard>

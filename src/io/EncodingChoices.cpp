@@ -1,4 +1,4 @@
-#include "doc/EncodingChoices.h"
+#include "io/EncodingChoices.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
-#include "doc/PaneMemory.h"
+#include "pane/PaneMemory.h"
 
-#include "doc/CEditorView.h"
+#include "pane/PaneText.h"
 
 qint64 EstimateOpenCost(qint64 fileBytes, qint64 lines) {
     // At most one UTF-16 code unit per byte; the decoded text stays alive
@@ -8,9 +8,9 @@ qint64 EstimateOpenCost(qint64 fileBytes, qint64 lines) {
     const qint64 decoded = 2 * fileBytes;
     // A paragraph for each line, or for up to a group of lines with at most
     // kSplitLength characters (a line of more than half of that stands alone).
-    const int group = CEditorView::GroupSize(lines);
+    const int group = CPaneText::GroupSize(lines);
     const qint64 paragraphs =
-        group == 1 ? lines : lines / group + 2 * fileBytes / CEditorView::kSplitLength + 1;
+        group == 1 ? lines : lines / group + 2 * fileBytes / CPaneText::kSplitLength + 1;
     const qint64 pane = kPaneBytesPerParagraph * qMax<qint64>(paragraphs, 1) +
                         kPaneBytesPerChar * fileBytes + kPaneBytesPerLine * lines;
     return decoded + pane + kOpenReserve;

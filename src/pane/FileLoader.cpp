@@ -1,6 +1,6 @@
-#include "doc/FileLoader.h"
+#include "pane/FileLoader.h"
 
-#include "doc/PaneMemory.h"
+#include "pane/PaneMemory.h"
 #include "io/EncodingDetect.h"
 #include "io/MemoryRoom.h"
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include io and res.
+// pane: the pane's text model, with no widget. May include io and res.
 
 #include "io/FileIo.h"
 #include "io/FileState.h"
@@ -14,7 +13,7 @@
 #include <functional>
 #include <optional>
 
-class CEditorView;
+class CPaneText;
 
 // The bytes a save writes, encoded piece by piece from the pane's text, so
 // that a save holds a piece of the text and its bytes, never a copy of all.
@@ -22,8 +21,8 @@ class CPaneBytes final : public io::ByteSource {
 public:
     static constexpr qsizetype kPieceLength = 256 * 1024;
 
-    // The text as `view` holds it now (`view` may be null: no text).
-    CPaneBytes(const CEditorView* view, const io::TextFormat& format,
+    // The text as `text` holds it now (`text` may be null: no text).
+    CPaneBytes(CPaneText* text, const io::TextFormat& format,
                qsizetype pieceLength = kPieceLength);
     CPaneBytes(const CPaneBytes&) = delete; // the walk points into it
     CPaneBytes& operator=(const CPaneBytes&) = delete;
