@@ -71,7 +71,7 @@ int main(int argc, char* argv[]) {
     std::printf("The check on the worker thread (one page at a time):\n");
     for (const qsizetype mib : {1, 16}) {
         const QString text = GenerateHtml(mib * 1024 * 1024);
-        const io::TextLines lines{text.split(u'\n')};
+        const io::ParagraphBatches lines{text.split(u'\n')};
         t.start();
         const bool tooLarge = check::TooLargeToCheck(lines);
         const double refuseMs = bench::Ms(t);

@@ -6,7 +6,7 @@
 #include "doc/CRecoveryKeeper.h"
 #include "io/FileIo.h"
 #include "io/RecoveryJournal.h"
-#include "io/TextRunsDiff.h"
+#include "io/ParagraphDiff.h"
 #include "res/StringTable.h"
 #include "support/TestSupport.h"
 
@@ -150,7 +150,7 @@ private slots:
     void writtenFromLinesAsFromOneText() {
         // The keeper writes the text in runs of lines straight into the file.
         io::Journal j = SampleJournal();
-        const io::TextLines lines = {{u"<P>日本"_s, QString(1, QChar(0xD800))},
+        const io::ParagraphBatches lines = {{u"<P>日本"_s, QString(1, QChar(0xD800))},
                                      {QString(), u"\U0001F600"_s + QChar(0xDC80)}};
         j.text.clear();
         const QString file = QDir(Path(u"lines"_s)).filePath(u"j.vjr"_s);

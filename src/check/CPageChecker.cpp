@@ -30,7 +30,7 @@ qint64 ThreadNs() {
 }
 
 struct CheckJob {
-    io::TextLines blocks;
+    io::ParagraphBatches paragraphs;
     io::TextSplits splits;
     quint64 generation = 0;
 };
@@ -120,14 +120,14 @@ private:
             timer.start();
             const auto stale = [&s, generation = job.generation] { return s.latest != generation; };
             check::Result result;
-            if (check::TooLargeToCheck(job.blocks)) {
+            if (check::TooLargeToCheck(job.paragraphs)) {
                 result.outcome = check::Outcome::TooLarge;
             } else {
-                const check::Page page = check::PageOf(job.blocks, job.splits);
-                job.blocks.clear(); // the pane's runs are let go as early as possible
+                const check::Page page = check::PageOf(job.paragraphs, job.splits);
+                job.paragraphs.clear(); // the pane's runs are let go as early as possible
                 result = check::CheckPage(page, stale);
             }
-            job.blocks.clear();
+            job.paragraphs.clear();
             if (!stale())
                 s.done(job.generation, std::move(result));
             {
@@ -206,7 +206,7 @@ void CPageChecker::CheckNow() {
     timer.start();
     const qint64 cpu = ThreadNs();
     io::ParagraphText text = m_view->Model().Paragraphs(false);
-    m_worker->Submit({std::move(text.blocks), std::move(text.splits), ++m_generation});
+    m_worker->Submit({std::move(text.paragraphs), std::move(text.splits), ++m_generation});
     m_pause.stop(); // the text taken is the latest
     m_lastSubmitNs = timer.nsecsElapsed();
     m_lastSubmitCpuNs = ThreadNs() - cpu;

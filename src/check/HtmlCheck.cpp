@@ -418,7 +418,7 @@ std::mutex s_parseLock;
 
 } // namespace
 
-bool TooLargeToCheck(const io::TextLines& lines) {
+bool TooLargeToCheck(const io::ParagraphBatches& lines) {
     qint64 bytes = 0, tags = 0;
     for (const QStringList& run : lines)
         for (const QString& line : run) {
@@ -429,9 +429,9 @@ bool TooLargeToCheck(const io::TextLines& lines) {
     return false;
 }
 
-Page PageOf(const io::TextLines& lines, const io::TextSplits& splits) {
+Page PageOf(const io::ParagraphBatches& lines, const io::TextSplits& splits) {
     PageBuilder builder;
-    io::LineWalk walk(lines, splits);
+    io::ParagraphWalk walk(lines, splits);
     while (!walk.AtEnd()) {
         if (walk.BreakBefore())
             builder.Break();

@@ -61,9 +61,9 @@ inline qint64 CheckMemory(qint64 utf8Bytes, qint64 tags) {
 }
 // Whether the text (runs of lines as the pane hands them out) is too large
 // to check; looks at every character, touches no widget.
-bool TooLargeToCheck(const io::TextLines& lines);
+bool TooLargeToCheck(const io::ParagraphBatches& lines);
 
-Page PageOf(const io::TextLines& lines, const io::TextSplits& splits = {});
+Page PageOf(const io::ParagraphBatches& lines, const io::TextSplits& splits = {});
 // `text` with lines separated by "\n", "\r\n" or U+2029.
 Page PageOf(QStringView text);
 

@@ -300,7 +300,7 @@ bool CEditorDoc::OnSaveDocument(const QString& path) {
     QScopedValueRollback busy(m_busy, true);
     if (!ConfirmOverwrite(path))
         return false;
-    // The text is encoded, checked and written a piece at a time.
+    // The text is encoded, checked and written a chunk at a time.
     CPaneBytes bytes(m_view ? &m_view->Model() : nullptr, m_format);
     const SaveCheck check = CheckSaveText([&bytes] { return bytes.NextText(); }, m_format);
     if (!ConfirmUnencodable(check) || !ConfirmRoundTrip(check))

@@ -4,7 +4,7 @@
 #include "doc/CEditorView.h"
 #include "io/FileIo.h"
 #include "io/FileNames.h"
-#include "io/TextRunsDiff.h"
+#include "io/ParagraphDiff.h"
 #include "res/StringTable.h"
 
 #include <QDir>
@@ -41,7 +41,7 @@ qint64 ThreadCpuNs() {
 struct JournalJob {
     QString file;
     io::Journal journal; // without its text
-    io::TextLines blocks;
+    io::ParagraphBatches paragraphs;
     io::TextSplits splits;
     quint64 generation = 0;
     bool rebase = false; // the base written anew when edits follow it
@@ -52,7 +52,7 @@ struct JournalJob {
 class CJournalLog {
 public:
     io::JournalError Write(JournalJob& job, int* code) {
-        io::TextSnapshot now = io::MakeSnapshot(std::move(job.blocks), std::move(job.splits),
+        io::TextSnapshot now = io::MakeSnapshot(std::move(job.paragraphs), std::move(job.splits),
                                                 m_valid ? &m_last : nullptr);
         const bool sameBase = m_valid && m_file == job.file && SameHeader(m_meta, job.journal);
         if (sameBase && job.journal.hasText && !(job.rebase && m_logBytes > 0)) {
@@ -75,7 +75,7 @@ public:
             }
         }
         const io::JournalError error =
-            io::WriteJournal(job.file, job.journal, now.runs, now.splits, code);
+            io::WriteJournal(job.file, job.journal, now.batches, now.splits, code);
         m_valid = error == io::JournalError::None;
         if (m_valid) {
             m_file = job.file;
@@ -367,7 +367,7 @@ JournalJob CRecoveryKeeper::Job(Content content, bool rebase) {
     JournalJob job;
     if (content == Content::Text) {
         io::ParagraphText text = Text();
-        job.blocks = std::move(text.blocks);
+        job.paragraphs = std::move(text.paragraphs);
         job.splits = std::move(text.splits);
     }
     job.journal = Metadata(content);

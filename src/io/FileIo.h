@@ -55,14 +55,14 @@ FileError ReadWholeFile(const QString& path, QByteArray& bytes,
 
 namespace io {
 
-// The bytes a save writes, handed out piece by piece, so that neither the
+// The bytes a save writes, handed out chunk by chunk, so that neither the
 // writer nor the check reading them back needs the whole file at once.
 // Every pass from Rewind on gives the same bytes.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual void Rewind() = 0;
-    // The next piece, valid until the next call; empty at the end.
+    // The next chunk, valid until the next call; empty at the end.
     virtual QByteArrayView Next() = 0;
     // The error number when the source could not give all its bytes, 0
     // otherwise.
@@ -90,7 +90,7 @@ public:
 // otherwise its name tells the process, and temporaries of processes that
 // have gone are removed by the next save in the folder.
 // `identity`, when given, receives what the file is after the save.
-// The old bytes of a file rewritten in place are copied piece by piece as
+// The old bytes of a file rewritten in place are copied chunk by chunk as
 // well: a save holds a few MiB beyond its source, whatever the file's size.
 FileError WriteWholeFile(const QString& path, io::ByteSource& bytes,
                          io::FileIdentity* identity = nullptr);
@@ -199,14 +199,14 @@ namespace testing {
 // The steps of a save rewritten in place at which s_saveStep is called.
 enum class SaveStep {
     Recorded,        // the record of the save is on disk; nothing is written yet
-    Rewriting,       // the first piece of the new bytes is written
+    Rewriting,       // the first chunk of the new bytes is written
     BeforeForgetting, // the new bytes are read back; the record is still there
     TemporaryWritten, // an atomic save has written its temporary file
 };
 // Called, when set, at each step; a test ends the process there.
 extern void (*s_saveStep)(SaveStep step);
 
-// Called, when set, on each piece (up to 1 MiB) of the bytes a save reads
+// Called, when set, on each chunk (up to 1 MiB) of the bytes a save reads
 // back, before it is compared.
 extern void (*s_corruptReadBack)(QByteArray& bytes);
 } // namespace testing

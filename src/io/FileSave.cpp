@@ -45,19 +45,19 @@ void Step(io::testing::SaveStep step) {
         io::testing::s_saveStep(step);
 }
 
-// Writes and read-backs go in pieces of at most this size.
+// Writes and read-backs go in chunks of at most this size.
 constexpr qint64 kPiece = qint64(1) << 20;
 
-// Bytes in memory, handed out in pieces.
+// Bytes in memory, handed out in chunks.
 class ArraySource final : public io::ByteSource {
 public:
     explicit ArraySource(const QByteArray& bytes) : m_bytes(bytes) {}
     void Rewind() override { m_done = 0; }
     QByteArrayView Next() override {
         const qsizetype size = qMin<qsizetype>(kPiece, m_bytes.size() - m_done);
-        const QByteArrayView piece(m_bytes.constData() + m_done, size);
+        const QByteArrayView chunk(m_bytes.constData() + m_done, size);
         m_done += size;
-        return piece;
+        return chunk;
     }
 
 private:
@@ -156,7 +156,7 @@ Errno ReadAllAt(int fd, char* to, qint64 size, off_t offset) {
     return AllAt(::pread, fd, to, size, offset);
 }
 
-// The first `size` bytes of an open file, read in pieces.
+// The first `size` bytes of an open file, read in chunks.
 class FileSource final : public io::ByteSource {
 public:
     FileSource(int fd, qint64 size) : m_fd(fd), m_size(size) {}
@@ -185,17 +185,17 @@ private:
 };
 
 // Writes the bytes of `source` to `fd` from its start; their count goes to
-// `size`. `afterPiece`, when given, is called after each piece.
+// `size`. `afterChunk`, when given, is called after each chunk.
 Errno WriteAll(int fd, io::ByteSource& source, qint64& size,
-               const std::function<void()>& afterPiece = {}) {
+               const std::function<void()>& afterChunk = {}) {
     size = 0;
     source.Rewind();
-    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
-        if (const Errno e = WriteAllAt(fd, piece.data(), piece.size(), off_t(size)))
+    for (QByteArrayView chunk = source.Next(); !chunk.isEmpty(); chunk = source.Next()) {
+        if (const Errno e = WriteAllAt(fd, chunk.data(), chunk.size(), off_t(size)))
             return e;
-        size += piece.size();
-        if (afterPiece)
-            afterPiece();
+        size += chunk.size();
+        if (afterChunk)
+            afterChunk();
     }
     return source.Failure();
 }
@@ -205,9 +205,9 @@ Errno Measure(io::ByteSource& source, qint64& size, quint32& crc) {
     size = 0;
     crc = 0;
     source.Rewind();
-    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
-        crc = io::Crc32(piece.data(), piece.size(), crc);
-        size += piece.size();
+    for (QByteArrayView chunk = source.Next(); !chunk.isEmpty(); chunk = source.Next()) {
+        crc = io::Crc32(chunk.data(), chunk.size(), crc);
+        size += chunk.size();
     }
     return source.Failure();
 }
@@ -227,14 +227,14 @@ Errno ReadBackDiffers(int fd, io::ByteSource& source, qint64 size,
     if (st.st_size != size)
         return -1;
     // After the fsync the file system has taken the bytes; they are read
-    // back through it (not past its cache) in pieces, so the check needs no
+    // back through it (not past its cache) in chunks, so the check needs no
     // second copy of the file.
     QByteArray check(qsizetype(kPiece), Qt::Uninitialized);
     qint64 done = 0;
     source.Rewind();
-    for (QByteArrayView piece = source.Next(); !piece.isEmpty(); piece = source.Next()) {
-        for (qsizetype at = 0; at < piece.size();) {
-            const qsizetype n = qMin<qsizetype>(check.size(), piece.size() - at);
+    for (QByteArrayView chunk = source.Next(); !chunk.isEmpty(); chunk = source.Next()) {
+        for (qsizetype at = 0; at < chunk.size();) {
+            const qsizetype n = qMin<qsizetype>(check.size(), chunk.size() - at);
             if (done + n > size)
                 return -1;
             if (const Errno e = ReadAllAt(fd, check.data(), n, off_t(done)))
@@ -244,7 +244,7 @@ Errno ReadBackDiffers(int fd, io::ByteSource& source, qint64 size,
                 got.detach();
                 io::testing::s_corruptReadBack(got);
             }
-            if (QByteArrayView(got) != piece.sliced(at, n))
+            if (QByteArrayView(got) != chunk.sliced(at, n))
                 return -1;
             at += n;
             done += n;
@@ -582,9 +582,9 @@ Errno WriteSafetyCopy(const QByteArray& path, io::ByteSource& source, QByteArray
 
 // Puts the bytes of `source` into the open file `fd` from its start, cuts it
 // there and checks it.
-Errno Rewrite(int fd, io::ByteSource& source, const std::function<void()>& afterPiece = {}) {
+Errno Rewrite(int fd, io::ByteSource& source, const std::function<void()>& afterChunk = {}) {
     qint64 size = 0;
-    if (const Errno e = WriteAll(fd, source, size, afterPiece))
+    if (const Errno e = WriteAll(fd, source, size, afterChunk))
         return e;
     if (::ftruncate(fd, off_t(size)) != 0)
         return errno;
@@ -903,8 +903,8 @@ FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIde
         return SaveFailure(file);
     bytes.Rewind();
     bool written = true;
-    for (QByteArrayView piece = bytes.Next(); written && !piece.isEmpty(); piece = bytes.Next())
-        written = file.write(piece.data(), piece.size()) == piece.size();
+    for (QByteArrayView chunk = bytes.Next(); written && !chunk.isEmpty(); chunk = bytes.Next())
+        written = file.write(chunk.data(), chunk.size()) == chunk.size();
     if (!written || bytes.Failure() != 0 || !file.commit()) {
         const FileError cause = SaveFailure(file);
         file.cancelWriting();
@@ -914,11 +914,11 @@ FileError WriteWholeFile(const QString& path, io::ByteSource& bytes, io::FileIde
     if (!check.open(QIODevice::ReadOnly))
         return FileError::NotVerified;
     bytes.Rewind();
-    for (QByteArrayView piece = bytes.Next(); !piece.isEmpty(); piece = bytes.Next()) {
-        QByteArray got = check.read(piece.size());
+    for (QByteArrayView chunk = bytes.Next(); !chunk.isEmpty(); chunk = bytes.Next()) {
+        QByteArray got = check.read(chunk.size());
         if (io::testing::s_corruptReadBack)
             io::testing::s_corruptReadBack(got);
-        if (QByteArrayView(got) != piece)
+        if (QByteArrayView(got) != chunk)
             return FileError::NotVerified;
     }
     if (!check.atEnd())

@@ -2,33 +2,33 @@
 
 namespace io {
 
-LineWalk::LineWalk(const TextLines& lines, const TextSplits& splits)
-    : m_lines(&lines), m_splits(&splits) {
-    SkipEmptyRuns();
+ParagraphWalk::ParagraphWalk(const ParagraphBatches& paragraphs, const TextSplits& splits)
+    : m_paragraphs(&paragraphs), m_splits(&splits) {
+    SkipEmptyBatches();
 }
 
-void LineWalk::SkipEmptyRuns() {
-    while (m_run < m_lines->size() && m_index >= (*m_lines)[m_run].size()) {
-        ++m_run;
+void ParagraphWalk::SkipEmptyBatches() {
+    while (m_batch < m_paragraphs->size() && m_index >= (*m_paragraphs)[m_batch].size()) {
+        ++m_batch;
         m_index = 0;
     }
 }
 
-bool LineWalk::BreakBefore() const {
+bool ParagraphWalk::BreakBefore() const {
     return !m_first &&
            !(m_split < m_splits->size() && (*m_splits)[m_split] == m_position);
 }
 
-const QString& LineWalk::Take() {
+const QString& ParagraphWalk::Take() {
     if (!m_first)
-        ++m_position; // the separator before the line
+        ++m_position; // the separator before the paragraph
     m_first = false;
-    const QString& line = (*m_lines)[m_run][m_index++];
-    m_position += line.size();
+    const QString& paragraph = (*m_paragraphs)[m_batch][m_index++];
+    m_position += paragraph.size();
     while (m_split < m_splits->size() && (*m_splits)[m_split] < m_position)
         ++m_split;
-    SkipEmptyRuns();
-    return line;
+    SkipEmptyBatches();
+    return paragraph;
 }
 
 } // namespace io

@@ -2,7 +2,7 @@
 
 #include "io/FileIo.h"
 #include "io/FileNames.h"
-#include "io/TextRunsDiff.h"
+#include "io/ParagraphDiff.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -101,7 +101,7 @@ private:
 // The whole journal; the text is `lines` joined by U+2029 (but at `splits`)
 // when given, `journal.text` otherwise.
 template <typename Sink>
-void Encode(const Journal& journal, const TextLines* lines, const TextSplits& splits, Sink& sink) {
+void Encode(const Journal& journal, const ParagraphBatches* lines, const TextSplits& splits, Sink& sink) {
     Encoder<Sink> e(sink);
     e.Append(kMagic, sizeof kMagic);
     e.template Put<quint32>(kVersion);
@@ -139,17 +139,17 @@ void Encode(const Journal& journal, const TextLines* lines, const TextSplits& sp
         e.template Put<quint64>(quint64(journal.text.size()));
         e.PutUnits(journal.text);
     } else {
-        auto forEachPiece = [&](auto&& separator, auto&& text) {
-            for (LineWalk walk(*lines, splits); !walk.AtEnd();) {
+        auto forEachParagraph = [&](auto&& separator, auto&& text) {
+            for (ParagraphWalk walk(*lines, splits); !walk.AtEnd();) {
                 if (walk.BreakBefore())
                     separator();
                 text(walk.Take());
             }
         };
         quint64 length = 0;
-        forEachPiece([&] { ++length; }, [&](const QString& line) { length += quint64(line.size()); });
+        forEachParagraph([&] { ++length; }, [&](const QString& line) { length += quint64(line.size()); });
         e.template Put<quint64>(length);
-        forEachPiece([&] { e.template Put<quint16>(QChar::ParagraphSeparator); },
+        forEachParagraph([&] { e.template Put<quint16>(QChar::ParagraphSeparator); },
                      [&](const QString& line) { e.PutUnits(line); });
     }
 
@@ -564,7 +564,7 @@ JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int*
         file, [&bytes](auto& sink) { sink(bytes.constData(), bytes.size()); }, error);
 }
 
-JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
+JournalError WriteJournal(const QString& file, const Journal& journal, const ParagraphBatches& lines,
                           const TextSplits& splits, int* error) {
     return WriteAtomically(
         file, [&](auto& sink) { Encode(journal, &lines, splits, sink); }, error);

@@ -110,7 +110,7 @@ JournalError ReadJournal(const QString& file, Journal& journal);
 JournalError WriteJournalFile(const QString& file, const QByteArray& bytes, int* error = nullptr);
 // Writes `journal` with `lines` (joined but at `splits`) as its text
 // (journal.text is not used) the same way, serialising straight into the file.
-JournalError WriteJournal(const QString& file, const Journal& journal, const TextLines& lines,
+JournalError WriteJournal(const QString& file, const Journal& journal, const ParagraphBatches& lines,
                           const TextSplits& splits = {}, int* error = nullptr);
 // Appends `records` (from SerializeEdits) to the journal file `file` and
 // fsyncs it. On failure the file may end in a torn record, which reading

@@ -1,5 +1,7 @@
 #include "pane/BlockTextCache.h"
 
+#include "pane/PaneTextMaker.h"
+
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QTextBlock>
@@ -9,7 +11,7 @@
 
 namespace {
 
-constexpr qsizetype kRun = 512; // blocks per run; a run is split at twice that
+constexpr qsizetype kBatch = 512; // blocks per batch; a batch is split at twice that
 
 // A block's text with its inner line breaks as line breaks.
 QString LinesOf(QString text) {
@@ -38,58 +40,49 @@ void CBlockTextCache::TakeOver(CBlockTextCache& other) {
     disconnect(m_document, nullptr, this, nullptr);
     disconnect(other.m_document, nullptr, &other, nullptr);
     m_document = other.m_document;
-    m_runs = std::exchange(other.m_runs, {});
+    m_batches = std::exchange(other.m_batches, {});
     m_count = std::exchange(other.m_count, 0);
     connect(m_document, &QTextDocument::contentsChange, this, &CBlockTextCache::OnContentsChange);
 }
 
 void CBlockTextCache::Rebuild() {
     ++m_rebuilds;
-    m_runs.clear();
+    m_batches.clear();
     m_count = m_document->blockCount();
-    m_runs.reserve(m_count / kRun + 1);
-    QStringList run;
-    run.reserve(kRun);
+    m_batches.reserve(m_count / kBatch + 1);
+    QStringList batch;
+    batch.reserve(kBatch);
     for (QTextBlock b = m_document->begin(); b.isValid(); b = b.next()) {
-        run.append(LinesOf(b.text()));
-        if (run.size() == kRun) {
-            m_runs.append(run);
-            run = QStringList();
-            run.reserve(kRun);
+        batch.append(LinesOf(b.text()));
+        if (batch.size() == kBatch) {
+            m_batches.append(batch);
+            batch = QStringList();
+            batch.reserve(kBatch);
         }
     }
-    if (!run.isEmpty() || m_runs.isEmpty())
-        m_runs.append(run);
+    if (!batch.isEmpty() || m_batches.isEmpty())
+        m_batches.append(batch);
 }
 
 CBlockTextCache::Place CBlockTextCache::Locate(qsizetype number) const {
     qsizetype start = 0;
-    for (qsizetype r = 0; r < m_runs.size(); ++r) {
-        const qsizetype size = m_runs[r].size();
+    for (qsizetype r = 0; r < m_batches.size(); ++r) {
+        const qsizetype size = m_batches[r].size();
         if (number < start + size)
             return {r, number - start};
         start += size;
     }
-    return {m_runs.size() - 1, m_runs.constLast().size()};
+    return {m_batches.size() - 1, m_batches.constLast().size()};
 }
 
 namespace {
 
-// The blocks QTextCursor::insertText makes of `text`: it breaks at CR LF, CR,
-// LF, U+2029 and the frame marks.
+// The blocks QTextCursor::insertText makes of `text`.
 QList<QStringView> BlocksOf(QStringView text) {
     QList<QStringView> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c != u'\n' && c != u'\r' && c != 0x2029 && c != 0xFDD0 && c != 0xFDD1)
-            continue;
-        lines.append(text.sliced(start, i - start));
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    lines.append(text.sliced(start));
+    pane::ForEachLine(text, [&](qsizetype start, qsizetype end) {
+        lines.append(text.sliced(start, end - start));
+    });
     return lines;
 }
 
@@ -118,9 +111,9 @@ void CBlockTextCache::OnContentsChange(int position, int removed, int added) {
     const QStringView expected = std::exchange(m_expected, QStringView());
     QList<QStringView> lines;
     if (!expected.isEmpty() && removed == 0 && first == m_count - 1 && last == count - 1 &&
-        at.index < m_runs[at.run].size()) {
+        at.index < m_batches[at.batch].size()) {
         lines = BlocksOf(expected);
-        const QString& before = m_runs[at.run][at.index];
+        const QString& before = m_batches[at.batch][at.index];
         QTextBlock check = b;
         bool agree = lines.size() == last - first + 1;
         for (qsizetype k = 0; agree && k < lines.size(); ++k, check = check.next())
@@ -138,69 +131,69 @@ void CBlockTextCache::OnContentsChange(int position, int removed, int added) {
 
     // The blocks both have in common are overwritten in place.
     for (qsizetype left = qMin(last, oldLast) - first + 1; left > 0;) {
-        QStringList& run = m_runs[at.run];
-        for (; at.index < run.size() && left > 0; ++at.index, --left, b = b.next())
-            run[at.index] = textOf(b, run[at.index]);
+        QStringList& batch = m_batches[at.batch];
+        for (; at.index < batch.size() && left > 0; ++at.index, --left, b = b.next())
+            batch[at.index] = textOf(b, batch[at.index]);
         if (left > 0)
-            at = {at.run + 1, 0};
+            at = {at.batch + 1, 0};
     }
     if (last > oldLast) {
-        QStringList& run = m_runs[at.run];
+        QStringList& batch = m_batches[at.batch];
         QStringList inserted;
         inserted.reserve(last - oldLast);
         for (int i = oldLast + 1; i <= last; ++i, b = b.next())
             inserted.append(textOf(b, QString()));
-        run = run.first(at.index) + inserted + run.sliced(at.index);
-        if (run.size() >= 2 * kRun) {
-            QStringList whole = std::move(run);
-            m_runs.removeAt(at.run);
-            for (qsizetype i = 0; i < whole.size(); i += kRun)
-                m_runs.insert(at.run + i / kRun, whole.mid(i, kRun));
+        batch = batch.first(at.index) + inserted + batch.sliced(at.index);
+        if (batch.size() >= 2 * kBatch) {
+            QStringList whole = std::move(batch);
+            m_batches.removeAt(at.batch);
+            for (qsizetype i = 0; i < whole.size(); i += kBatch)
+                m_batches.insert(at.batch + i / kBatch, whole.mid(i, kBatch));
         }
     } else {
         for (qsizetype left = oldLast - last; left > 0;) {
-            if (at.index == m_runs[at.run].size()) {
-                at = {at.run + 1, 0};
+            if (at.index == m_batches[at.batch].size()) {
+                at = {at.batch + 1, 0};
                 continue;
             }
-            QStringList& run = m_runs[at.run];
-            const qsizetype taken = qMin(left, run.size() - at.index);
-            run.remove(at.index, taken);
+            QStringList& batch = m_batches[at.batch];
+            const qsizetype taken = qMin(left, batch.size() - at.index);
+            batch.remove(at.index, taken);
             left -= taken;
-            if (run.isEmpty() && m_runs.size() > 1)
-                m_runs.removeAt(at.run);
+            if (batch.isEmpty() && m_batches.size() > 1)
+                m_batches.removeAt(at.batch);
         }
     }
     m_count = count;
 }
 
-io::TextLines CBlockTextCache::Blocks() {
+io::ParagraphBatches CBlockTextCache::Blocks() {
     if (m_count != m_document->blockCount())
         Rebuild();
-    return m_runs;
+    return m_batches;
 }
 
-io::TextLines CBlockTextCache::CheckedBlocks() {
-    io::TextLines blocks = Blocks();
+io::ParagraphBatches CBlockTextCache::CheckedBlocks() {
+    io::ParagraphBatches blocks = Blocks();
     qsizetype characters = 0;
-    for (const QStringList& run : blocks)
-        for (const QString& line : run)
+    for (const QStringList& batch : blocks)
+        for (const QString& line : batch)
             characters += line.size() + 1;
     if (characters != m_document->characterCount()) {
         Rebuild();
-        blocks = m_runs;
+        blocks = m_batches;
     }
     return blocks;
 }
 
-QString CBlockTextCache::Join(const io::TextLines& blocks, const io::TextSplits& splits) {
+QString CBlockTextCache::Join(const io::ParagraphBatches& blocks, const io::TextSplits& splits) {
     qsizetype size = 0;
-    for (const QStringList& run : blocks)
-        for (const QString& line : run)
+    for (const QStringList& batch : blocks)
+        for (const QString& line : batch)
             size += line.size() + 1;
     QString text;
     text.reserve(size);
-    for (io::LineWalk walk(blocks, splits); !walk.AtEnd();) {
+    for (io::ParagraphWalk walk(blocks, splits); !walk.AtEnd();) {
         if (walk.BreakBefore())
             text += QChar::ParagraphSeparator;
         text += walk.Take();

@@ -11,9 +11,9 @@
 class QTextDocument;
 
 // The pane's text as one string per block (its inner line breaks given as
-// line breaks, U+2029), in runs of a few hundred blocks, kept up to date from
+// line breaks, U+2029), in batches of a few hundred blocks, kept up to date from
 // the document's change notifications. A copy of the whole text costs a
-// reference count, and a change after a copy copies only the run it touches,
+// reference count, and a change after a copy copies only the batch it touches,
 // not a walk over the document.
 class CBlockTextCache : public QObject {
     Q_OBJECT
@@ -27,13 +27,13 @@ public:
     // `other` is left with nothing.
     void TakeOver(CBlockTextCache& other);
     // The blocks as they are now (implicitly shared).
-    io::TextLines Blocks();
+    io::ParagraphBatches Blocks();
     // The same, for text that is written out: read again from the document
     // when their length is not the document's (a change not followed).
-    io::TextLines CheckedBlocks();
+    io::ParagraphBatches CheckedBlocks();
     // Joins blocks with U+2029 as QTextDocument::toRawText() does, but
     // directly at `splits` (positions in that text).
-    static QString Join(const io::TextLines& blocks, const io::TextSplits& splits = {});
+    static QString Join(const io::ParagraphBatches& blocks, const io::TextSplits& splits = {});
 
     // The text about to be inserted at the end of the document (valid until
     // the next change): the change takes its lines from it instead of
@@ -50,17 +50,17 @@ public:
 
 private:
     struct Place {
-        qsizetype run;
+        qsizetype batch;
         qsizetype index;
     };
-    // Where block `number` is; the end of the last run for the block count.
+    // Where block `number` is; the end of the last batch for the block count.
     Place Locate(qsizetype number) const;
     void OnContentsChange(int position, int removed, int added);
     void Rebuild();
 
     QTextDocument* m_document;
     QStringView m_expected;
-    io::TextLines m_runs;
+    io::ParagraphBatches m_batches;
     qsizetype m_count = 0;
     qint64 m_longestUpdateNs = 0;
     int m_rebuilds = -1; // the first build is no rebuild

@@ -6,40 +6,40 @@
 #include <algorithm>
 #include <utility>
 
-CPaneBytes::CPaneBytes(CPaneText* text, const io::TextFormat& format, qsizetype pieceLength)
-    : m_format(format), m_pieceLength(qMax<qsizetype>(1, pieceLength)), m_walk(m_blocks, m_splits),
+CPaneBytes::CPaneBytes(CPaneText* text, const io::TextFormat& format, qsizetype chunkLength)
+    : m_format(format), m_chunkLength(qMax<qsizetype>(1, chunkLength)), m_walk(m_paragraphs, m_splits),
       m_encoder(format) {
     if (text) {
         io::ParagraphText paragraphs = text->Paragraphs(true);
-        m_blocks = std::move(paragraphs.blocks);
+        m_paragraphs = std::move(paragraphs.paragraphs);
         m_splits = std::move(paragraphs.splits);
     }
     Rewind();
 }
 
 void CPaneBytes::Rewind() {
-    m_walk = io::LineWalk(m_blocks, m_splits);
+    m_walk = io::ParagraphWalk(m_paragraphs, m_splits);
     m_encoder.Reset();
     m_finished = false;
 }
 
 QString CPaneBytes::NextText() {
-    QString piece;
+    QString chunk;
     while (!m_walk.AtEnd()) {
         const bool lineBreak = m_walk.BreakBefore();
-        if (piece.size() >= m_pieceLength && (lineBreak || piece.back().unicode() < 0x40))
+        if (chunk.size() >= m_chunkLength && (lineBreak || chunk.back().unicode() < 0x40))
             break;
         if (lineBreak)
-            piece += QChar::ParagraphSeparator;
-        piece += m_walk.Take();
+            chunk += QChar::ParagraphSeparator;
+        chunk += m_walk.Take();
     }
-    return piece;
+    return chunk;
 }
 
 QByteArrayView CPaneBytes::Next() {
-    const QString piece = NextText();
-    if (!piece.isEmpty())
-        m_bytes = m_encoder.Encode(piece);
+    const QString chunk = NextText();
+    if (!chunk.isEmpty())
+        m_bytes = m_encoder.Encode(chunk);
     else if (!std::exchange(m_finished, true))
         m_bytes = m_encoder.Finish(); // a mark alone, ISO-2022-JP's return to ASCII
     else
@@ -47,24 +47,24 @@ QByteArrayView CPaneBytes::Next() {
     return m_bytes;
 }
 
-SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::TextFormat& format) {
+SaveCheck CheckSaveText(const std::function<QString()>& nextChunk, const io::TextFormat& format) {
     SaveCheck check;
-    qsizetype linesBefore = 0;  // line breaks before the piece
-    qsizetype columnBefore = 0; // characters of its first line before the piece
-    const auto placeOf = [&](const QString& piece, qsizetype index) {
-        const QStringView before = QStringView(piece).first(index);
+    qsizetype linesBefore = 0;  // line breaks before the chunk
+    qsizetype columnBefore = 0; // characters of its first line before the chunk
+    const auto placeOf = [&](const QString& chunk, qsizetype index) {
+        const QStringView before = QStringView(chunk).first(index);
         const qsizetype breaks = before.count(QChar::ParagraphSeparator);
         const qsizetype lineStart = before.lastIndexOf(QChar::ParagraphSeparator) + 1;
         return SaveCheck::Place{linesBefore + breaks + 1,
                                 (breaks ? 0 : columnBefore) + index - lineStart + 1};
     };
-    for (QString piece = nextPiece(); !piece.isEmpty(); piece = nextPiece()) {
-        const qsizetype unencodable = codec::CountUnencodable(piece, format.encoding);
+    for (QString chunk = nextChunk(); !chunk.isEmpty(); chunk = nextChunk()) {
+        const qsizetype unencodable = codec::CountUnencodable(chunk, format.encoding);
         if (unencodable && !check.firstUnencodable) {
             const std::optional<cp932::Unencodable> first =
-                codec::FindUnencodable(piece, format.encoding);
+                codec::FindUnencodable(chunk, format.encoding);
             check.firstUnencodable = SaveCheck::Unencodable{
-                placeOf(piece, first->index).line, piece.mid(first->index, first->length),
+                placeOf(chunk, first->index).line, chunk.mid(first->index, first->length),
                 first->codePoint};
         }
         check.unencodableCount += unencodable;
@@ -72,16 +72,16 @@ SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::Tex
         // stands around it; only a stray byte may join the byte after it.
         const auto strayByte = [](QChar c) { return cp932::IsRawByte(c.unicode()); };
         // In ISO-2022-JP an escape in the text may select another set.
-        const bool escape = format.encoding == io::Encoding::Iso2022Jp && piece.contains(QChar(0x1B));
+        const bool escape = format.encoding == io::Encoding::Iso2022Jp && chunk.contains(QChar(0x1B));
         if (!check.roundTripDifference &&
-            (escape || std::any_of(piece.cbegin(), piece.cend(), strayByte))) {
+            (escape || std::any_of(chunk.cbegin(), chunk.cend(), strayByte))) {
             if (const std::optional<qsizetype> at =
-                    codec::FirstRoundTripDifference(piece, format))
-                check.roundTripDifference = placeOf(piece, *at);
+                    codec::FirstRoundTripDifference(chunk, format))
+                check.roundTripDifference = placeOf(chunk, *at);
         }
-        const qsizetype breaks = piece.count(QChar::ParagraphSeparator);
-        const qsizetype lastBreak = piece.lastIndexOf(QChar::ParagraphSeparator);
-        columnBefore = breaks ? piece.size() - lastBreak - 1 : columnBefore + piece.size();
+        const qsizetype breaks = chunk.count(QChar::ParagraphSeparator);
+        const qsizetype lastBreak = chunk.lastIndexOf(QChar::ParagraphSeparator);
+        columnBefore = breaks ? chunk.size() - lastBreak - 1 : columnBefore + chunk.size();
         linesBefore += breaks;
     }
     return check;

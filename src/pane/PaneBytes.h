@@ -15,34 +15,34 @@
 
 class CPaneText;
 
-// The bytes a save writes, encoded piece by piece from the pane's text, so
-// that a save holds a piece of the text and its bytes, never a copy of all.
+// The bytes a save writes, encoded chunk by chunk from the pane's text, so
+// that a save holds a chunk of the text and its bytes, never a copy of all.
 class CPaneBytes final : public io::ByteSource {
 public:
-    static constexpr qsizetype kPieceLength = 256 * 1024;
+    static constexpr qsizetype kChunkLength = 256 * 1024;
 
     // The text as `text` holds it now (`text` may be null: no text).
     CPaneBytes(CPaneText* text, const io::TextFormat& format,
-               qsizetype pieceLength = kPieceLength);
+               qsizetype chunkLength = kChunkLength);
     CPaneBytes(const CPaneBytes&) = delete; // the walk points into it
     CPaneBytes& operator=(const CPaneBytes&) = delete;
     void Rewind() override;
     QByteArrayView Next() override;
-    // The next piece of the text, lines separated by U+2029, empty at the
-    // end (between Rewind and the end, either this or Next). A piece holds
-    // whole paragraphs of the pane, about `pieceLength` characters or a
-    // longer line, and ends where the encoded pieces read back as the whole
-    // would: before a line break, or after a character below U+0040 (no
-    // byte below 0x40 continues a two-byte code).
+    // The next chunk of the file text, lines separated by U+2029, empty at
+    // the end (between Rewind and the end, either this or Next). A chunk
+    // holds whole paragraphs of the pane, about `chunkLength` characters or
+    // a longer line, and ends where the encoded chunks read back as the
+    // whole would: before a line break, or after a character below U+0040
+    // (no byte below 0x40 continues a two-byte code).
     QString NextText();
 
 private:
-    io::TextLines m_blocks; // the pane's paragraphs
+    io::ParagraphBatches m_paragraphs; // the pane's paragraphs
     io::TextSplits m_splits;
     io::TextFormat m_format;
-    qsizetype m_pieceLength;
-    io::LineWalk m_walk;
-    codec::Encoder m_encoder; // the file's encoding, piece after piece
+    qsizetype m_chunkLength;
+    io::ParagraphWalk m_walk;
+    codec::Encoder m_encoder; // the file's encoding, chunk after chunk
     bool m_finished = false;  // the encoder's closing bytes were given
     QByteArray m_bytes;
 };
@@ -66,6 +66,6 @@ struct SaveCheck {
     std::optional<Place> roundTripDifference;
 };
 
-// Goes through a text given in pieces (lines separated by U+2029; each piece
-// cut where the encoded pieces read back independently, empty at the end).
-SaveCheck CheckSaveText(const std::function<QString()>& nextPiece, const io::TextFormat& format);
+// Goes through a text given in chunks (lines separated by U+2029; each chunk
+// cut where the encoded chunks read back independently, empty at the end).
+SaveCheck CheckSaveText(const std::function<QString()>& nextChunk, const io::TextFormat& format);

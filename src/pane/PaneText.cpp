@@ -69,7 +69,7 @@ CBlockTextCache& CPaneText::BlockTexts() {
 io::ParagraphText CPaneText::Paragraphs(bool checked) {
     io::ParagraphText text;
     text.splits = SplitPositions();
-    text.blocks = checked ? BlockTexts().CheckedBlocks() : BlockTexts().Blocks();
+    text.paragraphs = checked ? BlockTexts().CheckedBlocks() : BlockTexts().Blocks();
     return text;
 }
 

@@ -32,7 +32,7 @@ class QTextDocument;
 //   shared paragraph  a paragraph holding several short file lines,
 //                     separated by inner line breaks (U+2028), each one
 //                     character like the line break it stands for
-//   slice             a piece of a new text, whole lines, filled in at once
+//   slice             a part of a new text, whole lines, filled in at once
 //
 // Once the text is settled, every paragraph
 //   - holds at most kMaxParagraphLength characters;

@@ -1,4 +1,4 @@
-#include "io/TextRunsDiff.h"
+#include "io/ParagraphDiff.h"
 
 #include <QHash>
 
@@ -8,18 +8,18 @@ namespace io {
 
 namespace {
 
-// What tells a run from another: its list's storage, shared by every copy.
-const void* KeyOf(const QStringList& run) {
-    return run.isEmpty() ? nullptr : run.constData();
+// What tells a batch from another: its list's storage, shared by every copy.
+const void* KeyOf(const QStringList& batch) {
+    return batch.isEmpty() ? nullptr : batch.constData();
 }
 
-bool SameRun(const QStringList& a, const QStringList& b) {
+bool SameBatch(const QStringList& a, const QStringList& b) {
     return a.isEmpty() ? b.isEmpty() : a.constData() == b.constData();
 }
 
-qint64 Measure(const QStringList& run) {
+qint64 Measure(const QStringList& batch) {
     qint64 size = 0;
-    for (const QString& line : run)
+    for (const QString& line : batch)
         size += line.size() + 1;
     return size;
 }
@@ -34,7 +34,7 @@ qint64 TextPosition(const TextSplits& splits, qint64 start) {
     return start == 0 ? 0 : (start - 1) - SplitsBefore(splits, start - 1);
 }
 
-// The lines of runs [from, to), which begin at `start`, and where each begins.
+// The lines of batches [from, to), which begin at `start`, and where each begins.
 struct Lines {
     std::vector<const QString*> lines;
     std::vector<qint64> starts;
@@ -43,7 +43,7 @@ struct Lines {
 Lines Gather(const TextSnapshot& t, qsizetype from, qsizetype to, qint64 start) {
     Lines l;
     for (qsizetype r = from; r < to; ++r) {
-        for (const QString& line : t.runs[r]) {
+        for (const QString& line : t.batches[r]) {
             l.lines.push_back(&line);
             l.starts.push_back(start);
             start += line.size() + 1;
@@ -58,7 +58,7 @@ bool IsSplit(const TextSplits& splits, qint64 position) {
 
 // The text of lines [from, to) of `l`: every line with the separator before
 // it (none before the first line of the text, none where a split stands).
-QString Piece(const TextSplits& splits, const Lines& l, size_t from, size_t to) {
+QString TextOf(const TextSplits& splits, const Lines& l, size_t from, size_t to) {
     QString text;
     for (size_t k = from; k < to; ++k) {
         const qint64 start = l.starts[k];
@@ -115,51 +115,51 @@ JournalEdit Narrowed(qint64 position, const QString& before, const QString& afte
 
 } // namespace
 
-TextSnapshot MakeSnapshot(TextLines runs, TextSplits splits, const TextSnapshot* before) {
+TextSnapshot MakeSnapshot(ParagraphBatches batches, TextSplits splits, const TextSnapshot* before) {
     QHash<const void*, qint64> known;
     if (before)
-        for (qsizetype r = 0; r < before->runs.size(); ++r)
-            if (const void* key = KeyOf(before->runs[r]))
-                known.insert(key, before->runSizes[size_t(r)]);
-    TextSnapshot t{std::move(runs), std::move(splits), {}};
-    t.runSizes.reserve(size_t(t.runs.size()));
-    for (const QStringList& run : std::as_const(t.runs)) {
-        const auto it = known.constFind(KeyOf(run));
-        t.runSizes.push_back(it != known.cend() ? *it : Measure(run));
+        for (qsizetype r = 0; r < before->batches.size(); ++r)
+            if (const void* key = KeyOf(before->batches[r]))
+                known.insert(key, before->batchSizes[size_t(r)]);
+    TextSnapshot t{std::move(batches), std::move(splits), {}};
+    t.batchSizes.reserve(size_t(t.batches.size()));
+    for (const QStringList& batch : std::as_const(t.batches)) {
+        const auto it = known.constFind(KeyOf(batch));
+        t.batchSizes.push_back(it != known.cend() ? *it : Measure(batch));
     }
     return t;
 }
 
 std::vector<JournalEdit> DiffSnapshots(const TextSnapshot& before, const TextSnapshot& after) {
-    const qsizetype oldCount = before.runs.size();
-    const qsizetype newCount = after.runs.size();
+    const qsizetype oldCount = before.batches.size();
+    const qsizetype newCount = after.batches.size();
     QHash<const void*, qsizetype> oldAt;
     for (qsizetype r = 0; r < oldCount; ++r)
-        if (const void* key = KeyOf(before.runs[r]))
+        if (const void* key = KeyOf(before.batches[r]))
             oldAt.insert(key, r);
 
     std::vector<JournalEdit> edits;
-    qsizetype i = 0, j = 0;      // runs
+    qsizetype i = 0, j = 0;      // batches
     qint64 oldAt0 = 0, newAt = 0; // where they begin
     while (i < oldCount || j < newCount) {
-        // Runs both share; the splits among them must have stayed.
+        // Batches both share; the splits among them must have stayed.
         const qint64 oldStart = oldAt0, newStart = newAt;
-        while (i < oldCount && j < newCount && SameRun(before.runs[i], after.runs[j])) {
-            oldAt0 += before.runSizes[size_t(i++)];
-            newAt += after.runSizes[size_t(j++)];
+        while (i < oldCount && j < newCount && SameBatch(before.batches[i], after.batches[j])) {
+            oldAt0 += before.batchSizes[size_t(i++)];
+            newAt += after.batchSizes[size_t(j++)];
         }
         if (!SameSplits(before.splits, oldStart, after.splits, newStart, oldAt0 - oldStart)) {
             // Splits moved in text that did not change: the whole text.
             const Lines was = Gather(before, 0, oldCount, 0), is = Gather(after, 0, newCount, 0);
-            return {Narrowed(0, Piece(before.splits, was, 0, was.lines.size()),
-                             Piece(after.splits, is, 0, is.lines.size()))};
+            return {Narrowed(0, TextOf(before.splits, was, 0, was.lines.size()),
+                             TextOf(after.splits, is, 0, is.lines.size()))};
         }
         if (i == oldCount && j == newCount)
             break;
-        // Runs that changed, up to the next one both share.
+        // Batches that changed, up to the next one both share.
         qsizetype iEnd = oldCount, jEnd = j;
         for (; jEnd < newCount; ++jEnd) {
-            const auto it = oldAt.constFind(KeyOf(after.runs[jEnd]));
+            const auto it = oldAt.constFind(KeyOf(after.batches[jEnd]));
             if (it != oldAt.cend() && *it >= i) {
                 iEnd = *it;
                 break;
@@ -179,15 +179,15 @@ std::vector<JournalEdit> DiffSnapshots(const TextSnapshot& before, const TextSna
         }
         qint64 newEnd = newAt;
         for (qsizetype r = j; r < jEnd; ++r)
-            newEnd += after.runSizes[size_t(r)];
+            newEnd += after.batchSizes[size_t(r)];
         const qint64 from = head < is.starts.size() ? is.starts[head] : newEnd;
         JournalEdit edit = Narrowed(TextPosition(after.splits, from),
-                                    Piece(before.splits, was, head, oldTail),
-                                    Piece(after.splits, is, head, newTail));
+                                    TextOf(before.splits, was, head, oldTail),
+                                    TextOf(after.splits, is, head, newTail));
         if (edit.removed > 0 || !edit.inserted.isEmpty())
             edits.push_back(std::move(edit));
         for (; i < iEnd; ++i)
-            oldAt0 += before.runSizes[size_t(i)];
+            oldAt0 += before.batchSizes[size_t(i)];
         j = jEnd;
         newAt = newEnd;
     }
