@@ -1,10 +1,9 @@
 #pragma once
 
 // doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include io and res.
+// seams to the user. May include pane, io and res.
 
 #include "doc/CmdTarget.h"
-#include "io/ParagraphWalk.h"
 #include "pane/PaneText.h"
 
 #include <QElapsedTimer>
@@ -24,8 +23,9 @@ class QPainter;
 class QTextBlock;
 class QTextLine;
 
-// The editing pane: the document's text lives here and nowhere else. Every
-// command is offered to the view first.
+// The editing pane's widget: it shows the text its model (CPaneText) holds,
+// the only copy of the document's text, and asks the model for everything
+// about it. Every command is offered to the view first.
 class CEditorView : public QPlainTextEdit, public CCmdTarget {
     Q_OBJECT
 
@@ -54,6 +54,7 @@ public:
     CPaneText& Model() { return *m_text; }
     const CPaneText& Model() const { return *m_text; }
 
+    // The model's own, for the callers that reach it through the view.
     // The whole text, lines separated by U+2029, for writing it out.
     QString GetWholeText() const { return m_text->WholeText(); }
     CBlockTextCache& BlockTexts() { return m_text->BlockTexts(); }

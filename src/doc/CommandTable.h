@@ -1,7 +1,7 @@
 #pragma once
 
 // doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include io and res.
+// seams to the user. May include pane, io and res.
 
 #include <QString>
 
