@@ -3,6 +3,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 #include "pane/PaneBytes.h"
+#include "pane/PaneText.h"
 #include "find/FindReplace.h"
 #include "io/CodePage932.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
@@ -739,6 +741,59 @@ private slots:
         const int y = view->cursorRect().center().y();
         QTest::mouseDClick(margin, Qt::LeftButton, {}, QPoint(3, y));
         QCOMPARE(view->GetSelectedText(), cp932::Decode(LongLine()) + u"\r\n"_s);
+    }
+    void theModelSettlesEachEditAsItEnds() {
+        // The text model alone, on a document without a widget, edited with
+        // plain cursors and no event loop between: each edit block is
+        // settled when it ends, in the edit's own undo step.
+        QTextDocument doc;
+        doc.setDocumentLayout(new QPlainTextDocumentLayout(&doc));
+        CPaneText model(&doc);
+        QString expected = u"<HTML>\u2029"_s + QString(5000, u'a') + u"\u2029<P>end"_s;
+        model.SetWholeText(expected, [&](const QString& paneText, qsizetype) {
+            doc.setPlainText(paneText);
+        });
+        doc.clearUndoRedoStacks();
+        const auto settled = [&] {
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+                const bool before = CPaneText::SplitBefore(b), after = CPaneText::SplitAfter(b);
+                if (b.length() - 1 > CPaneText::kMaxParagraphLength ||
+                    after != CPaneText::SplitBefore(b.next()) || ((before || after) && b.length() == 1))
+                    return false;
+            }
+            return !CPaneText::SplitBefore(doc.begin());
+        };
+        QVERIFY(settled());
+        const std::vector<int> splits = model.SplitPositions();
+        QCOMPARE(splits.size(), size_t(4));
+        const qsizetype secondPart = model.TextPosition(splits[0] + 1);
+        // The long line's end, once the two edits before have moved it.
+        const qsizetype lineEnd = expected.indexOf(QChar::ParagraphSeparator, 7) + 3000 - 1024;
+        const struct {
+            qsizetype from, to;
+            QString with;
+        } edits[] = {
+            {3, 3, QString(3000, u'b')},                // a line grows past the limit
+            {secondPart + 3000, secondPart + 4024, {}}, // a part of the long line is emptied
+            {lineEnd - 10, lineEnd + 4, u"c"_s},         // the long line joins the next one
+        };
+        for (const auto& e : edits) {
+            const QString before = expected;
+            QTextCursor c(&doc);
+            c.beginEditBlock();
+            c.setPosition(model.PanePosition(e.from));
+            c.setPosition(model.PanePosition(e.to), QTextCursor::KeepAnchor);
+            c.insertText(e.with);
+            c.endEditBlock();
+            expected.replace(e.from, e.to - e.from, e.with);
+            QVERIFY(settled());
+            QCOMPARE(Difference(model.WholeText(), expected), u"same"_s);
+            doc.undo();
+            QCOMPARE(Difference(model.WholeText(), before), u"same"_s);
+            doc.redo();
+            QVERIFY(settled());
+            QCOMPARE(Difference(model.WholeText(), expected), u"same"_s);
+        }
     }
 };
 
