@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -19,6 +20,21 @@
 #include <sys/resource.h>
 
 namespace bench {
+
+// Reads `path` into `doc`, the event loop running until the load has ended.
+inline bool Load(CEditorDoc& doc, const QString& path) {
+    CDocumentLoad* load = doc.StartLoad(path);
+    if (!load)
+        return false;
+    bool loaded = false;
+    QEventLoop loop;
+    QObject::connect(load, &CDocumentLoad::ended, &loop, [&](CDocumentLoad::Result result) {
+        loaded = result == CDocumentLoad::Result::Loaded;
+        loop.quit();
+    });
+    loop.exec();
+    return loaded;
+}
 
 // One line of the generated pages.
 inline const QByteArray kPageLine = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"

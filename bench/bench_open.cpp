@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -83,6 +85,19 @@ void TypeKey(QWidget* to, Qt::Key key, const QString& text) {
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QApplication::sendEvent(to, &press);
     QApplication::sendEvent(to, &release);
+}
+
+// CEditorApp::OpenDocumentFile, the event loop running until it is done.
+CEditorApp::OpenResult Open(CEditorApp& app, const QString& path) {
+    std::optional<CEditorApp::OpenResult> opened;
+    QEventLoop loop;
+    app.OpenDocumentFile(path, [&](CEditorApp::OpenResult result) {
+        opened = result;
+        loop.quit();
+    });
+    if (!opened)
+        loop.exec();
+    return *opened;
 }
 
 int RunOne(int mebibytes, const QString& folder) {
@@ -143,7 +158,7 @@ int RunOne(int mebibytes, const QString& folder) {
         tick.start(0);
         QElapsedTimer reopenClock;
         reopenClock.start();
-        if (app.OpenDocumentFile(other) != CEditorApp::OpenResult::Opened)
+        if (Open(app, other) != CEditorApp::OpenResult::Opened)
             return 7;
         const double reopenMs = Ms(reopenClock);
         QApplication::processEvents(); // the pause that ends the load
@@ -212,7 +227,7 @@ int RunOne(int mebibytes, const QString& folder) {
     QApplication::processEvents();
     QElapsedTimer t;
     t.start();
-    if (app.OpenDocumentFile(path) != CEditorApp::OpenResult::Opened)
+    if (Open(app, path) != CEditorApp::OpenResult::Opened)
         return 4;
     CEditorView* view = app.GetView();
     TypeKey(view, Qt::Key_X, QStringLiteral("x"));

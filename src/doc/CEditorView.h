@@ -116,6 +116,26 @@ public:
     // let go: unmodified, no undo history, the caret at the start. Emits
     // documentAdopted.
     void AdoptDocument(std::unique_ptr<QTextDocument> filled);
+    // Filling with slices a slice at a time, the event loop free to run
+    // between steps: into the pane (StartFillIn, as FillInSlices: dropped
+    // before it is complete, it leaves the pane empty) or into a document of
+    // its own (StartFillAside, as FillAside). Each slice is let go once it
+    // is in. The pane must outlive a fill aside.
+    class SliceFill {
+    public:
+        virtual ~SliceFill() = default;
+        // Appends the next slice; false once all are in.
+        virtual bool Step() = 0;
+        // The characters in so far.
+        virtual qsizetype Done() const = 0;
+        // Once Step returned false: the document filled aside (for
+        // AdoptDocument), or null when the pane holds the text.
+        virtual std::unique_ptr<QTextDocument> Finish() = 0;
+        // All steps, `between` after each but the last; false when it stopped.
+        bool Run(const std::function<bool(qsizetype done)>& between);
+    };
+    std::unique_ptr<SliceFill> StartFillIn(QStringList slices);
+    std::unique_ptr<SliceFill> StartFillAside(QStringList slices) const;
     bool FillInSlices(const QString& text, qsizetype sliceLength,
                       const std::function<bool(qsizetype done)>& between) {
         QStringList slices = SlicesOf(text, sliceLength);
@@ -215,11 +235,9 @@ private:
         MarkLongLines(document(), longLines);
     }
     static void MarkLongLines(QTextDocument* target, const std::vector<std::pair<int, int>>& longLines);
-    // Appends the slices to `target`, each let go once it is in; false when
-    // `between` stopped it. `splits` tells whether a long line was cut.
-    // `cache`, when given, follows `target` and is told each text before.
-    static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
-                             bool& splits, const std::function<bool(qsizetype done)>& between);
+    class SliceAppender;
+    class FillIn;
+    class FillAsideOf;
     void SelectFileLine(const QTextCursor& at);
     // Counts each paragraph not laid out as one screen line for each of
     // its file lines, where paragraphs were given several.

@@ -400,110 +400,193 @@ QStringList CEditorView::SlicesOf(QString text, qsizetype sliceLength) {
     return slices;
 }
 
-bool CEditorView::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
-                               bool& splits, const std::function<bool(qsizetype done)>& between) {
-    qsizetype lines = 1;
-    for (const QString& slice : slices)
-        ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
-    const int group = GroupSize(lines - qsizetype(slices.size()));
-    PaneTextMaker maker(group);
-    target->setProperty(kHasInnerBreaks, group > 1);
-    qsizetype done = 0;
-    for (qsizetype k = 0; k < slices.size(); ++k) {
-        const bool last = k + 1 == slices.size();
-        {
-            // Released once it is in the document.
-            const QString slice = std::exchange(slices[k], QString());
-            QString text;
-            text.reserve(slice.size() + slice.size() / kSplitLength * 2 + 16);
-            maker.Add(slice, !last, text);
-            QTextCursor c(target);
-            c.movePosition(QTextCursor::End);
-            // The paragraphs the text opens take over the marks of the one
-            // they start in; after the end of a long line they are no piece
-            // of it.
-            if (text.startsWith(QChar::ParagraphSeparator) &&
-                (SplitBefore(c.block()) || SplitAfter(c.block()))) {
-                c.insertBlock(QTextBlockFormat());
-                text.remove(0, 1);
-            }
-            const QTextBlock first = c.block();
-            if (cache)
-                cache->ExpectAppend(text);
-            c.insertText(text);
-            if (cache)
-                cache->ExpectAppend({});
-            if (group > 1)
-                ::CountInnerLines(target, first);
-            done += slice.size();
-        }
-        const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
-        if (!longLines.empty()) {
-            splits = true;
-            MarkLongLines(target, longLines);
-        }
-        // Unmodified all along: nothing takes the half-filled pane for a change.
-        target->setModified(false);
-        if (!last && !between(done)) {
-            slices.clear();
-            return false;
-        }
+// Appends slices to a document, one slice a step, each let go once it is in.
+class CEditorView::SliceAppender {
+public:
+    SliceAppender(QTextDocument* target, CBlockTextCache* cache, QStringList slices)
+        : m_target(target), m_cache(cache), m_slices(std::move(slices)),
+          m_group(GroupOf(m_slices)), m_maker(m_group) {
+        m_target->setProperty(kHasInnerBreaks, m_group > 1);
     }
-    slices.clear();
+    // Appends the next slice; false once all are in.
+    bool Step();
+    qsizetype Done() const { return m_done; }
+    // A long line was cut.
+    bool Splits() const { return m_splits; }
+
+private:
+    static int GroupOf(const QStringList& slices) {
+        qsizetype lines = 1;
+        for (const QString& slice : slices)
+            ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
+        return GroupSize(lines - qsizetype(slices.size()));
+    }
+
+    QTextDocument* m_target;
+    CBlockTextCache* m_cache;
+    QStringList m_slices;
+    int m_group;
+    PaneTextMaker m_maker;
+    qsizetype m_next = 0;
+    qsizetype m_done = 0;
+    bool m_splits = false;
+};
+
+bool CEditorView::SliceAppender::Step() {
+    if (m_next >= m_slices.size())
+        return false;
+    const bool last = m_next + 1 == m_slices.size();
+    {
+        // Released once it is in the document.
+        const QString slice = std::exchange(m_slices[m_next++], QString());
+        QString text;
+        text.reserve(slice.size() + slice.size() / kSplitLength * 2 + 16);
+        m_maker.Add(slice, !last, text);
+        QTextCursor c(m_target);
+        c.movePosition(QTextCursor::End);
+        // The paragraphs the text opens take over the marks of the one
+        // they start in; after the end of a long line they are no piece
+        // of it.
+        if (text.startsWith(QChar::ParagraphSeparator) &&
+            (SplitBefore(c.block()) || SplitAfter(c.block()))) {
+            c.insertBlock(QTextBlockFormat());
+            text.remove(0, 1);
+        }
+        const QTextBlock first = c.block();
+        if (m_cache)
+            m_cache->ExpectAppend(text);
+        c.insertText(text);
+        if (m_cache)
+            m_cache->ExpectAppend({});
+        if (m_group > 1)
+            ::CountInnerLines(m_target, first);
+        m_done += slice.size();
+    }
+    const std::vector<std::pair<int, int>> longLines = m_maker.TakeLongLines();
+    if (!longLines.empty()) {
+        m_splits = true;
+        MarkLongLines(m_target, longLines);
+    }
+    // Unmodified all along: nothing takes the half-filled pane for a change.
+    m_target->setModified(false);
+    if (last)
+        m_slices.clear();
+    return !last;
+}
+
+// Into the pane, emptied first; dropped before it is complete, it empties
+// the pane again.
+class CEditorView::FillIn : public CEditorView::SliceFill {
+public:
+    FillIn(CEditorView* view, QStringList slices) : m_view(view) {
+        m_showBarFirst = view->ShowScrollBarFirst(true);
+        view->BeginNewText(false);
+        view->setPlainText(QString());
+        view->document()->setUndoRedoEnabled(false);
+        m_appender.emplace(view->document(), view->m_blockTexts.get(), std::move(slices));
+        view->m_repairing = false;
+    }
+    ~FillIn() override {
+        if (!m_view || m_finished)
+            return;
+        m_view->m_repairing = false;
+        m_view->document()->setUndoRedoEnabled(true);
+        m_view->SetWholeText(QString());
+        RestoreBar();
+    }
+    bool Step() override {
+        m_view->m_repairing = true;
+        const bool more = m_appender->Step();
+        m_view->m_mayHaveSplits = m_view->m_mayHaveSplits || m_appender->Splits();
+        m_view->m_splitPositionsValid = false;
+        m_view->m_repairing = false;
+        return more;
+    }
+    qsizetype Done() const override { return m_appender->Done(); }
+    std::unique_ptr<QTextDocument> Finish() override {
+        m_finished = true;
+        if (!m_view)
+            return nullptr;
+        m_view->document()->setUndoRedoEnabled(true);
+        m_view->document()->clearUndoRedoStacks();
+        m_view->document()->setModified(false);
+        m_view->moveCursor(QTextCursor::Start);
+        RestoreBar();
+        return nullptr;
+    }
+
+private:
+    void RestoreBar() {
+        if (m_showBarFirst)
+            m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+
+    QPointer<CEditorView> m_view;
+    std::optional<SliceAppender> m_appender;
+    bool m_showBarFirst = false;
+    bool m_finished = false;
+};
+
+// Into a document of its own, not shown.
+class CEditorView::FillAsideOf : public CEditorView::SliceFill {
+public:
+    FillAsideOf(const CEditorView* view, QStringList slices)
+        : m_filled(std::make_unique<QTextDocument>()) {
+        m_filled->setUndoRedoEnabled(false);
+        // What the pane set on its document, and the layout the pane needs,
+        // before the text: set afterwards, each goes over every paragraph.
+        const QTextDocument* shown = view->document();
+        m_filled->setDefaultFont(shown->defaultFont());
+        m_filled->setDefaultTextOption(shown->defaultTextOption());
+        m_filled->setDocumentMargin(shown->documentMargin());
+        auto* layout = new QPlainTextDocumentLayout(m_filled.get());
+        m_filled->setDocumentLayout(layout);
+        // The paragraph texts follow the filling, not all at once when it is shown.
+        CBlockTextCache* cache =
+            view->m_blockTexts ? new CBlockTextCache(m_filled.get(), m_filled.get()) : nullptr;
+        m_appender.emplace(m_filled.get(), cache, std::move(slices));
+    }
+    bool Step() override { return m_appender->Step(); }
+    qsizetype Done() const override { return m_appender->Done(); }
+    std::unique_ptr<QTextDocument> Finish() override {
+        m_filled->setProperty(kHasSplits, m_appender->Splits());
+        m_appender.reset();
+        return std::move(m_filled);
+    }
+
+private:
+    std::unique_ptr<QTextDocument> m_filled;
+    std::optional<SliceAppender> m_appender;
+};
+
+std::unique_ptr<CEditorView::SliceFill> CEditorView::StartFillIn(QStringList slices) {
+    return std::make_unique<FillIn>(this, std::move(slices));
+}
+
+std::unique_ptr<CEditorView::SliceFill> CEditorView::StartFillAside(QStringList slices) const {
+    return std::make_unique<FillAsideOf>(this, std::move(slices));
+}
+
+bool CEditorView::SliceFill::Run(const std::function<bool(qsizetype done)>& between) {
+    while (Step())
+        if (!between(Done()))
+            return false;
     return true;
 }
 
 bool CEditorView::FillInSlices(QStringList& slices,
                                const std::function<bool(qsizetype done)>& between) {
-    const bool showBarFirst = ShowScrollBarFirst(true);
-    const auto restoreBar = qScopeGuard([&] {
-        if (showBarFirst)
-            setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    });
-
-    BeginNewText(false);
-    setPlainText(QString());
-    document()->setUndoRedoEnabled(false);
-    const bool filled = AppendSlices(document(), m_blockTexts.get(), slices, m_mayHaveSplits,
-                                     [&](qsizetype done) {
-        m_splitPositionsValid = false;
-        m_repairing = false;
-        const bool goOn = between(done);
-        m_repairing = true;
-        return goOn;
-    });
-    m_splitPositionsValid = false;
-    m_repairing = false;
-    document()->setUndoRedoEnabled(true);
-    if (!filled) {
-        SetWholeText(QString());
-        return false;
-    }
-    document()->clearUndoRedoStacks();
-    document()->setModified(false);
-    moveCursor(QTextCursor::Start);
+    std::unique_ptr<SliceFill> fill = StartFillIn(std::exchange(slices, {}));
+    if (!fill->Run(between))
+        return false; // the pane is emptied as the fill goes
+    fill->Finish();
     return true;
 }
 
 std::unique_ptr<QTextDocument> CEditorView::FillAside(
     QStringList& slices, const std::function<bool(qsizetype done)>& between) {
-    auto filled = std::make_unique<QTextDocument>();
-    filled->setUndoRedoEnabled(false);
-    // What the pane set on its document, and the layout the pane needs,
-    // before the text: set afterwards, each goes over every paragraph.
-    const QTextDocument* shown = document();
-    filled->setDefaultFont(shown->defaultFont());
-    filled->setDefaultTextOption(shown->defaultTextOption());
-    filled->setDocumentMargin(shown->documentMargin());
-    auto* layout = new QPlainTextDocumentLayout(filled.get());
-    filled->setDocumentLayout(layout);
-    // The paragraph texts follow the filling, not all at once when it is shown.
-    CBlockTextCache* cache = m_blockTexts ? new CBlockTextCache(filled.get(), filled.get()) : nullptr;
-    bool splits = false;
-    if (!AppendSlices(filled.get(), cache, slices, splits, between))
-        return nullptr;
-    filled->setProperty(kHasSplits, splits);
-    return filled;
+    std::unique_ptr<SliceFill> fill = StartFillAside(std::exchange(slices, {}));
+    return fill->Run(between) ? fill->Finish() : nullptr;
 }
 
 void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {
