@@ -741,6 +741,48 @@ private slots:
         QCOMPARE(e.doc.GetTitle(), u"big.html"_s);
     }
 
+    void commandKeysWhileLoadingKeepTheirPlace_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("loaded") << false;
+        QTest::newRow("cancelled by Esc") << true;
+    }
+
+    // Ctrl+S typed between two keys while a file opens saves the first key
+    // only, to the file just opened, once it is complete; Esc drops them all.
+    void commandKeysWhileLoadingKeepTheirPlace() {
+        QFETCH(bool, cancel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        const QByteArray bytes = QByteArray("<TD>\x93\xfa\x96\x7b\x8c\xea</TD>\r\n").repeated(
+            4 * cp932::kDecodeStep / 16);
+        testing::WriteBytes(path, bytes);
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        WhenLoading typing([&] { return f.Doc(); }, [&] {
+            QTest::keyClicks(f.View(), u"a"_s);
+            QTest::keyClick(f.View(), Qt::Key_S, Qt::ControlModifier);
+            QTest::keyClicks(f.View(), u"b"_s);
+            QVERIFY(f.View()->GetWholeText().isEmpty()); // nothing in yet
+            if (cancel)
+                QTest::keyClick(f.View(), Qt::Key_Escape);
+        });
+        QCOMPARE(testing::Open(*f.app, path),
+                 cancel ? CEditorApp::OpenResult::Cancelled : CEditorApp::OpenResult::Opened);
+        QVERIFY(typing.ran);
+        QVERIFY(f.ui.proposedNames.isEmpty()); // no Save As
+        if (cancel) {
+            QCOMPARE(f.View()->GetWholeText(), QString());
+            QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+            QCOMPARE(testing::ReadBytes(path), bytes);
+            return;
+        }
+        QCOMPARE(testing::ReadBytes(path), "a" + bytes);
+        QVERIFY(f.Doc()->IsModified()); // "b" came after the save
+        QVERIFY(f.Doc()->DoFileSave());
+        QCOMPARE(testing::ReadBytes(path), "ab" + bytes);
+    }
+
     void escKeyReachesTheLoad() {
         QTemporaryDir dir;
         const QString path = SlowPage(dir);
