@@ -213,7 +213,8 @@ void CDocumentLoad::HoldInput(bool hold) {
         m_view->setAttribute(Qt::WA_InputMethodEnabled, true);
     } else {
         m_view->removeEventFilter(this);
-        m_view->setAttribute(Qt::WA_InputMethodEnabled, !m_view->isReadOnly());
+        if (!m_document.m_load) // not a load that a handler of `ended` began
+            m_view->setAttribute(Qt::WA_InputMethodEnabled, !m_view->isReadOnly());
     }
 }
 
