@@ -2,6 +2,7 @@
 
 // Inputs and helpers shared by the benchmark programs.
 
+#include "app/CEditorApp.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 
@@ -20,6 +21,15 @@
 #include <sys/resource.h>
 
 namespace bench {
+
+// Runs the event loop until the file named on `app`'s command line has loaded.
+inline void WaitForStartup(CEditorApp& app) {
+    if (!app.IsStarting())
+        return;
+    QEventLoop loop;
+    QObject::connect(&app, &CEditorApp::startupEnded, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 // Reads `path` into `doc`, the event loop running until the load has ended.
 inline bool Load(CEditorDoc& doc, const QString& path) {

@@ -114,6 +114,7 @@ int RunOne(int mebibytes, const QString& folder) {
         CEditorApp app;
         if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
             return 3;
+        bench::WaitForStartup(app);
         QApplication::processEvents(); // the pane paints its text
         const double wholeMs = Ms(clock);
         const double textMs = first.textPaintedMs;
