@@ -2,6 +2,7 @@
 
 // Inputs and helpers shared by the benchmark programs.
 
+#include "app/CEditorApp.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 
@@ -9,6 +10,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -19,6 +21,30 @@
 #include <sys/resource.h>
 
 namespace bench {
+
+// Runs the event loop until the file named on `app`'s command line has loaded.
+inline void WaitForStartup(CEditorApp& app) {
+    if (!app.IsStarting())
+        return;
+    QEventLoop loop;
+    QObject::connect(&app, &CEditorApp::startupEnded, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Reads `path` into `doc`, the event loop running until the load has ended.
+inline bool Load(CEditorDoc& doc, const QString& path) {
+    CDocumentLoad* load = doc.StartLoad(path);
+    if (!load)
+        return false;
+    bool loaded = false;
+    QEventLoop loop;
+    QObject::connect(load, &CDocumentLoad::ended, &loop, [&](CDocumentLoad::Result result) {
+        loaded = result == CDocumentLoad::Result::Loaded;
+        loop.quit();
+    });
+    loop.exec();
+    return loaded;
+}
 
 // One line of the generated pages.
 inline const QByteArray kPageLine = "<TR><TD><FONT COLOR=\"#FF0000\">\x93\xfa\x96\x7b\x8c\xea\x82\xcc"

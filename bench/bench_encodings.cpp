@@ -59,6 +59,7 @@ int RunOne(const QString& path) {
     CEditorApp app;
     if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
         return 3;
+    bench::WaitForStartup(app);
     QApplication::processEvents();
     const double openMs = Ms(clock);
     const double peak = bench::PeakMiB();

@@ -49,7 +49,7 @@ int RunOne(int mebibytes) {
 
     QElapsedTimer t;
     t.start();
-    if (!doc.OnOpenDocument(path))
+    if (!bench::Load(doc, path))
         return 3;
     QApplication::processEvents();
     const double openMs = Ms(t);

@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
     keeper.SetFolder(dir.filePath(QStringLiteral("recovery")));
     keeper.SetIntervals(100, 30000);
     t.restart();
-    if (!doc.OnOpenDocument(path))
+    if (!bench::Load(doc, path))
         return 3;
     doc.SetPathName(path, false);
     QApplication::processEvents();

@@ -120,7 +120,7 @@ int RunOne(const Input& input) {
 
     QElapsedTimer t;
     t.start();
-    if (!doc.OnOpenDocument(path))
+    if (!bench::Load(doc, path))
         return 3;
     Settle(view);
     const double openMs = Ms(t);

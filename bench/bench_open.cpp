@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -85,6 +87,19 @@ void TypeKey(QWidget* to, Qt::Key key, const QString& text) {
     QApplication::sendEvent(to, &release);
 }
 
+// CEditorApp::OpenDocumentFile, the event loop running until it is done.
+CEditorApp::OpenResult Open(CEditorApp& app, const QString& path) {
+    std::optional<CEditorApp::OpenResult> opened;
+    QEventLoop loop;
+    app.OpenDocumentFile(path, [&](CEditorApp::OpenResult result) {
+        opened = result;
+        loop.quit();
+    });
+    if (!opened)
+        loop.exec();
+    return *opened;
+}
+
 int RunOne(int mebibytes, const QString& folder) {
     const QString path = folder + QStringLiteral("/bench.html");
     if (!bench::WritePage(path, qint64(mebibytes) << 20))
@@ -99,6 +114,7 @@ int RunOne(int mebibytes, const QString& folder) {
         CEditorApp app;
         if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
             return 3;
+        bench::WaitForStartup(app);
         QApplication::processEvents(); // the pane paints its text
         const double wholeMs = Ms(clock);
         const double textMs = first.textPaintedMs;
@@ -143,7 +159,7 @@ int RunOne(int mebibytes, const QString& folder) {
         tick.start(0);
         QElapsedTimer reopenClock;
         reopenClock.start();
-        if (app.OpenDocumentFile(other) != CEditorApp::OpenResult::Opened)
+        if (Open(app, other) != CEditorApp::OpenResult::Opened)
             return 7;
         const double reopenMs = Ms(reopenClock);
         QApplication::processEvents(); // the pause that ends the load
@@ -212,7 +228,7 @@ int RunOne(int mebibytes, const QString& folder) {
     QApplication::processEvents();
     QElapsedTimer t;
     t.start();
-    if (app.OpenDocumentFile(path) != CEditorApp::OpenResult::Opened)
+    if (Open(app, path) != CEditorApp::OpenResult::Opened)
         return 4;
     CEditorView* view = app.GetView();
     TypeKey(view, Qt::Key_X, QStringLiteral("x"));

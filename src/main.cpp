@@ -47,6 +47,14 @@ int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << io::DecodeName(QByteArray(argv[i]));
+    // The command line's file could not be opened, or was printed: the end.
+    QObject::connect(
+        &theApp, &CEditorApp::startupEnded, &application,
+        [&theApp](bool goOn) {
+            if (!goOn)
+                QCoreApplication::exit(theApp.ExitCode());
+        },
+        Qt::QueuedConnection);
     if (!theApp.InitInstance(arguments))
         return theApp.ExitInstance();
     const int result = QApplication::exec();

@@ -348,6 +348,7 @@ private slots:
         QVERIFY(f.app->HasCommand(ID_FILE_OPEN));
         QVERIFY(f.View()->HasCommand(ID_FILE_OPEN));
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_OPEN));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.ui.openDialogs, 1);
         QVERIFY(!f.Doc()->IsModified());
         QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
@@ -404,7 +405,7 @@ private slots:
         for (int i = 1; i <= 5; ++i) {
             paths << dir.filePath(u"f%1.html"_s.arg(i));
             testing::WriteBytes(paths.last(), "x");
-            QCOMPARE(f.app->OpenDocumentFile(paths.last()), CEditorApp::OpenResult::Opened);
+            QCOMPARE(testing::Open(*f.app, paths.last()), CEditorApp::OpenResult::Opened);
         }
         QVERIFY(f.Start({}));
         const QStringList expected = {paths[4], paths[3], paths[2], paths[1]};
@@ -418,10 +419,12 @@ private slots:
                               u"&3 "_s + AbbreviatePath(paths[2]), u"&4 "_s + AbbreviatePath(paths[1])}));
         // Choosing an entry opens it; one that vanished leaves the list.
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE3));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.Doc()->GetPathName(), paths[2]);
         QCOMPARE(f.app->RecentFiles().Files().first(), paths[2]);
         QFile::remove(paths[1]);
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE4));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.ui.warnings.size(), 1);
         QVERIFY(!f.app->RecentFiles().Files().contains(paths[1]));
     }
@@ -467,6 +470,7 @@ private slots:
         QCOMPARE(f.app->RecentFiles().Files().first(), path);
         QVERIFY(MenuTexts(TopMenu(f.Frame(), 0)).contains(u"&1 "_s + AbbreviatePath(dir.path() + u"/日本.html"_s)));
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_MRU_FILE1));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.Doc()->GetPathName(), path);
         QCOMPARE(f.ui.warnings, QStringList());
     }

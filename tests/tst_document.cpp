@@ -97,7 +97,7 @@ private slots:
     void unchangedFileSavesBackByteForByte() {
         AppFixture f;
         WriteBytes(Path(u"page.html"_s), kPage);
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"page.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, Path(u"page.html"_s)), CEditorApp::OpenResult::Opened);
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
         QVERIFY(f.ui.warnings.isEmpty());
         QCOMPARE(ReadBytes(Path(u"page.html"_s)), kPage);
@@ -128,7 +128,7 @@ private slots:
     void bareLineEndsBecomeCrLf() {
         AppFixture f;
         WriteBytes(Path(u"lf.html"_s), "a\nb\rc\r\n");
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"lf.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, Path(u"lf.html"_s)), CEditorApp::OpenResult::Opened);
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
         QCOMPARE(ReadBytes(Path(u"lf.html"_s)), QByteArray("a\r\nb\r\nc\r\n"));
     }
@@ -230,11 +230,13 @@ private slots:
         f.ui.saveAnswers.enqueue(Answer::Cancel);
         f.ui.openPaths.enqueue(Path(u"other.html"_s));
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_OPEN));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
         QCOMPARE(f.View()->GetSelectedText(), u"mine"_s);
         QVERIFY(f.Doc()->IsModified());
         // Cancelling the dialog itself changes nothing and asks nothing.
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_OPEN));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.ui.saveQuestions.size(), 1);
         QCOMPARE(f.View()->GetSelectedText(), u"mine"_s);
         QVERIFY(f.Doc()->IsModified());
@@ -246,13 +248,14 @@ private slots:
         f.ui.saveAnswers.enqueue(Answer::No);
         f.ui.openPaths.enqueue(Path(u"missing.html"_s));
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_OPEN));
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.ui.warnings, QStringList{Path(u"missing.html"_s) + u" が見つかりませんでした。"_s});
         QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
         QVERIFY(f.Doc()->IsModified());
         QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
         // A folder is not a document.
         f.ui.saveAnswers.enqueue(Answer::No);
-        QCOMPARE(f.app->OpenDocumentFile(dir.path()), CEditorApp::OpenResult::Failed);
+        QCOMPARE(testing::Open(*f.app, dir.path()), CEditorApp::OpenResult::Failed);
         QCOMPARE(f.ui.warnings.last(), dir.path() + u" へのｱｸｾｽは拒否されました。"_s);
         QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
     }
@@ -260,20 +263,20 @@ private slots:
     void sameFileIsNotOpenedAgain() {
         AppFixture f;
         WriteBytes(Path(u"same.html"_s), "disk");
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"same.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, Path(u"same.html"_s)), CEditorApp::OpenResult::Opened);
         f.View()->ReplaceSelection(u"edit "_s, false);
         // By its own name, and by another name of the same file: no question,
         // no reload.
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"same.html"_s)), CEditorApp::OpenResult::AlreadyOpen);
+        QCOMPARE(testing::Open(*f.app, Path(u"same.html"_s)), CEditorApp::OpenResult::AlreadyOpen);
         QVERIFY(QFile::link(Path(u"same.html"_s), Path(u"link.html"_s)));
-        QCOMPARE(f.app->OpenDocumentFile(u"\""_s + Path(u"link.html"_s) + u"\""_s),
+        QCOMPARE(testing::Open(*f.app, u"\""_s + Path(u"link.html"_s) + u"\""_s),
                  CEditorApp::OpenResult::AlreadyOpen);
         QVERIFY(f.ui.saveQuestions.isEmpty());
         QCOMPARE(f.View()->GetWholeText(), u"edit disk"_s);
         // A name differing in letter case is another file here.
         WriteBytes(Path(u"SAME.html"_s), "upper");
         f.ui.saveAnswers.enqueue(Answer::No);
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"SAME.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, Path(u"SAME.html"_s)), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.ui.saveQuestions.size(), 1);
         QCOMPARE(f.View()->GetWholeText(), u"upper"_s);
     }
@@ -282,7 +285,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"guarded.html"_s);
         WriteBytes(path, kPage);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         f.View()->moveCursor(QTextCursor::End);
         f.View()->ReplaceSelection(QString(200000, u'x'), false);
         {
@@ -305,7 +308,7 @@ private slots:
         WriteBytes(path, "old");
         QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
                                                  QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         f.View()->ReplaceSelection(u"new "_s, false);
         {
             AsOrdinaryUser user;
@@ -322,7 +325,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"refs.html"_s);
         WriteBytes(path, "old");
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         f.View()->selectAll();
         f.View()->ReplaceSelection(u"line1\r\n€ and ©"_s, false);
         // Refused: nothing is written.
@@ -349,7 +352,7 @@ private slots:
         while (big.size() <= 18 * 1024 * 1024)
             big += line;
         WriteBytes(path, big);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         const QString text = f.View()->GetWholeText();
         QVERIFY(text.size() > 16777215);
         QVERIFY(text.endsWith(u"</P>\u2029"_s));
@@ -402,7 +405,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"shared.html"_s);
         WriteBytes(path, "mine");
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         f.View()->ReplaceSelection(u"edit "_s, false);
         WriteBytes(path, "theirs, longer");
         // いいえ: nothing written, still modified, the save reports failure.
@@ -438,7 +441,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"gone.html"_s);
         WriteBytes(path, "text");
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         QVERIFY(QFile::remove(path));
         f.View()->ReplaceSelection(u"new "_s, false);
         QVERIFY(f.Doc()->DoFileSave());
@@ -454,7 +457,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"watched.html"_s);
         WriteBytes(path, "first");
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         auto activate = [&f] {
             QEvent activation(QEvent::WindowActivate);
             QApplication::sendEvent(f.Frame(), &activation);
@@ -478,6 +481,7 @@ private slots:
         WriteBytes(path, "third one");
         f.ui.yesNoAnswers.enqueue(true);
         activate();
+        QTRY_VERIFY(!f.Doc()->IsLoading());
         QCOMPARE(f.ui.yesNoQuestions.size(), 2);
         // はい: read again through the open path, no save question.
         QCOMPARE(f.View()->GetWholeText(), u"third one"_s);
@@ -520,7 +524,7 @@ private slots:
         AppFixture f;
         const QString path = Path(u"busy.html"_s);
         WriteBytes(path, "one");
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         WriteBytes(path, "two!");
         // The box activates the window again while it is up, and once more
         // when it closes.
@@ -651,7 +655,7 @@ private slots:
         {
             // Room for the file's bytes, not for the pane.
             AddressSpaceLimit limit(io::CurrentMemoryRoom().addressUsed + (200 << 20));
-            result = f.app->OpenDocumentFile(path);
+            result = testing::Open(*f.app, path);
         }
         QFile::remove(path);
         QCOMPARE(result, CEditorApp::OpenResult::Failed);
@@ -668,14 +672,14 @@ private slots:
                                         QByteArray("no break")}) {
             const QString path = Path(u"breaks.html"_s);
             WriteBytes(path, bytes);
-            QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+            QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
             QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
             QCOMPARE(ReadBytes(path), bytes);
             f.app->OnFileNew();
         }
         // A lone CR is a line of its own in the pane.
         WriteBytes(Path(u"cr.html"_s), "a\rb\r");
-        QCOMPARE(f.app->OpenDocumentFile(Path(u"cr.html"_s)), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, Path(u"cr.html"_s)), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.View()->blockCount(), 3);
         // Typed lines take the file's break; Save As keeps it.
         f.View()->moveCursor(QTextCursor::End);
@@ -698,7 +702,7 @@ private slots:
         const QByteArray bytes = "\xED\x40\x87\x90\r\n\xFA\x5C\x81\xE0\r\n\x81\xFA\x4A";
         const QString path = Path(u"forms.html"_s);
         WriteBytes(path, bytes);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         f.View()->moveCursor(QTextCursor::End);
         f.View()->ReplaceSelection(u"≒纊Ⅱ"_s, false);
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
@@ -712,7 +716,7 @@ private slots:
         const QString path = Path(u"stray.html"_s);
         const QByteArray bytes = "x\x81\r\nA";
         WriteBytes(path, bytes);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         // Joining the lines puts the stray lead byte before "A".
         QTextCursor c = f.View()->textCursor();
         c.setPosition(2);

@@ -36,7 +36,7 @@ private slots:
         AppFixture f;
         const QString page = Path(u"utf8.html"_s);
         WriteBytes(page, "<meta charset=\"Shift_JIS\">\n<p>\xe6\x97\xa5\xe6\x9c\xac</p>\n");
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.View()->GetWholeText(), u"<meta charset=\"Shift_JIS\">\u2029<p>日本</p>\u2029"_s);
         QCOMPARE(f.Frame()->EncodingPane()->accessibleName(), u"文字コード"_s);
         QCOMPARE(f.Frame()->EncodingPane()->text(), u"UTF-8 (宣言: Shift_JIS)"_s);
@@ -50,7 +50,7 @@ private slots:
         AppFixture f;
         const QString page = Path(u"euc.html"_s);
         WriteBytes(page, "<meta charset=euc-jp>\xc6\xfc");
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.Frame()->EncodingPane()->text(), u"EUC-JP"_s);
         TypeAtEnd(f.View(), u"한"_s);
         QVERIFY(f.Frame()->RouteCommand(ID_FILE_SAVE));
@@ -69,7 +69,7 @@ private slots:
         const QByteArray sjis =
             "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">\r\n\x93\xfa\x96\x7b";
         WriteBytes(page, sjis);
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.Frame()->EncodingPane()->text(), u"Shift_JIS"_s);
         const QString before = f.View()->GetWholeText();
         f.Doc()->ConvertToEncoding(io::Encoding::Utf8);
@@ -98,7 +98,7 @@ private slots:
         const QString page = Path(u"reopen.html"_s);
         // ｱｲｳｴ in Shift_JIS, or 渦慨 in EUC-JP: detection takes Shift_JIS.
         WriteBytes(page, "\xb1\xb2\xb3\xb4");
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.View()->GetWholeText(), u"ｱｲｳｴ"_s);
         // Changes are asked about first; cancel keeps them.
         TypeAtEnd(f.View(), u"x"_s);
@@ -106,7 +106,8 @@ private slots:
         QVERIFY(!f.Doc()->ReopenInEncoding(io::Encoding::EucJp));
         QCOMPARE(f.View()->GetWholeText(), u"ｱｲｳｴx"_s);
         f.ui.saveAnswers.enqueue(CUiServices::Answer::No);
-        QVERIFY(f.Doc()->ReopenInEncoding(io::Encoding::EucJp));
+        QCOMPARE(testing::WaitFor(f.Doc()->ReopenInEncoding(io::Encoding::EucJp)),
+                 CDocumentLoad::Result::Loaded);
         QCOMPARE(f.ui.saveQuestions.size(), 2);
         QCOMPARE(f.View()->GetWholeText(), u"渦慨"_s);
         QCOMPARE(f.Frame()->EncodingPane()->text(), u"EUC-JP"_s);

@@ -267,7 +267,7 @@ private slots:
         // Shift-JIS and stays in the text as a raw byte.
         const QString path = fx->settings.Folder() + u"/raw.html"_s;
         testing::WriteBytes(path, "<P>\x80\x82\xa0</P>\r\n<I>x</I>");
-        QCOMPARE(fx->app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*fx->app, path), CEditorApp::OpenResult::Opened);
         Search(ID_EDIT_FIND, u"<i>"_s);
         QTest::mouseClick(Control<QPushButton>("id1"), Qt::LeftButton);
         QCOMPARE(View()->GetSelectedText(), u"<I>"_s);

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -210,7 +211,7 @@ private slots:
         reference.OnInitialUpdate();
 
         EditedDoc e(dir.filePath(u"old.html"_s));
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Loaded);
         const PaneState loaded = StateOf(&e.view);
         QVERIFY(!loaded.splits.empty());
         QVERIFY(loaded == StateOf(&reference));
@@ -225,7 +226,7 @@ private slots:
         QVERIFY(!e.doc.IsLoading());
         // The synchronous form gives the same.
         EditedDoc again(dir.filePath(u"old.html"_s));
-        QVERIFY(again.doc.OnOpenDocument(path));
+        QVERIFY((testing::Load(again.doc, path) == CDocumentLoad::Result::Loaded));
         QVERIFY(StateOf(&again.view) == loaded);
     }
 
@@ -334,7 +335,7 @@ private slots:
                 blocksSeen << view.document()->blockCount();
         });
         tick.start(0);
-        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCOMPARE(testing::Load(doc, path), CEditorDoc::LoadResult::Loaded);
         tick.stop();
         QVERIFY(blocksSeen.size() >= 2);
         QVERIFY(blocksSeen.front() < blocksSeen.back());
@@ -372,7 +373,7 @@ private slots:
             }
         });
         tick.start(0);
-        QCOMPARE(doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QCOMPARE(testing::Load(doc, path), CEditorDoc::LoadResult::Cancelled);
         QVERIFY(sawText);
         QVERIFY(StateOf(&view) == before);
         QVERIFY(doc.GetPathName().isEmpty());
@@ -427,7 +428,7 @@ private slots:
                 e.doc.CancelLoad();
             });
         testing::FakeUi ui;
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Cancelled);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Cancelled);
         QVERIFY(!esc || esc->ran);
         QVERIFY(ui.warnings.isEmpty());
         QCOMPARE(replaced.size(), 0);
@@ -443,7 +444,7 @@ private slots:
         // The same document loads afterwards.
         disconnect(cancelling);
         CFileLoader::s_stepDelayMs = 0;
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Loaded);
         QVERIFY(e.view.GetWholeText().startsWith(u"<HTML>\u2029"_s));
     }
 
@@ -464,7 +465,7 @@ private slots:
         EditedDoc e(dir.filePath(u"old.html"_s));
         const PaneState before = StateOf(&e.view);
         testing::FakeUi ui;
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Failed);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Failed);
         QCOMPARE(ui.warnings, QStringList{message.arg(path)});
         QVERIFY(StateOf(&e.view) == before);
         QCOMPARE(e.doc.GetPathName(), dir.filePath(u"old.html"_s));
@@ -489,7 +490,7 @@ private slots:
                                               f.Frame()->RouteCommand(ID_FILE_NEW));
             QVERIFY(f.Frame()->IsCommandEnabled(ID_CANCEL_EDIT));
         });
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         QVERIFY(!percents.isEmpty());
         QCOMPARE(percents.back(), 100);
         QVERIFY(std::is_sorted(percents.begin(), percents.end()));
@@ -513,7 +514,7 @@ private slots:
         AppFixture f;
         QVERIFY(f.started);
         QSignalSpy progress(f.Doc(), &CEditorDoc::loadProgress);
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         QCOMPARE(progress.size(), 0);
         QCOMPARE(f.Frame()->MessageText(), u"ﾚﾃﾞｨ"_s);
     }
@@ -548,7 +549,7 @@ private slots:
             oldShown = oldShown && e.view.document() == old && e.view.GetWholeText() == oldText;
         });
         tick.start(0);
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Loaded);
         tick.stop();
         QVERIFY(ticks >= 2);
         QVERIFY(oldShown);
@@ -578,7 +579,7 @@ private slots:
                 cp932::Encode(u"x"_s + reference.GetWholeText(), e.doc.TextFormat()));
         // A second document adopted in turn lets the first adopted one go.
         const QPointer<QTextDocument> adopted = e.view.document();
-        QCOMPARE(e.doc.LoadDocument(path), CEditorDoc::LoadResult::Loaded);
+        QCOMPARE(testing::Load(e.doc, path), CEditorDoc::LoadResult::Loaded);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(adopted.isNull());
         QVERIFY(e.view.GetWholeText().startsWith(u"x<HTML>"_s));
@@ -606,7 +607,7 @@ private slots:
         CEditorDoc doc;
         CEditorView view;
         doc.SetView(&view);
-        QVERIFY(doc.OnOpenDocument(path));
+        QVERIFY((testing::Load(doc, path) == CDocumentLoad::Result::Loaded));
         view.BlockTexts(); // as the recovery keeper has it
         QTest::keyClicks(&view, u"x"_s);
         const qint64 before = kibibytes("VmRSS");
@@ -638,7 +639,7 @@ private slots:
             messages << f.Frame()->MessageText();
             paneOld << (f.View()->GetWholeText() == u"old"_s);
         });
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Opened);
         QVERIFY(!messages.isEmpty());
         QVERIFY(messages.front().startsWith(u"読み込み中... "_s));
         QVERIFY(paneOld.front());
@@ -661,7 +662,7 @@ private slots:
         AppFixture f({path});
         QVERIFY(f.started);
         QVERIFY(shownWhileLoading);
-        QCOMPARE(titleWhileLoading, u"無題 - Velm HTML Editor"_s);
+        QCOMPARE(titleWhileLoading, u"big.html - Velm HTML Editor"_s); // named from the start
         QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
         QCOMPARE(f.View()->GetWholeText(), QString());
         QVERIFY(!f.Doc()->IsModified());
@@ -669,6 +670,117 @@ private slots:
         QVERIFY(f.ui.warnings.isEmpty());
         QVERIFY(f.app->RecentFiles().Files().isEmpty());
         QCOMPARE(f.app->ExitCode(), 0);
+    }
+
+    void inputWhileLoadingGoesInOnceComplete_data() {
+        QTest::addColumn<bool>("overADocument");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("into the empty pane") << false << false;
+        QTest::newRow("over a document") << true << false;
+        QTest::newRow("into the empty pane, cancelled") << false << true;
+        QTest::newRow("over a document, cancelled") << true << true;
+    }
+
+    // Keys and input-method text typed while a file loads go in, in order,
+    // once it is complete, and are dropped when it is cancelled; the title
+    // names the file all along.
+    void inputWhileLoadingGoesInOnceComplete() {
+        QFETCH(bool, overADocument);
+        QFETCH(bool, cancel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        const QByteArray bytes = MixedPage(3 * CEditorDoc::kSliceLength);
+        testing::WriteBytes(path, bytes);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150); // progress shows
+        EditedDoc e(dir.filePath(u"old.html"_s));
+        if (!overADocument)
+            e.doc.OnNewDocument();
+        const PaneState before = StateOf(&e.view);
+        QStringList titles;
+        bool typed = false;
+        connect(&e.doc, &CEditorDoc::loadProgress, &e.view, [&](int percent) {
+            titles << e.doc.GetTitle();
+            // Typed again while the new text goes in.
+            if (percent > 40 && percent < 100 && !std::exchange(typed, true)) {
+                QTest::keyClick(&e.view, Qt::Key_C);
+                QTest::keyClick(&e.view, Qt::Key_Return);
+                QTest::keyClicks(&e.view, u"d"_s);
+                if (cancel)
+                    e.doc.CancelLoad();
+            }
+        });
+        CDocumentLoad* load = e.doc.StartLoad(path);
+        QVERIFY(load);
+        QCOMPARE(e.doc.GetTitle(), u"big.html"_s);
+        QSignalSpy ended(load, &CDocumentLoad::ended);
+        QTest::keyClicks(&e.view, u"ab"_s);
+        QInputMethodEvent composed;
+        composed.setCommitString(u"日本"_s);
+        QCoreApplication::sendEvent(&e.view, &composed);
+        QVERIFY(e.view.isReadOnly());
+        QVERIFY(StateOf(&e.view) == before); // nothing in yet
+        QVERIFY(ended.wait(60000));
+        QVERIFY(typed);
+        QVERIFY(!titles.contains(u"old.html"_s) && !titles.contains(u"無題"_s));
+        QVERIFY(!e.view.isReadOnly());
+        if (cancel) {
+            QCOMPARE(ended.front().front().value<CDocumentLoad::Result>(),
+                     CDocumentLoad::Result::Cancelled);
+            QVERIFY(StateOf(&e.view) == before);
+            QCOMPARE(e.doc.GetTitle(), overADocument ? u"old.html"_s : u"無題"_s);
+            QTest::keyClicks(&e.view, u"z"_s); // typing goes on as usual
+            QCOMPARE(e.view.GetWholeText(), before.wholeText + u"z"_s);
+            return;
+        }
+        QCOMPARE(ended.front().front().value<CDocumentLoad::Result>(),
+                 CDocumentLoad::Result::Loaded);
+        CEditorView reference;
+        reference.SetWholeText(cp932::Decode(bytes));
+        QCOMPARE(e.view.GetWholeText(), u"ab日本c\u2029d"_s + reference.GetWholeText());
+        QVERIFY(e.doc.IsModified());
+        QCOMPARE(e.doc.GetTitle(), u"big.html"_s);
+    }
+
+    void commandKeysWhileLoadingKeepTheirPlace_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("loaded") << false;
+        QTest::newRow("cancelled by Esc") << true;
+    }
+
+    // Ctrl+S typed between two keys while a file opens saves the first key
+    // only, to the file just opened, once it is complete; Esc drops them all.
+    void commandKeysWhileLoadingKeepTheirPlace() {
+        QFETCH(bool, cancel);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"big.html"_s);
+        const QByteArray bytes = QByteArray("<TD>\x93\xfa\x96\x7b\x8c\xea</TD>\r\n").repeated(
+            4 * cp932::kDecodeStep / 16);
+        testing::WriteBytes(path, bytes);
+        AppFixture f;
+        QVERIFY(f.started);
+        QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
+        WhenLoading typing([&] { return f.Doc(); }, [&] {
+            QTest::keyClicks(f.View(), u"a"_s);
+            QTest::keyClick(f.View(), Qt::Key_S, Qt::ControlModifier);
+            QTest::keyClicks(f.View(), u"b"_s);
+            QVERIFY(f.View()->GetWholeText().isEmpty()); // nothing in yet
+            if (cancel)
+                QTest::keyClick(f.View(), Qt::Key_Escape);
+        });
+        QCOMPARE(testing::Open(*f.app, path),
+                 cancel ? CEditorApp::OpenResult::Cancelled : CEditorApp::OpenResult::Opened);
+        QVERIFY(typing.ran);
+        QVERIFY(f.ui.proposedNames.isEmpty()); // no Save As
+        if (cancel) {
+            QCOMPARE(f.View()->GetWholeText(), QString());
+            QCOMPARE(f.Frame()->windowTitle(), u"無題 - Velm HTML Editor"_s);
+            QCOMPARE(testing::ReadBytes(path), bytes);
+            return;
+        }
+        QCOMPARE(testing::ReadBytes(path), "a" + bytes);
+        QVERIFY(f.Doc()->IsModified()); // "b" came after the save
+        QVERIFY(f.Doc()->DoFileSave());
+        QCOMPARE(testing::ReadBytes(path), "ab" + bytes);
     }
 
     void escKeyReachesTheLoad() {
@@ -680,7 +792,7 @@ private slots:
         f.ui.saveAnswers.enqueue(CUiServices::Answer::No); // the changes are not saved
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
         WhenLoading esc([&] { return f.Doc(); }, [&] { QTest::keyClick(f.View(), Qt::Key_Escape); });
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Cancelled);
         QVERIFY(esc.ran);
         QCOMPARE(f.ui.saveQuestions.size(), 1);
         QCOMPARE(f.View()->GetWholeText(), u"keep"_s);
@@ -696,7 +808,7 @@ private slots:
         QScopedValueRollback delay(CFileLoader::s_stepDelayMs, 150);
         bool closed = true;
         WhenLoading close([&] { return f.Doc(); }, [&] { closed = f.Frame()->close(); });
-        QCOMPARE(f.app->OpenDocumentFile(path), CEditorApp::OpenResult::Cancelled);
+        QCOMPARE(testing::Open(*f.app, path), CEditorApp::OpenResult::Cancelled);
         QVERIFY(close.ran);
         QVERIFY(!closed); // not while the load unwinds
         // Once it has ended, the window closes as asked, without a second

@@ -108,7 +108,7 @@ class TestLongLines : public QObject {
 
     void Open(const QByteArray& bytes) {
         WriteBytes(Path(u"page.html"_s), bytes);
-        QVERIFY(doc->OnOpenDocument(Path(u"page.html"_s)));
+        QVERIFY((testing::Load(*doc, Path(u"page.html"_s)) == CDocumentLoad::Result::Loaded));
     }
 
     QByteArray Saved() {

@@ -782,7 +782,7 @@ private slots:
         testing::WriteBytes(path, QByteArray("<P>large</P>\r\n").repeated(CEditorDoc::kSliceLength / 7));
         QVERIFY(Frame()->RouteCommand(ID_FILE_PRINT_PREVIEW));
         QVERIFY(Preview());
-        QCOMPARE(fx->app->OpenDocumentFile(path), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*fx->app, path), CEditorApp::OpenResult::Opened);
         QTRY_VERIFY(!Preview());
         QVERIFY(View()->isEnabled());
         QVERIFY(View()->GetWholeText().startsWith(u"<P>large</P>\u2029"_s));

@@ -439,7 +439,7 @@ private slots:
             bytes += "<B>\x93\xfa\x96\x7b</B>x"; // 日本, tags, no break for long
         bytes += "\x80\r\n<P>end</P>";
         WriteBytes(page, bytes);
-        QVERIFY(doc.OnOpenDocument(page));
+        QVERIFY((testing::Load(doc, page) == CDocumentLoad::Result::Loaded));
         doc.SetPathName(page);
         CRecoveryKeeper keeper(&doc);
         keeper.SetFolder(Folder());
@@ -498,7 +498,7 @@ private slots:
         doc.SetView(&view);
         const QString page = Path(u"edits.html"_s);
         WriteBytes(page, file);
-        QVERIFY(doc.OnOpenDocument(page));
+        QVERIFY((testing::Load(doc, page) == CDocumentLoad::Result::Loaded));
         doc.SetPathName(page);
         CRecoveryKeeper keeper(&doc);
         keeper.SetFolder(Folder());
@@ -648,7 +648,7 @@ private slots:
         // the record again after a save.
         const QString page = Path(u"keeper.html"_s);
         WriteBytes(page, "<P>\x82\xa0</P>\r\n\x80");
-        QVERIFY(doc.OnOpenDocument(page));
+        QVERIFY((testing::Load(doc, page) == CDocumentLoad::Result::Loaded));
         doc.SetPathName(page);
         QVERIFY(QFile::exists(keeper.JournalFile()));
         QCOMPARE(io::ReadJournal(keeper.JournalFile(), j), io::JournalError::None);
@@ -879,7 +879,7 @@ private slots:
                      qPrintable(shown));
         // Typing and saving writes nothing there either.
         f.ui.saveAnswers.enqueue(CUiServices::Answer::No);
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.View()->GetWholeText(), u"<P>mine</P>"_s);
         QFile::remove(Folder()); // the link
         ::chmod(QFile::encodeName(Folder()).constData(), 0700);
@@ -901,7 +901,7 @@ private slots:
         QVERIFY(lockOf(page));
         WriteBytes(page, "<P>two, longer</P>");
         f.ui.yesNoAnswers.enqueue(true);
-        f.Doc()->CheckFileOnDisk();
+        QCOMPARE(testing::WaitFor(f.Doc()->CheckFileOnDisk()), CDocumentLoad::Result::Loaded);
         QCOMPARE(f.View()->GetWholeText(), u"<P>two, longer</P>"_s);
         QVERIFY(lockOf(page));
         io::Journal j;
@@ -1027,7 +1027,7 @@ private slots:
         QVERIFY(f.Doc()->IsModified());
         // Opened after all: the recovered changes were saved first.
         f.ui.saveAnswers.enqueue(CUiServices::Answer::Yes);
-        QCOMPARE(f.app->OpenDocumentFile(given), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, given), CEditorApp::OpenResult::Opened);
         QCOMPARE(ReadBytes(recovered), QByteArray("<P>kept</P>"));
         QCOMPARE(f.View()->GetWholeText(), u"<P>given</P>"_s);
     }
@@ -1050,20 +1050,20 @@ private slots:
 
         AppFixture f;
         testing::SetText(f.View(), u"mine"_s, 0, 0);
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Cancelled);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Cancelled);
         QCOMPARE(f.ui.inUseQuestions,
                  QStringList{u"%1 はほかのｳｨﾝﾄﾞｳで編集中です。開きますか?"_s.arg(page)});
         QCOMPARE(f.View()->GetWholeText(), u"mine"_s);
         QVERIFY(f.Doc()->GetPathName().isEmpty());
 
         f.ui.inUseAnswers.enqueue(true);
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         QCOMPARE(f.View()->GetWholeText(), u"<P>x</P>"_s);
         other.kill();
         other.waitForFinished();
         // Its owner gone, the record without text is no lock any more.
         f.ui.inUseQuestions.clear();
-        QVERIFY(f.app->OpenDocumentFile(Path(u"none.html"_s)) != CEditorApp::OpenResult::Cancelled);
+        QVERIFY(testing::Open(*f.app, Path(u"none.html"_s)) != CEditorApp::OpenResult::Cancelled);
     }
 
     // Last: leaving the event loop stays in force for the rest of the process.
@@ -1071,7 +1071,7 @@ private slots:
         const QString page = Path(u"signal.html"_s);
         WriteBytes(page, "<P>a</P>");
         AppFixture f;
-        QCOMPARE(f.app->OpenDocumentFile(page), CEditorApp::OpenResult::Opened);
+        QCOMPARE(testing::Open(*f.app, page), CEditorApp::OpenResult::Opened);
         TypeAtEnd(f.View(), u"<B>"_s);
         ::raise(SIGHUP); // through the socket pair and the event loop
         CRecoveryKeeper* keeper = f.app->GetRecoveryKeeper();

@@ -63,7 +63,10 @@ bool CEditorApp::InitInstance(const QStringList& arguments) {
     const CCommandLineInfo info = ParseCommandLine(arguments);
     if (!ProcessShellCommand(info))
         return false;
-    ShowMainWindow();
+    // A print from the command line shows no window.
+    if (info.m_nShellCommand != CCommandLineInfo::FilePrint &&
+        info.m_nShellCommand != CCommandLineInfo::FilePrintTo)
+        ShowMainWindow();
     return true;
 }
 
@@ -173,83 +176,105 @@ bool CEditorApp::ProcessShellCommand(const CCommandLineInfo& info) {
         // A recovered document comes first; the file then opens as any
         // other, with the save question for the recovered changes.
         const bool recovered = OfferRecoveries(info.m_strFileName);
-        // The window shows before the file is read.
-        if (!m_terminating)
-            ShowMainWindow();
-        const OpenResult opened = m_terminating ? OpenResult::Cancelled
-                                                : OpenDocumentFile(info.m_strFileName);
         if (m_terminating)
             return false;
-        // Declined (the file is open in another window): the empty pane stays.
-        if (opened == OpenResult::Opened || opened == OpenResult::Cancelled || recovered)
-            return true;
-        m_exitCode = 1;
-        return false;
+        // The window shows as the load begins, its title naming the file.
+        const QMetaObject::Connection showing =
+            connect(m_document.get(), &CEditorDoc::loadStarted, this, [this] { ShowMainWindow(); },
+                    Qt::SingleShotConnection);
+        m_starting = true;
+        OpenDocumentFile(info.m_strFileName, [this, recovered](OpenResult opened) {
+            // Declined (the file is open in another window): the empty pane stays.
+            const bool goOn = opened == OpenResult::Opened || opened == OpenResult::Cancelled || recovered;
+            if (!goOn)
+                m_exitCode = 1;
+            EndStartup(goOn);
+        });
+        disconnect(showing);
+        if (m_terminating || (!m_starting && m_exitCode != 0))
+            return false;
+        ShowMainWindow(); // no load began
+        return true;
     }
     case CCommandLineInfo::FilePrint:
-    case CCommandLineInfo::FilePrintTo:
+    case CCommandLineInfo::FilePrintTo: {
         m_document->OnNewDocument();
-        if (OpenFile(info.m_strFileName, false) != OpenResult::Opened) {
-            m_exitCode = 1;
-            return false;
-        }
+        m_starting = true;
         // Printed without a dialog, and the program ends; a job that did not
         // print every page ends it with a failure.
-        m_exitCode = print::PrintDirect(m_frame->GetActiveView(), info.m_strPrinterName,
-                                        info.m_strPortName)
-                         ? 0
-                         : 1;
-        return false;
+        const QString printer = info.m_strPrinterName, port = info.m_strPortName;
+        OpenFile(info.m_strFileName, false, [this, printer, port](OpenResult opened) {
+            const bool printed = opened == OpenResult::Opened &&
+                                 print::PrintDirect(m_frame->GetActiveView(), printer, port);
+            m_exitCode = printed ? 0 : 1;
+            EndStartup(false);
+        });
+        return m_starting;
+    }
     case CCommandLineInfo::AppUnregister:
         break;
     }
     return false;
 }
 
-CEditorApp::OpenResult CEditorApp::OpenDocumentFile(const QString& path) {
-    return OpenFile(path, true);
+void CEditorApp::OpenDocumentFile(const QString& path, OpenDone done) {
+    OpenFile(path, true, std::move(done));
 }
 
-CEditorApp::OpenResult CEditorApp::OpenFile(const QString& path, bool checkJournals) {
+void CEditorApp::OpenFile(const QString& path, bool checkJournals, OpenDone done) {
+    const auto finish = [done = std::move(done)](OpenResult result) {
+        if (done)
+            done(result);
+    };
     QString name = path;
     if (name.startsWith(u'"'))
         name.remove(0, 1);
     if (const qsizetype quote = name.lastIndexOf(u'"'); quote >= 0)
         name.truncate(quote);
     if (name.isEmpty())
-        return OpenResult::Failed;
+        return finish(OpenResult::Failed);
     if (m_document->IsLoading())
-        return OpenResult::Cancelled; // one file at a time
+        return finish(OpenResult::Cancelled); // one file at a time
     const QString full = io::AbsolutePath(name);
 
     if (IsSameFile(full, m_document->GetPathName())) {
         m_frame->raise();
         m_frame->activateWindow();
-        return OpenResult::AlreadyOpen;
+        return finish(OpenResult::AlreadyOpen);
     }
     if (checkJournals) {
         switch (CheckJournalsOf(full)) {
         case JournalCheck::Proceed:
             break;
         case JournalCheck::Recovered:
-            return OpenResult::Opened;
+            return finish(OpenResult::Opened);
         case JournalCheck::Cancelled:
-            return OpenResult::Cancelled;
+            return finish(OpenResult::Cancelled);
         }
     }
     if (!m_document->SaveModified())
-        return OpenResult::Cancelled;
-    switch (m_document->LoadDocument(full)) {
-    case CEditorDoc::LoadResult::Loaded:
-        break;
-    case CEditorDoc::LoadResult::Failed:
-        return OpenResult::Failed;
-    case CEditorDoc::LoadResult::Cancelled:
-        return OpenResult::Cancelled;
-    }
-    m_document->SetPathName(full);
-    io::RemoveDeadTemporaries(full); // what a save cut off left beside it
-    return OpenResult::Opened;
+        return finish(OpenResult::Cancelled);
+    CDocumentLoad* load = m_document->StartLoad(full);
+    if (!load)
+        return finish(OpenResult::Cancelled);
+    connect(load, &CDocumentLoad::ended, this, [this, full, finish](CDocumentLoad::Result result) {
+        switch (result) {
+        case CDocumentLoad::Result::Loaded:
+            m_document->SetPathName(full);
+            io::RemoveDeadTemporaries(full); // what a save cut off left beside it
+            return finish(OpenResult::Opened);
+        case CDocumentLoad::Result::Failed:
+            return finish(OpenResult::Failed);
+        case CDocumentLoad::Result::Cancelled:
+            return finish(OpenResult::Cancelled);
+        }
+    });
+}
+
+void CEditorApp::EndStartup(bool goOn) {
+    const bool wasStarting = std::exchange(m_starting, false);
+    if (wasStarting)
+        emit startupEnded(goOn);
 }
 
 void CEditorApp::OnFileNew() {
@@ -273,12 +298,16 @@ void CEditorApp::OnOpenRecentFile(int id) {
     if (index < 0 || index >= m_recentFiles.Files().size())
         return;
     const QString path = m_recentFiles.Files()[index];
-    if (OpenDocumentFile(path) == OpenResult::Failed) {
+    OpenDocumentFile(path, [this, path](OpenResult opened) {
+        if (opened != OpenResult::Failed)
+            return;
         // A file that cannot be read any more leaves the list.
-        m_recentFiles.Remove(index);
-        SaveRecentFileList();
-        m_frame->UpdateRecentFileMenu(m_recentFiles);
-    }
+        if (const qsizetype at = m_recentFiles.Files().indexOf(path); at >= 0) {
+            m_recentFiles.Remove(int(at));
+            SaveRecentFileList();
+            m_frame->UpdateRecentFileMenu(m_recentFiles);
+        }
+    });
 }
 
 void CEditorApp::OnAppAbout() {

@@ -10,6 +10,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class CEditorDoc;
@@ -30,8 +31,11 @@ public:
     explicit CEditorApp(QObject* parent = nullptr);
     ~CEditorApp() override;
 
-    // Start-up; false ends the program at once (with ExitCode()).
+    // Start-up; false ends the program at once (with ExitCode()). A file
+    // named on the command line is still loading when it returns
+    // (IsStarting); startupEnded tells how that ended.
     bool InitInstance(const QStringList& arguments);
+    bool IsStarting() const { return m_starting; }
     // Writes the settings (not after they were removed by the "Unregister"
     // switch); returns the program's exit code.
     int ExitInstance();
@@ -46,8 +50,11 @@ public:
     // Opens `path` as the document, asking first to save a modified one.
     // Journals of the file are offered first: another window's (opened
     // anyway only when the user says so) and a crashed one's (recovered when
-    // the user chooses it, which counts as opened).
-    OpenResult OpenDocumentFile(const QString& path);
+    // the user chooses it, which counts as opened). `done` is told the
+    // outcome, at once or when the load has ended; after it the keys typed
+    // during the load go in.
+    using OpenDone = std::function<void(OpenResult)>;
+    void OpenDocumentFile(const QString& path, OpenDone done = {});
 
     // Offers, one at a time, the journals with unsaved text whose owner has
     // gone, except those of `except`; true when one was recovered.
@@ -77,6 +84,11 @@ public:
     // Removes the program's settings; true when nothing of them is left.
     static bool Unregister();
 
+signals:
+    // Start-up's load of the command line's file has ended (IsStarting is
+    // false again); without `goOn` the program is to end with ExitCode().
+    void startupEnded(bool goOn);
+
 protected:
     // Every event of the program passes here first: the splash screen takes
     // the input that closes it.
@@ -87,7 +99,10 @@ private:
     RecoveryChoice OfferRecovery(const QString& file, const io::Journal& journal);
     enum class JournalCheck { Proceed, Recovered, Cancelled };
     JournalCheck CheckJournalsOf(const QString& path);
-    OpenResult OpenFile(const QString& path, bool checkJournals);
+    void OpenFile(const QString& path, bool checkJournals, OpenDone done);
+    // The command line's file is open, or not: `goOn` false ends the
+    // program with ExitCode().
+    void EndStartup(bool goOn);
     bool ProcessShellCommand(const CCommandLineInfo& info);
     // Sizes, shows and activates the main window, once.
     void ShowMainWindow();
@@ -101,6 +116,7 @@ private:
     bool m_unregistered = false;
     bool m_frameShown = false;
     bool m_terminating = false;
+    bool m_starting = false;
     bool m_keepJournal = false; // the program ends with unsaved changes in it
     std::unique_ptr<CEditorDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;

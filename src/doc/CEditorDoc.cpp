@@ -11,22 +11,15 @@
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QAbstractUndoItem>
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 
-#include <memory>
-#include <new>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -85,150 +78,25 @@ bool CEditorDoc::IsEmptyNew() const {
            !m_view->document()->isUndoAvailable() && !m_view->document()->isRedoAvailable();
 }
 
-CEditorDoc::LoadResult CEditorDoc::LoadDocument(const QString& path,
-                                                std::optional<io::Encoding> encoding) {
-    if (m_loading)
-        return LoadResult::Cancelled; // one load at a time
-    QScopedValueRollback busy(m_busy, true);
-    m_loading = true;
-    m_cancelLoad = false;
-    // A large text goes in a slice at a time, the event loop running between
-    // slices: into an empty new pane, which a cancel empties again, as it
-    // was; any other pane keeps its document until a new one, filled aside,
-    // is complete.
-    const bool sliced = io::IdentityOf(path).size > kSliceLength;
-    const bool intoPane = IsEmptyNew();
-    const int readShare = sliced ? 40 : 100; // of the percent shown
-    CFileLoader loader;
-    QEventLoop loop;
-    bool done = false;
-    int percent = 0;
-    QElapsedTimer started;
-    started.start();
-    QTimer showProgress;
-    showProgress.setSingleShot(true);
-    connect(&showProgress, &QTimer::timeout, this, [&] { emit loadProgress(percent); });
-    auto report = [&](int p) {
-        percent = p;
-        if (!showProgress.isActive())
-            emit loadProgress(percent);
-    };
-    connect(&loader, &CFileLoader::progress, this, [&](int p) { report(p * readShare / 100); });
-    connect(&loader, &CFileLoader::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    // The pane takes no input meanwhile.
-    const bool wasReadOnly = m_view && m_view->isReadOnly();
-    if (m_view)
-        m_view->setReadOnly(true);
-    bool finished = false;
-    auto finish = [&] {
-        if (std::exchange(finished, true))
-            return;
-        showProgress.stop();
-        m_loader = nullptr;
-        m_loading = false;
-        if (m_view)
-            m_view->setReadOnly(wasReadOnly);
-        emit loadEnded();
-    };
-    const auto ended = qScopeGuard(finish);
-    m_loader = &loader;
-    emit loadStarted();
-    if (!encoding && recallEncoding)
-        encoding = recallEncoding(QFileInfo(path).absoluteFilePath());
-    loader.Start(path, encoding);
-    showProgress.start(kProgressDelayMs);
-    // Left early when the program ends (QCoreApplication::exit).
-    if (!done)
-        loop.exec();
-    if (!done)
-        loader.Cancel();
-    CFileLoader::Result result = done ? loader.TakeResult() : CFileLoader::Result{};
-    m_loader = nullptr;
-    if (!done || result.cancelled || m_cancelLoad)
-        return LoadResult::Cancelled;
-    if (result.error != FileError::None) {
-        finish();
-        ReportFileError(result.error, path, true);
-        return LoadResult::Failed;
-    }
-    if (m_view) {
-        bool paneTouched = false;
-        try {
-            if (sliced && result.text.size() > kSliceLength) {
-                const qsizetype total = result.text.size();
-                // Each slice is let go once it is in: the whole text is not
-                // held beside the full pane.
-                QStringList slices = CEditorView::SlicesOf(std::move(result.text), kSliceLength);
-                const auto between = [&](qsizetype at) {
-                    report(readShare + int(qint64(at) * (100 - readShare) / total));
-                    QCoreApplication::processEvents();
-                    return !m_cancelLoad;
-                };
-                if (intoPane) {
-                    paneTouched = true;
-                    if (!m_view->FillInSlices(slices, between)) {
-                        OnNewDocument(); // as it was
-                        return LoadResult::Cancelled;
-                    }
-                } else {
-                    // The pane keeps its document, undo history and all,
-                    // until the new one is complete.
-                    std::unique_ptr<QTextDocument> filled = m_view->FillAside(slices, between);
-                    if (!filled)
-                        return LoadResult::Cancelled;
-                    paneTouched = true;
-                    m_view->AdoptDocument(std::move(filled));
-                }
-            } else {
-                paneTouched = true;
-                // Filled at once: when that would end the load after the
-                // progress should have shown, it shows first.
-                if (showProgress.isActive() &&
-                    started.elapsed() + result.text.size() / kFillCharsPerMs > kProgressDelayMs) {
-                    showProgress.stop();
-                    emit loadProgress(percent);
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                }
-                m_view->SetWholeText(result.text);
-            }
-        } catch (const std::bad_alloc&) {
-            // Where the pane's old text is gone, what is left is an empty
-            // untitled document.
-            result.text = QString();
-            if (paneTouched)
-                OnNewDocument();
-            finish();
-            ReportFileError(FileError::TooLarge, path, true);
-            return LoadResult::Failed;
-        }
-        if (!showProgress.isActive())
-            emit loadProgress(100);
-        m_view->OnInitialUpdate();
-    }
-    result.text = QString();
-    m_identity = result.identity;
-    m_declined = {};
-    m_format = std::move(result.format);
-    m_declared = result.declared;
-    m_declaredEncoding = result.declaredEncoding;
-    finish();
-    emit documentReplaced();
-    emit encodingChanged();
-    // Saved unchanged, the file would not be what it is: modified.
-    if (result.rewritten)
-        SetModifiedFlag(true);
-    return LoadResult::Loaded;
+CDocumentLoad* CEditorDoc::StartLoad(const QString& path, std::optional<io::Encoding> encoding) {
+    if (m_load)
+        return nullptr; // one load at a time
+    m_load = new CDocumentLoad(*this, path, encoding);
+    m_load->Begin();
+    return m_load;
 }
 
 void CEditorDoc::CancelLoad() {
-    if (!m_loading)
-        return;
-    m_cancelLoad = true;
-    if (m_loader)
-        m_loader->Cancel();
+    if (m_load)
+        m_load->Cancel();
+}
+
+void CEditorDoc::TakeLoaded(const CFileLoader::Result& read) {
+    m_identity = read.identity;
+    m_declined = {};
+    m_format = read.format;
+    m_declared = read.declared;
+    m_declaredEncoding = read.declaredEncoding;
 }
 
 void CEditorDoc::RestoreFromJournal(const QString& path, const QString& text,
@@ -352,15 +220,17 @@ QString CEditorDoc::EncodingText() const {
     return res::LoadString(res::IDS_ENCODING_DECLARED).arg(used, m_declared);
 }
 
-bool CEditorDoc::ReopenInEncoding(io::Encoding encoding) {
-    if (m_pathName.isEmpty() || m_loading || !SaveModified())
-        return false;
+CDocumentLoad* CEditorDoc::ReopenInEncoding(io::Encoding encoding) {
+    if (m_pathName.isEmpty() || IsLoading() || !SaveModified())
+        return nullptr;
     const QString path = m_pathName;
-    if (LoadDocument(path, encoding) != LoadResult::Loaded)
-        return false;
-    if (rememberEncoding)
-        rememberEncoding(path, encoding);
-    return true;
+    CDocumentLoad* load = StartLoad(path, encoding);
+    if (load)
+        connect(load, &CDocumentLoad::ended, this, [this, path, encoding](LoadResult result) {
+            if (result == LoadResult::Loaded && rememberEncoding)
+                rememberEncoding(path, encoding);
+        });
+    return load;
 }
 
 void CEditorDoc::SetEncodingState(const EncodingState& state) {
@@ -396,7 +266,7 @@ private:
 } // namespace
 
 void CEditorDoc::ConvertToEncoding(io::Encoding encoding) {
-    if (!m_view || m_loading)
+    if (!m_view || IsLoading())
         return;
     QTextDocument* document = m_view->document();
     const std::optional<codec::Declaration> d = DeclarationIn(document);
@@ -433,23 +303,30 @@ void CEditorDoc::ConvertToEncoding(io::Encoding encoding) {
     SetModifiedFlag(true);
 }
 
-void CEditorDoc::CheckFileOnDisk() {
+CDocumentLoad* CEditorDoc::CheckFileOnDisk() {
     if (m_busy || m_pathName.isEmpty())
-        return;
-    QScopedValueRollback busy(m_busy, true);
+        return nullptr;
     const io::FileIdentity now = io::IdentityOf(m_pathName);
     if (io::Compare(m_identity, now, m_declined) != io::ChangeOnDisk::Changed)
-        return;
-    QString question = res::LoadString(res::IDP_FILE_CHANGED_RELOAD).arg(m_pathName);
-    if (IsModified())
-        question += u'\n' + res::LoadString(res::IDS_CHANGES_WILL_BE_LOST);
-    if (!CUiServices::Get().AskYesNo(question)) {
-        m_declined = now;
-        return;
+        return nullptr;
+    {
+        QScopedValueRollback busy(m_busy, true);
+        QString question = res::LoadString(res::IDP_FILE_CHANGED_RELOAD).arg(m_pathName);
+        if (IsModified())
+            question += u'\n' + res::LoadString(res::IDS_CHANGES_WILL_BE_LOST);
+        if (!CUiServices::Get().AskYesNo(question)) {
+            m_declined = now;
+            return nullptr;
+        }
     }
     // The user agreed to lose the pane's changes: no save question.
-    if (!OnOpenDocument(m_pathName))
-        m_declined = now; // reported; not asked again for the same file
+    CDocumentLoad* load = StartLoad(m_pathName);
+    if (load)
+        connect(load, &CDocumentLoad::ended, this, [this, now](LoadResult result) {
+            if (result != LoadResult::Loaded)
+                m_declined = now; // reported; not asked again for the same file
+        });
+    return load;
 }
 
 void CEditorDoc::ReportFileError(FileError error, const QString& path, bool loading) {

@@ -4,6 +4,7 @@
 // seams to the user. May include pane, io and res.
 
 #include "doc/CmdTarget.h"
+#include "doc/DocumentLoad.h"
 #include "io/FileIo.h"
 #include "io/FileState.h"
 
@@ -14,7 +15,6 @@
 #include <optional>
 
 class CEditorView;
-class CFileLoader;
 struct SaveCheck;
 
 // The one open HTML file: its path, its title and its modified state. The
@@ -44,18 +44,19 @@ public:
 
     // An empty untitled document.
     bool OnNewDocument();
-    // Reads `path` into the pane; on failure reports it and changes nothing.
-    // A file the pane could not hold is refused as too large. The file is
-    // read and decoded on a worker while the event loop runs: the window
-    // keeps painting; only Esc (CancelLoad) is taken as a command, the pane
-    // takes no input. A load that takes longer than kProgressDelayMs reports
-    // its progress. A cancelled load changes nothing and reports nothing.
-    enum class LoadResult { Loaded, Failed, Cancelled };
-    // `encoding`: read in that one; otherwise in the one last chosen for the
-    // file (recallEncoding) or the one detected.
-    LoadResult LoadDocument(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
-    bool OnOpenDocument(const QString& path) { return LoadDocument(path) == LoadResult::Loaded; }
-    bool IsLoading() const { return m_loading; }
+    // Starts reading `path` into the pane (see CDocumentLoad): on failure
+    // it reports it and changes nothing; a file the pane could not hold is
+    // refused as too large. The window keeps painting; only Esc (CancelLoad)
+    // is taken as a command, the keys typed are applied once the file is in
+    // and the caller has taken its steps (see CDocumentLoad::ended).
+    // A load that takes longer than kProgressDelayMs reports its progress.
+    // A cancelled load changes nothing and reports nothing. The title names
+    // the file from the start. `encoding`: read in that one; otherwise in
+    // the one last chosen for the file (recallEncoding) or the one
+    // detected. Null while another load runs.
+    CDocumentLoad* StartLoad(const QString& path, std::optional<io::Encoding> encoding = std::nullopt);
+    using LoadResult = CDocumentLoad::Result;
+    bool IsLoading() const { return m_load != nullptr; }
     void CancelLoad();
     static constexpr int kProgressDelayMs = 300;
     // The characters an empty new pane takes at a time while a file loads.
@@ -71,8 +72,9 @@ public:
     bool OnSaveDocument(const QString& path);
 
     // When another program has changed the document's file since it was
-    // read or written, offers to read it again. Asks once per change.
-    void CheckFileOnDisk();
+    // read or written, offers to read it again. Asks once per change. The
+    // load started, or null when none was.
+    CDocumentLoad* CheckFileOnDisk();
 
     // Asks whether to save a modified document; false when the user cancels
     // or saving fails.
@@ -101,8 +103,8 @@ public:
     QString EncodingText() const;
     // Reads the document's file again in `encoding`, after the save
     // question when there are changes, and remembers the choice for the
-    // file. False when nothing was read.
-    bool ReopenInEncoding(io::Encoding encoding);
+    // file once it is read. The load started, or null when none was.
+    CDocumentLoad* ReopenInEncoding(io::Encoding encoding);
     // The next save writes `encoding`: the document becomes modified, and a
     // declaration in the first 1024 characters names the new encoding, in
     // one undo step (undoing it restores the encoding too).
@@ -140,6 +142,9 @@ signals:
     void encodingChanged();
 
 private:
+    friend class CDocumentLoad;
+    // Takes what a load read: the file, its format and declaration.
+    void TakeLoaded(const CFileLoader::Result& read);
     // An untitled pane without text, changes or undo history.
     bool IsEmptyNew() const;
     void ReportFileError(FileError error, const QString& path, bool loading);
@@ -163,7 +168,5 @@ private:
     // The file as it was when the user chose to keep the pane over it.
     io::FileIdentity m_declined;
     bool m_busy = false; // a question about the file is open
-    CFileLoader* m_loader = nullptr; // reading and decoding, while it runs
-    bool m_loading = false;
-    bool m_cancelLoad = false;
+    CDocumentLoad* m_load = nullptr; // the load running
 };

@@ -371,17 +371,57 @@ void CEditorView::SetWholeText(const QString& text) {
         setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded); // needed now: it stays
 }
 
+// The model's fill into the pane, with what the widget adds: the scroll bar
+// shown first, the caret at the start at the end; dropped before it is
+// complete, it empties the pane again.
+class CEditorView::FillIn : public CEditorView::SliceFill {
+public:
+    FillIn(CEditorView* view, QStringList slices) : m_view(view) {
+        m_showBarFirst = view->ShowScrollBarFirst(true);
+        m_fill = view->m_text->StartFillIn(std::move(slices), [view] { view->setPlainText(QString()); });
+    }
+    ~FillIn() override {
+        m_fill.reset();
+        if (!m_view || m_finished)
+            return;
+        m_view->SetWholeText(QString());
+        RestoreBar();
+    }
+    bool Step() override { return m_fill->Step(); }
+    qsizetype Done() const override { return m_fill->Done(); }
+    std::unique_ptr<QTextDocument> Finish() override {
+        m_finished = true;
+        m_fill->Finish();
+        if (m_view) {
+            m_view->moveCursor(QTextCursor::Start);
+            RestoreBar();
+        }
+        return nullptr;
+    }
+
+private:
+    void RestoreBar() {
+        if (m_showBarFirst)
+            m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+
+    QPointer<CEditorView> m_view;
+    std::unique_ptr<SliceFill> m_fill;
+    bool m_showBarFirst = false;
+    bool m_finished = false;
+};
+
+std::unique_ptr<CEditorView::SliceFill> CEditorView::StartFillIn(QStringList slices) {
+    return std::make_unique<FillIn>(this, std::move(slices));
+}
+
 bool CEditorView::FillInSlices(QStringList& slices,
                                const std::function<bool(qsizetype done)>& between) {
-    const bool showBarFirst = ShowScrollBarFirst(true);
-    const bool filled = m_text->FillInSlices(slices, [this] { setPlainText(QString()); }, between);
-    if (!filled)
-        SetWholeText(QString());
-    else
-        moveCursor(QTextCursor::Start);
-    if (showBarFirst)
-        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    return filled;
+    std::unique_ptr<SliceFill> fill = StartFillIn(std::exchange(slices, {}));
+    if (!fill->Run(between))
+        return false; // the pane is emptied as the fill goes
+    fill->Finish();
+    return true;
 }
 
 void CEditorView::AdoptDocument(std::unique_ptr<QTextDocument> filled) {

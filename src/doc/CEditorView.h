@@ -86,6 +86,16 @@ public:
     // let go: unmodified, no undo history, the caret at the start. Emits
     // documentAdopted.
     void AdoptDocument(std::unique_ptr<QTextDocument> filled);
+    // Filling with slices a slice at a time, the event loop free to run
+    // between steps: into the pane (StartFillIn, as FillInSlices: dropped
+    // before it is complete, it leaves the pane empty) or into a document of
+    // its own (StartFillAside, as FillAside). Each slice is let go once it
+    // is in. The pane must outlive a fill aside.
+    using SliceFill = CPaneText::SliceFill;
+    std::unique_ptr<SliceFill> StartFillIn(QStringList slices);
+    std::unique_ptr<SliceFill> StartFillAside(QStringList slices) const {
+        return m_text->StartFillAside(std::move(slices));
+    }
     bool FillInSlices(const QString& text, qsizetype sliceLength,
                       const std::function<bool(qsizetype done)>& between) {
         QStringList slices = SlicesOf(text, sliceLength);
@@ -185,6 +195,7 @@ private:
     // paragraphs comes, when it is not shown yet; true when it did (the
     // caller sets it back to as needed afterwards).
     bool ShowScrollBarFirst(bool manyParagraphs);
+    class FillIn;
 
     // Marks (doc/PaneMarks.cpp)
     void ShiftLineMarks(int position, int removed, int added);

@@ -8,6 +8,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextDocumentLayout>
+#include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -108,99 +109,172 @@ QStringList CPaneText::SlicesOf(QString text, qsizetype sliceLength) {
     return slices;
 }
 
-bool CPaneText::AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
-                             bool& splits, const std::function<bool(qsizetype done)>& between) {
-    qsizetype lines = 1;
-    for (const QString& slice : slices)
-        pane::ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
-    const int group = GroupSize(lines - qsizetype(slices.size()));
-    pane::PaneTextMaker maker(group);
-    target->setProperty(kHasInnerBreaks, group > 1);
-    qsizetype done = 0;
-    for (qsizetype k = 0; k < slices.size(); ++k) {
-        const bool last = k + 1 == slices.size();
-        {
-            // Released once it is in the document.
-            const QString slice = std::exchange(slices[k], QString());
-            QString text;
-            text.reserve(slice.size() + slice.size() / kSplitLength * 2 + 16);
-            maker.Add(slice, !last, text);
-            QTextCursor c(target);
-            c.movePosition(QTextCursor::End);
-            // The paragraphs the text opens take over the marks of the one
-            // they start in; after the end of a long line they are no part
-            // of it.
-            if (text.startsWith(QChar::ParagraphSeparator) &&
-                (SplitBefore(c.block()) || SplitAfter(c.block()))) {
-                c.insertBlock(QTextBlockFormat());
-                text.remove(0, 1);
-            }
-            const QTextBlock first = c.block();
-            if (cache)
-                cache->ExpectAppend(text);
-            c.insertText(text);
-            if (cache)
-                cache->ExpectAppend({});
-            if (group > 1)
-                CountInnerLines(target, first);
-            done += slice.size();
-        }
-        const std::vector<std::pair<int, int>> longLines = maker.TakeLongLines();
-        if (!longLines.empty()) {
-            splits = true;
-            MarkLongLines(target, longLines);
-        }
-        // Unmodified all along: nothing takes the half-filled pane for a change.
-        target->setModified(false);
-        if (!last && !between(done)) {
-            slices.clear();
-            return false;
-        }
+// Appends slices to a document, one slice a step, each let go once it is in.
+class CPaneText::SliceAppender {
+public:
+    // `cache`, when given, follows `target` and is told each text before.
+    SliceAppender(QTextDocument* target, CBlockTextCache* cache, QStringList slices)
+        : m_target(target), m_cache(cache), m_slices(std::move(slices)),
+          m_group(GroupOf(m_slices)), m_maker(m_group) {
+        m_target->setProperty(kHasInnerBreaks, m_group > 1);
     }
-    slices.clear();
-    return true;
+    // Appends the next slice; false once all are in.
+    bool Step();
+    qsizetype Done() const { return m_done; }
+    // A long line was cut.
+    bool Splits() const { return m_splits; }
+
+private:
+    static int GroupOf(const QStringList& slices) {
+        qsizetype lines = 1;
+        for (const QString& slice : slices)
+            pane::ForEachLine(slice, [&](qsizetype, qsizetype) { ++lines; });
+        return GroupSize(lines - qsizetype(slices.size()));
+    }
+
+    QTextDocument* m_target;
+    CBlockTextCache* m_cache;
+    QStringList m_slices;
+    int m_group;
+    pane::PaneTextMaker m_maker;
+    qsizetype m_next = 0;
+    qsizetype m_done = 0;
+    bool m_splits = false;
+};
+
+bool CPaneText::SliceAppender::Step() {
+    if (m_next >= m_slices.size())
+        return false;
+    const bool last = m_next + 1 == m_slices.size();
+    {
+        // Released once it is in the document.
+        const QString slice = std::exchange(m_slices[m_next++], QString());
+        QString text;
+        text.reserve(slice.size() + slice.size() / kSplitLength * 2 + 16);
+        m_maker.Add(slice, !last, text);
+        QTextCursor c(m_target);
+        c.movePosition(QTextCursor::End);
+        // The paragraphs the text opens take over the marks of the one
+        // they start in; after the end of a long line they are no part
+        // of it.
+        if (text.startsWith(QChar::ParagraphSeparator) &&
+            (SplitBefore(c.block()) || SplitAfter(c.block()))) {
+            c.insertBlock(QTextBlockFormat());
+            text.remove(0, 1);
+        }
+        const QTextBlock first = c.block();
+        if (m_cache)
+            m_cache->ExpectAppend(text);
+        c.insertText(text);
+        if (m_cache)
+            m_cache->ExpectAppend({});
+        if (m_group > 1)
+            CountInnerLines(m_target, first);
+        m_done += slice.size();
+    }
+    const std::vector<std::pair<int, int>> longLines = m_maker.TakeLongLines();
+    if (!longLines.empty()) {
+        m_splits = true;
+        MarkLongLines(m_target, longLines);
+    }
+    // Unmodified all along: nothing takes the half-filled pane for a change.
+    m_target->setModified(false);
+    if (last)
+        m_slices.clear();
+    return !last;
 }
 
-bool CPaneText::FillInSlices(QStringList& slices, const std::function<void()>& clear,
-                             const std::function<bool(qsizetype done)>& between) {
-    BeginNewText(false);
-    clear();
-    m_document->setUndoRedoEnabled(false);
-    const bool filled = AppendSlices(m_document, m_blockTexts.get(), slices, m_mayHaveSplits,
-                                     [&](qsizetype done) {
-        // Whatever runs meanwhile sees the text as it is so far.
-        EndNewText();
-        const bool goOn = between(done);
-        m_changing = true;
-        return goOn;
-    });
-    EndNewText();
-    m_document->setUndoRedoEnabled(true);
-    if (!filled)
-        return false;
-    m_document->clearUndoRedoStacks();
-    m_document->setModified(false);
+// Into the model's own document, emptied first.
+class CPaneText::FillIn : public CPaneText::SliceFill {
+public:
+    FillIn(CPaneText* text, QStringList slices, const std::function<void()>& clear) : m_text(text) {
+        text->BeginNewText(false);
+        clear();
+        text->m_document->setUndoRedoEnabled(false);
+        m_appender.emplace(text->m_document, text->m_blockTexts.get(), std::move(slices));
+        text->EndNewText(); // whatever runs between the steps sees the text so far
+    }
+    ~FillIn() override {
+        if (m_text && !m_finished)
+            m_text->m_document->setUndoRedoEnabled(true);
+    }
+    bool Step() override {
+        m_text->m_changing = true;
+        const bool more = m_appender->Step();
+        m_text->m_mayHaveSplits = m_text->m_mayHaveSplits || m_appender->Splits();
+        m_text->EndNewText();
+        return more;
+    }
+    qsizetype Done() const override { return m_appender->Done(); }
+    std::unique_ptr<QTextDocument> Finish() override {
+        m_finished = true;
+        if (!m_text)
+            return nullptr;
+        QTextDocument* document = m_text->m_document;
+        document->setUndoRedoEnabled(true);
+        document->clearUndoRedoStacks();
+        document->setModified(false);
+        return nullptr;
+    }
+
+private:
+    QPointer<CPaneText> m_text;
+    std::optional<SliceAppender> m_appender;
+    bool m_finished = false;
+};
+
+// Into a document of its own, not shown.
+class CPaneText::FillAsideOf : public CPaneText::SliceFill {
+public:
+    FillAsideOf(const CPaneText* text, QStringList slices)
+        : m_filled(std::make_unique<QTextDocument>()) {
+        m_filled->setUndoRedoEnabled(false);
+        // What the pane set on its document, and the layout the pane needs,
+        // before the text: set afterwards, each goes over every paragraph.
+        const QTextDocument* shown = text->m_document;
+        m_filled->setDefaultFont(shown->defaultFont());
+        m_filled->setDefaultTextOption(shown->defaultTextOption());
+        m_filled->setDocumentMargin(shown->documentMargin());
+        auto* layout = new QPlainTextDocumentLayout(m_filled.get());
+        m_filled->setDocumentLayout(layout);
+        // The paragraph texts follow the filling, not all at once when it is shown.
+        CBlockTextCache* cache =
+            text->m_blockTexts ? new CBlockTextCache(m_filled.get(), m_filled.get()) : nullptr;
+        m_appender.emplace(m_filled.get(), cache, std::move(slices));
+    }
+    bool Step() override { return m_appender->Step(); }
+    qsizetype Done() const override { return m_appender->Done(); }
+    std::unique_ptr<QTextDocument> Finish() override {
+        m_filled->setProperty(kHasSplits, m_appender->Splits());
+        m_appender.reset();
+        return std::move(m_filled);
+    }
+
+private:
+    std::unique_ptr<QTextDocument> m_filled;
+    std::optional<SliceAppender> m_appender;
+};
+
+std::unique_ptr<CPaneText::SliceFill> CPaneText::StartFillIn(QStringList slices,
+                                                             const std::function<void()>& clear) {
+    return std::make_unique<FillIn>(this, std::move(slices), clear);
+}
+
+std::unique_ptr<CPaneText::SliceFill> CPaneText::StartFillAside(QStringList slices) const {
+    return std::make_unique<FillAsideOf>(this, std::move(slices));
+}
+
+bool CPaneText::SliceFill::Run(const std::function<bool(qsizetype done)>& between) {
+    while (Step())
+        if (!between(Done()))
+            return false;
     return true;
 }
 
 std::unique_ptr<QTextDocument> CPaneText::FillAside(
     QStringList& slices, const std::function<bool(qsizetype done)>& between) {
-    auto filled = std::make_unique<QTextDocument>();
-    filled->setUndoRedoEnabled(false);
-    // What the pane set on its document, and the layout the pane needs,
-    // before the text: set afterwards, each goes over every paragraph.
-    filled->setDefaultFont(m_document->defaultFont());
-    filled->setDefaultTextOption(m_document->defaultTextOption());
-    filled->setDocumentMargin(m_document->documentMargin());
-    auto* layout = new QPlainTextDocumentLayout(filled.get());
-    filled->setDocumentLayout(layout);
-    // The paragraph texts follow the filling, not all at once when it is shown.
-    CBlockTextCache* cache = m_blockTexts ? new CBlockTextCache(filled.get(), filled.get()) : nullptr;
-    bool splits = false;
-    if (!AppendSlices(filled.get(), cache, slices, splits, between))
-        return nullptr;
-    filled->setProperty(kHasSplits, splits);
-    return filled;
+    std::unique_ptr<SliceFill> fill = StartFillAside(std::exchange(slices, {}));
+    return fill->Run(between) ? fill->Finish() : nullptr;
 }
 
 void CPaneText::Adopt(QTextDocument* filled, const std::function<void()>& show) {

@@ -111,16 +111,32 @@ public:
     // (a slice ends after a line break, CR LF whole, or at the end); at least
     // one slice. Any thread may call it.
     static QStringList SlicesOf(QString text, qsizetype sliceLength);
-    // Ends as SetWholeText(the slices joined) would, a slice at a time, each
-    // released once it is in; `clear` empties the document first (the
-    // widget's own setPlainText). `between` runs after each slice but the
-    // last with the characters done so far and returns false to stop: false
-    // then, and the document holds what came so far.
-    bool FillInSlices(QStringList& slices, const std::function<void()>& clear,
-                      const std::function<bool(qsizetype done)>& between);
-    // Fills a document of its own in the same way, with this one's font,
-    // options and a plain text layout (the pane keeps its document
-    // meanwhile); null when `between` stopped it.
+    // Filling with slices a slice at a time, the event loop free to run
+    // between steps; it ends as SetWholeText(the slices joined) would. Each
+    // slice is let go once it is in.
+    class SliceFill {
+    public:
+        virtual ~SliceFill() = default;
+        // Appends the next slice; false once all are in.
+        virtual bool Step() = 0;
+        // The characters in so far.
+        virtual qsizetype Done() const = 0;
+        // Once Step returned false: the document filled aside (for Adopt),
+        // or null when this model's document holds the text.
+        virtual std::unique_ptr<QTextDocument> Finish() = 0;
+        // All steps, `between` after each but the last; false when it stopped.
+        bool Run(const std::function<bool(qsizetype done)>& between);
+    };
+    // Into this model's document, which `clear` empties first (the widget's
+    // own setPlainText). The model takes no edit while a step runs; dropped
+    // before it is complete, the fill leaves what came so far (the caller
+    // empties it).
+    std::unique_ptr<SliceFill> StartFillIn(QStringList slices, const std::function<void()>& clear);
+    // Into a document of its own, with this one's font, options and a plain
+    // text layout (this one stays as it is meanwhile). The model must
+    // outlive it.
+    std::unique_ptr<SliceFill> StartFillAside(QStringList slices) const;
+    // StartFillAside run at once; null when `between` stopped it.
     std::unique_ptr<QTextDocument> FillAside(QStringList& slices,
                                              const std::function<bool(qsizetype done)>& between);
     // Follows a document FillAside filled from now on; `show` shows it (the
@@ -167,8 +183,9 @@ private:
     void EndNewText();
     static void MarkLongLines(QTextDocument* target,
                               const std::vector<std::pair<int, int>>& longLines);
-    static bool AppendSlices(QTextDocument* target, CBlockTextCache* cache, QStringList& slices,
-                             bool& splits, const std::function<bool(qsizetype done)>& between);
+    class SliceAppender;
+    class FillIn;
+    class FillAsideOf;
 
     QTextDocument* m_document;
     // True while the model itself changes the document (settling, or a new

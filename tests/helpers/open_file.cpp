@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         std::printf("%lld\n", static_cast<long long>(io::CurrentMemoryRoom().addressUsed));
         return 0;
     }
-    const bool opened = doc.OnOpenDocument(args[1]);
+    const bool opened = testing::Load(doc, args[1]) == CDocumentLoad::Result::Loaded;
     QApplication::processEvents();
     if (opened)
         std::printf("opened %lld\n", static_cast<long long>(view.blockCount()));

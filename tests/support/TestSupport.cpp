@@ -18,6 +18,10 @@ using namespace Qt::StringLiterals;
 
 namespace testing {
 
+namespace {
+constexpr int kLoadWaitMs = 120000;
+}
+
 ScopedSettings::ScopedSettings() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
@@ -95,7 +99,14 @@ AppFixture::~AppFixture() { Stop(); }
 bool AppFixture::Start(const QStringList& arguments) {
     Stop();
     app = std::make_unique<CEditorApp>();
+    // A file named on the command line loads in the event loop.
+    auto goOn = std::make_shared<bool>(true);
+    QObject::connect(app.get(), &CEditorApp::startupEnded, app.get(),
+                     [goOn](bool on) { *goOn = on; });
     started = app->InitInstance(showSplash ? arguments : arguments + QStringList{u"-Embedding"_s});
+    if (started && !QTest::qWaitFor([this] { return !app->IsStarting(); }, kLoadWaitMs))
+        qFatal("the command line's file did not load");
+    started = started && *goOn;
     if (started && Frame()) {
         started = QTest::qWaitForWindowExposed(Frame());
         Frame()->activateWindow();
@@ -111,6 +122,30 @@ void AppFixture::Stop() {
         app->ExitInstance();
     app.reset();
     started = false;
+}
+
+CDocumentLoad::Result WaitFor(CDocumentLoad* load) {
+    if (!load)
+        return CDocumentLoad::Result::Cancelled;
+    auto result = std::make_shared<std::optional<CDocumentLoad::Result>>();
+    QObject::connect(load, &CDocumentLoad::ended, load,
+                     [result](CDocumentLoad::Result r) { *result = r; });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, kLoadWaitMs))
+        qFatal("a load did not end");
+    return **result;
+}
+
+CDocumentLoad::Result Load(CEditorDoc& doc, const QString& path,
+                           std::optional<io::Encoding> encoding) {
+    return WaitFor(doc.StartLoad(path, encoding));
+}
+
+CEditorApp::OpenResult Open(CEditorApp& app, const QString& path) {
+    auto result = std::make_shared<std::optional<CEditorApp::OpenResult>>();
+    app.OpenDocumentFile(path, [result](CEditorApp::OpenResult r) { *result = r; });
+    if (!QTest::qWaitFor([&] { return result->has_value(); }, kLoadWaitMs))
+        qFatal("a file did not open");
+    return **result;
 }
 
 CMainFrame* AppFixture::Frame() const { return app ? app->GetMainFrame() : nullptr; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CEditorApp.h"
+#include "doc/CEditorDoc.h"
 #include "doc/UiServices.h"
 #include "tags/ColorCode.h"
 
@@ -116,6 +118,15 @@ public:
     bool Start(const QStringList& arguments);
     void Stop();
 };
+
+// Waits until `load` has ended (null: Cancelled at once); a load that does
+// not end within two minutes ends the test.
+CDocumentLoad::Result WaitFor(CDocumentLoad* load);
+// Reads `path` into `doc`, waited for.
+CDocumentLoad::Result Load(CEditorDoc& doc, const QString& path,
+                           std::optional<io::Encoding> encoding = std::nullopt);
+// CEditorApp::OpenDocumentFile, waited for.
+CEditorApp::OpenResult Open(CEditorApp& app, const QString& path);
 
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
