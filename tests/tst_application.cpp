@@ -6,7 +6,7 @@
 #include "dict/DictionaryCommand.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandTable.h"
+#include "res/CommandTable.h"
 #include "find/FindReplace.h"
 #include "io/FileNames.h"
 #include "print/CPrintPreview.h"

@@ -6,7 +6,7 @@
 #include "dict/DictionaryCommand.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CommandTable.h"
+#include "res/CommandTable.h"
 #include "find/FindReplace.h"
 #include "print/Printing.h"
 #include "res/CommandIds.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-// doc: the document, the editing pane, the command table and routing, the
+// doc: the document, the editing pane, its load, routing, the
 // seams to the user. May include pane, io and res.
 
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-// doc: the document, the editing pane, the command table and routing, the
-// seams to the user. May include pane, io and res.
+// res: the system's texts, command identifiers, menus, toolbars, accelerators,
+// dialog forms and images, as data. Includes nothing above res.
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "doc/CommandTable.h"
+#include "res/CommandTable.h"
 
 #include "res/CommandIds.h"
 #include "res/StringTable.h"
