@@ -43,8 +43,10 @@ class QTextDocument;
 //     one after it are splits, and its neighbours' records agree;
 //   - is not empty when it is a part of a long line.
 // The model settles the text at the end of every edit (the document's
-// contentsChanged, once the outermost edit block is closed), in the undo
-// step of that edit; so every reader sees it settled.
+// contentsChanged, once the outermost edit block is closed), joined to the
+// edit's undo step (an edit made in no edit block, as a typed character is,
+// is an undo step of its own: the settling then makes another); so every
+// reader sees it settled, and nothing is left pending.
 class CPaneText : public QObject {
     Q_OBJECT
 
@@ -66,7 +68,9 @@ public:
     static bool SplitBefore(const QTextBlock& block);
     static bool SplitAfter(const QTextBlock& block);
 
-    // Follows `document`, whose text is settled (empty, or made here).
+    // Follows `document`, whose text is settled (empty, or made here). The
+    // document needs a layout (the pane's plain one): without, it tells no
+    // change.
     explicit CPaneText(QTextDocument* document, QObject* parent = nullptr);
     ~CPaneText() override;
 
