@@ -116,6 +116,8 @@ CEditorView::CEditorView(QWidget* parent)
     connect(this, &QPlainTextEdit::copyAvailable, this, &CEditorView::commandStateChanged);
     connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
     connect(document(), &QTextDocument::contentsChange, this, &CEditorView::OnContentsChange);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { m_clipboardCanPaste.reset(); });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { m_pageCaretYValid = false; });
     // The margin's marks follow the text when it scrolls or changes.
@@ -179,7 +181,13 @@ void CEditorView::BindCommands() {
             paste();
             ApplyPendingRepairs();
         },
-        [this] { return canPaste(); });
+        [this] {
+            if (isReadOnly())
+                return false;
+            if (!m_clipboardCanPaste)
+                m_clipboardCanPaste = canPaste();
+            return *m_clipboardCanPaste;
+        });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
 }

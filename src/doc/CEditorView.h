@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CBlockTextCache;
@@ -274,6 +275,11 @@ private:
     mutable bool m_splitPositionsValid = false;
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
+
+    // Whether the clipboard holds text that could be pasted, read again only
+    // when it changes: the commands' states are asked after every key, and
+    // on X11 asking the clipboard is a round trip to the server.
+    std::optional<bool> m_clipboardCanPaste;
 
     std::vector<LineMark> m_lineMarks;
     mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
