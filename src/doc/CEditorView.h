@@ -276,6 +276,17 @@ private:
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
 
+    // Repaints, after a change inside one paragraph that kept its height,
+    // the screen lines of the file lines the change touched instead of the
+    // whole paragraph (doc/CEditorView.cpp).
+    void RepaintChangedLines();
+    void RepaintChangedLines(const QTextBlock& block);
+    struct LaidOutChange {
+        int position;
+        int added;
+    };
+    std::optional<LaidOutChange> m_laidOutChange; // the change being laid out
+
     // Whether the clipboard holds text that could be pasted, read again only
     // when it changes: the commands' states are asked after every key, and
     // on X11 asking the clipboard is a round trip to the server.
