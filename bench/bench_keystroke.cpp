@@ -136,6 +136,7 @@ int Run(const QString& folder, bool waitForProfiler) {
     PaintWatch watch(view->viewport());
     qApp->installEventFilter(&watch);
     std::vector<double> cpu, screen;
+    std::vector<double> enterCpu, backspaceCpu; // for information
     int unpainted = 0;
     for (int i = 0; i < keys; ++i) {
         Qt::Key key;
@@ -160,6 +161,10 @@ int Run(const QString& folder, bool waitForProfiler) {
         QApplication::processEvents();
         QApplication::processEvents();
         cpu.push_back(ThreadCpuMs() - cpu0);
+        if (key == Qt::Key_Return)
+            enterCpu.push_back(cpu.back());
+        if (key == Qt::Key_Backspace)
+            backspaceCpu.push_back(cpu.back());
         screen.push_back(screenMs);
         unpainted += watch.paints == 0;
         // A pause, as between typed keys; its work is not counted.
@@ -175,6 +180,10 @@ int Run(const QString& folder, bool waitForProfiler) {
                 "to the screen median %.2f ms, p95 %.2f ms, worst %.2f ms\n",
                 Percentile(cpu, 0.5), Percentile(cpu, 0.95), Percentile(cpu, 1),
                 Percentile(screen, 0.5), Percentile(screen, 0.95), Percentile(screen, 1));
+    std::printf("  (information) UI-thread CPU, median of %zu Enters %.2f ms, of %zu Backspaces "
+                "%.2f ms\n",
+                enterCpu.size(), Percentile(enterCpu, 0.5), backspaceCpu.size(),
+                Percentile(backspaceCpu, 0.5));
     Row("key, UI-thread CPU, median", Percentile(cpu, 0.5), 1.3);
     Row("key, UI-thread CPU, p95", Percentile(cpu, 0.95), 1.3);
     Row("key to the screen, median", Percentile(screen, 0.5), 4.4);
