@@ -129,15 +129,14 @@ CEditorView::CEditorView(QWidget* parent)
             m_margin->update();
     });
 
-    RepaintChangedLines();
-    connect(this, &CEditorView::documentAdopted, this,
-            qOverload<>(&CEditorView::RepaintChangedLines));
+    TakeOverParagraphRepaints();
+    connect(this, &CEditorView::documentAdopted, this, &CEditorView::TakeOverParagraphRepaints);
 
     BindCommands();
     setFont(DefaultFont());
 }
 
-void CEditorView::RepaintChangedLines() {
+void CEditorView::TakeOverParagraphRepaints() {
     // The text control repaints the whole paragraph a change was in: in one
     // that many short file lines share, many lines the change left as they
     // were. The view takes that repaint over (where it can: else the
@@ -147,11 +146,11 @@ void CEditorView::RepaintChangedLines() {
     bool takenOver = false;
     for (QObject* child : children())
         if (child->inherits("QWidgetTextControl"))
-            takenOver = disconnect(layout, SIGNAL(updateBlock(QTextBlock)), child, nullptr) || takenOver;
+            takenOver |= disconnect(layout, SIGNAL(updateBlock(QTextBlock)), child, nullptr);
     if (!takenOver)
         return;
     connect(layout, &QAbstractTextDocumentLayout::updateBlock, this,
-            qOverload<const QTextBlock&>(&CEditorView::RepaintChangedLines));
+            &CEditorView::RepaintChangedLines);
     // The layout follows each change between these two signals.
     connect(doc, &QTextDocument::contentsChange, this,
             [this](int position, int, int added) { m_laidOutChange = {position, added}; });
@@ -173,8 +172,9 @@ void CEditorView::RepaintChangedLines(const QTextBlock& block) {
     const int to = narrow ? from + m_laidOutChange->added : -1;
     if (narrow && from >= 0 && to < block.length()) {
         // From the inner line break before the change to the one after it.
-        // The paragraph kept its height (else it is laid out and painted
-        // anew as a whole): the lines after them kept their places.
+        // The layout asks for this repaint only where the paragraph kept its
+        // height (else the whole pane is painted): the lines after them kept
+        // their places.
         const QString text = block.text();
         const qsizetype start = from > 0 ? text.lastIndexOf(QChar::LineSeparator, from - 1) + 1 : 0;
         qsizetype end = text.indexOf(QChar::LineSeparator, to);

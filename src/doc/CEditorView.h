@@ -279,7 +279,7 @@ private:
     // Repaints, after a change inside one paragraph that kept its height,
     // the screen lines of the file lines the change touched instead of the
     // whole paragraph (doc/CEditorView.cpp).
-    void RepaintChangedLines();
+    void TakeOverParagraphRepaints();
     void RepaintChangedLines(const QTextBlock& block);
     struct LaidOutChange {
         int position;
