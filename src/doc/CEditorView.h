@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CBlockTextCache;
@@ -292,6 +293,22 @@ private:
     mutable bool m_splitPositionsValid = false;
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
+
+    // Repaints, after a change inside one paragraph that kept its height,
+    // the screen lines of the file lines the change touched instead of the
+    // whole paragraph (doc/CEditorView.cpp).
+    void TakeOverParagraphRepaints();
+    void RepaintChangedLines(const QTextBlock& block);
+    struct LaidOutChange {
+        int position;
+        int added;
+    };
+    std::optional<LaidOutChange> m_laidOutChange; // the change being laid out
+
+    // Whether the clipboard holds text that could be pasted, read again only
+    // when it changes: the commands' states are asked after every key, and
+    // on X11 asking the clipboard is a round trip to the server.
+    std::optional<bool> m_clipboardCanPaste;
 
     std::vector<LineMark> m_lineMarks;
     mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
