@@ -98,7 +98,7 @@ void ScanTags(QStringView text, qsizetype from, F&& onTag) {
 
 } // namespace
 
-std::optional<TagNames> FindMatchingTag(QStringView text, qsizetype caret) {
+std::optional<std::pair<qsizetype, qsizetype>> FindTagName(QStringView text, qsizetype caret) {
     if (caret < 0 || caret > text.size())
         return std::nullopt;
     qsizetype start = caret, stop = caret;
@@ -106,12 +106,20 @@ std::optional<TagNames> FindMatchingTag(QStringView text, qsizetype caret) {
         --start;
     while (stop < text.size() && IsNameChar(text[stop]))
         ++stop;
-    if (start == stop || !IsAlpha(text[start]) || start == 0)
+    if (start == stop || start == 0 || !IsAlpha(text[start]))
         return std::nullopt;
-    const bool end = text[start - 1] == u'/';
-    const qsizetype open = end ? start - 2 : start - 1;
+    const qsizetype open = text[start - 1] == u'/' ? start - 2 : start - 1;
     if (open < 0 || text[open] != u'<')
         return std::nullopt;
+    return std::pair{start, stop - start};
+}
+
+std::optional<TagNames> FindMatchingTag(QStringView text, qsizetype caret) {
+    const auto at = FindTagName(text, caret);
+    if (!at)
+        return std::nullopt;
+    const qsizetype start = at->first, stop = at->first + at->second;
+    const bool end = text[start - 1] == u'/';
     const QStringView name = text.mid(start, stop - start);
     if (IsVoid(name))
         return std::nullopt;

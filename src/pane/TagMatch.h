@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <optional>
+#include <utility>
 
 namespace pane {
 
@@ -15,6 +16,10 @@ struct TagNames {
     qsizetype at = 0, atLength = 0;           // the name of the tag the caret is in
     qsizetype partner = 0, partnerLength = 0; // the name of its partner
 };
+
+// The name (start, length) of the tag whose name `caret` is in or at the
+// end of; nothing when it is in none.
+std::optional<std::pair<qsizetype, qsizetype>> FindTagName(QStringView text, qsizetype caret);
 
 // When `caret` (an offset in `text`) is in or at the end of a tag's name:
 // that name and the name of the tag's partner, the end tag of a start tag
