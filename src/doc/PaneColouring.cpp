@@ -48,6 +48,7 @@ void CPaneColouring::Attach() {
     m_store.Reset(m_document->blockCount());
     m_guessedFrom = -1;
     m_shownTo = 0;
+    ++m_generation;
 }
 
 void CPaneColouring::SetEnabled(bool enabled) {
@@ -57,6 +58,7 @@ void CPaneColouring::SetEnabled(bool enabled) {
     m_slices.stop();
     m_store.Reset(m_document->blockCount());
     m_guessedFrom = -1;
+    ++m_generation; // every paragraph to colour anew
     if (!enabled) {
         ClearAll();
         m_view->setExtraSelections({});
@@ -124,9 +126,55 @@ bool CPaneColouring::CatchUp(int to, qsizetype budget) {
     return m_store.ColouredUpTo() >= to;
 }
 
+bool CPaneColouring::Colour(const QTextBlock& block) {
+    // A paragraph whose text and start state are those it was last
+    // coloured with keeps its colours, unless its end is wanted.
+    const int n = block.blockNumber();
+    const pane::LexState start = m_store.StartOf(n);
+    const int stamp = Stamp(block, start);
+    if (block.userState() == stamp && n != m_store.ColouredUpTo())
+        return false;
+    m_spans.clear();
+    const pane::LexState end = LexParagraph(block, start, &m_spans);
+    if (n == m_store.ColouredUpTo())
+        m_store.Store(end);
+    QTextBlock(block).setUserState(stamp);
+    // Each change of format is a run of its own to shape and draw: a colour
+    // goes on over the spaces and '=' after it, which show no colour.
+    const QString text = block.text();
+    QList<QTextLayout::FormatRange> formats;
+    formats.reserve(qsizetype(m_spans.size()));
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        const pane::LexSpan& span = m_spans[i];
+        int end = span.start + span.length;
+        const int next = i + 1 < m_spans.size() ? m_spans[i + 1].start : int(text.size());
+        while (end < next && (text[end] == u' ' || text[end] == u'\t' || text[end] == u'='))
+            ++end;
+        if (!formats.isEmpty() && formats.back().start + formats.back().length == span.start &&
+            m_spans[i - 1].cls == span.cls)
+            formats.back().length = end - formats.back().start;
+        else
+            formats.append({span.start, end - span.start, m_formats[std::size_t(span.cls)]});
+    }
+    QTextLayout* layout = block.layout();
+    if (layout->formats() == formats)
+        return false;
+    layout->setFormats(formats);
+    return true;
+}
+
+int CPaneColouring::Stamp(const QTextBlock& block, const pane::LexState& start) const {
+    const size_t hash = qHashMulti(m_generation, block.text(), CEditorView::ContinuesLine(block.next()),
+                                   start.mode, start.raw, start.sub, start.flags, start.match,
+                                   start.dashes, start.back, start.nameLength, start.name,
+                                   start.column);
+    return int(hash & 0x7fffffff); // never -1, what a paragraph starts with
+}
+
 void CPaneColouring::BeforePaint(const QTextBlock& first) {
     if (!m_enabled || !first.isValid() || m_document != first.document())
         return;
+    const qint64 lexedBefore = m_lexed;
     const int top = first.blockNumber();
     if (!CatchUp(top, kPaintBudget) && m_guessedFrom < 0)
         m_guessedFrom = top;
@@ -137,25 +185,14 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
     QTextBlock block = first;
     for (; block.isValid() && height < limit; block = block.next()) {
         const int n = block.blockNumber();
-        m_spans.clear();
-        const pane::LexState end = LexParagraph(block, m_store.StartOf(n), &m_spans);
-        if (n == m_store.ColouredUpTo())
-            m_store.Store(end);
-        QList<QTextLayout::FormatRange> formats;
-        formats.reserve(qsizetype(m_spans.size()));
-        for (const pane::LexSpan& span : m_spans)
-            formats.append({span.start, span.length, m_formats[std::size_t(span.cls)]});
-        QTextLayout* layout = block.layout();
-        if (layout->formats() != formats) {
-            layout->setFormats(formats);
-            if (changedFrom < 0)
-                changedFrom = block.position();
-        }
+        if (Colour(block) && changedFrom < 0)
+            changedFrom = block.position();
         height += std::max(1, block.lineCount()) * lineHeight;
         m_shownTo = n;
     }
     if (changedFrom >= 0)
         Flush(changedFrom);
+    m_lexedByPaint = m_lexed - lexedBefore;
     if (m_store.Cascading() || m_guessedFrom >= 0)
         m_slices.start();
 }

@@ -37,8 +37,11 @@ public:
     // little past the bottom of the viewport. Called before each paint.
     void BeforePaint(const QTextBlock& first);
 
-    // Paragraphs lexed so far (for measuring).
+    // Paragraphs lexed so far, and by the last paint (for measuring).
     qint64 LexedParagraphs() const { return m_lexed; }
+    qint64 LexedByLastPaint() const { return m_lexedByPaint; }
+    // Whether a cascade still goes on in slices.
+    bool IsBusy() const { return m_slices.isActive(); }
 
 private:
     void Attach();
@@ -50,6 +53,12 @@ private:
     // characters; true when it got there.
     bool CatchUp(int to, qsizetype budget);
     void Slice();
+    // What a paragraph's colours were made from (its text, its start state,
+    // how it ends), kept in its user state.
+    int Stamp(const QTextBlock& block, const pane::LexState& start) const;
+    // Lexes a paragraph when its stamp is not its own and gives its layout
+    // the colours; true when they changed (the layout is to be made again).
+    bool Colour(const QTextBlock& block);
     // Lets the document's layout take the formats set since the last call,
     // telling nobody else: the text did not change.
     void Flush(int from);
@@ -64,6 +73,8 @@ private:
     int m_guessedFrom = -1; // the first paragraph shown with a guessed start state
     int m_shownTo = 0;      // the last paragraph coloured for the screen
     qint64 m_lexed = 0;
+    qint64 m_lexedByPaint = 0;
+    int m_generation = 0; // of the stamps
     std::vector<pane::LexSpan> m_spans;
     std::vector<QTextCharFormat> m_formats; // by pane::HtmlClass
 };
