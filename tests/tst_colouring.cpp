@@ -1,9 +1,14 @@
+#include "doc/CEditorView.h"
+#include "doc/PaneColouring.h"
 #include "pane/HtmlLexer.h"
 #include "pane/HtmlTheme.h"
 #include "pane/LexStore.h"
 #include "pane/TagMatch.h"
 
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 using namespace Qt::StringLiterals;
 using pane::HtmlClass;
@@ -156,6 +161,29 @@ private slots:
             QVERIFY2(store.StartOf(i) == fresh.StartOf(i), qPrintable(QString::number(i)));
     }
 
+    // Colours go on the layouts of the paragraphs painted, never into the
+    // text: no change is signalled, nothing becomes modified or undoable.
+    void paneColoursOnlyTheScreen() {
+        CEditorView view;
+        view.resize(400, 200);
+        QStringList lines(2000, u"<p class=\"a\">x &amp; y</p>"_s);
+        view.SetWholeText(lines.join(u'\n'));
+        QSignalSpy changes(view.document(), &QTextDocument::contentsChange);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.grab();
+        QCOMPARE(changes.count(), 0);
+        QVERIFY(!view.document()->isModified());
+        QVERIFY(!view.document()->isUndoAvailable());
+        QVERIFY(!view.document()->firstBlock().layout()->formats().isEmpty());
+        QVERIFY(view.document()->lastBlock().layout()->formats().isEmpty()); // never shown
+        QVERIFY(view.Colouring()->LexedParagraphs() < 200);
+        view.Colouring()->SetEnabled(false);
+        view.grab();
+        QVERIFY(view.document()->firstBlock().layout()->formats().isEmpty());
+        QCOMPARE(changes.count(), 0);
+    }
+
     void themeReadsOnTheBackground() {
         QSet<QRgb> seen;
         for (int i = 1; i < int(HtmlClass::Count); ++i) {
@@ -195,5 +223,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestColouring)
+QTEST_MAIN(TestColouring)
 #include "tst_colouring.moc"
