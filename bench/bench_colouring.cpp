@@ -32,6 +32,12 @@
 
 namespace {
 
+double ProcessCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
 double ThreadCpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -127,19 +133,24 @@ int Page(const QString& folder, bool on) {
     if (!bench::WritePage(path, qint64(16) << 20))
         return 2;
     double shown = 0;
+    const double cpu0 = ProcessCpuMs();
     CEditorApp* app = Open(path, on, shown);
     if (!app)
         return 3;
+    const double shownCpu = ProcessCpuMs() - cpu0;
     CEditorView* view = app->GetView();
     PaintWatch watch(view);
-    double pages = 0;
+    double pages = 0, pagesCpu = 0;
     for (const double place : {0.0, 0.3, 0.6}) {
         QTextCursor c(view->document()->findBlockByNumber(int(view->document()->blockCount() * place)));
         view->setTextCursor(c);
         Settle(200);
+        const double before = ProcessCpuMs();
         pages += Keys(view, Qt::Key_PageDown, {}, 50, watch);
+        pagesCpu += ProcessCpuMs() - before;
     }
     std::printf("RESULT open %.1f\nRESULT pages %.1f\nRESULT peak %.1f\n", shown, pages, bench::PeakMiB());
+    std::printf("RESULT open-cpu %.1f\nRESULT pages-cpu %.1f\n", shownCpu, pagesCpu);
 
     // Keys in the middle, one at a time.
     QTextCursor middle(view->document()->findBlockByNumber(view->document()->blockCount() / 2));
@@ -267,6 +278,9 @@ int main(int argc, char* argv[]) {
     Ratio("open, text shown (ms)", MedianOf(on, "open"), MedianOf(off, "open"), 1.05);
     Ratio("open + 3 x 50 PageDowns (ms)", MedianOf(on, "open") + MedianOf(on, "pages"),
           MedianOf(off, "open") + MedianOf(off, "pages"), 1.05);
+    Ratio("the same in CPU time (ms)", MedianOf(on, "open-cpu") + MedianOf(on, "pages-cpu"),
+          MedianOf(off, "open-cpu") + MedianOf(off, "pages-cpu"), 1.05);
+    Ratio("  of which 3 x 50 PageDowns, CPU (ms)", MedianOf(on, "pages-cpu"), MedianOf(off, "pages-cpu"), 1.05);
     Ratio("peak memory (MiB)", MedianOf(on, "peak"), MedianOf(off, "peak"), 1.10);
     const double keyOn = MedianOf(on, "key"), keyOff = MedianOf(off, "key");
     std::printf("  %-36s on %9.2f  off %9.2f  delta %5.2f  goal <= 1.00 ms  %s\n",
