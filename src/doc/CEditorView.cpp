@@ -2,6 +2,7 @@
 
 #include "doc/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
+#include "doc/PaneColouring.h"
 #include "doc/UiServices.h"
 #include "res/CommandIds.h"
 #include "res/Menus.h"
@@ -134,6 +135,7 @@ CEditorView::CEditorView(QWidget* parent)
 
     BindCommands();
     setFont(DefaultFont());
+    m_colouring = new CPaneColouring(this);
 }
 
 void CEditorView::TakeOverParagraphRepaints() {

@@ -18,6 +18,7 @@
 #include <vector>
 
 class CBlockTextCache;
+class CPaneColouring;
 class CEditorDoc;
 class QKeyEvent;
 class QPainter;
@@ -85,6 +86,9 @@ public:
     static constexpr qsizetype kGroupFrom = 65536;
     static constexpr int kMaxGroupLines = 128;
     static int GroupSize(qsizetype lines);
+    // Whether `block` goes on with the file line of the paragraph before it
+    // (the separator before it is a split).
+    static bool ContinuesLine(const QTextBlock& block);
     qsizetype TextPosition(int panePosition) const;
     // The pane positions of the split separators, ascending (pending
     // repairs applied first).
@@ -152,6 +156,9 @@ public:
     // Whether `event` is one of the main window's accelerators, which the
     // pane leaves to the command routing.
     static bool IsAcceleratorKey(const QKeyEvent* event);
+
+    // The HTML colours and the matching-tag marks (doc/PaneColouring.cpp).
+    CPaneColouring* Colouring() const { return m_colouring; }
 
     // Runs the application's open-document operation (set by the application).
     std::function<void(const QString&)> openDocument;
@@ -314,6 +321,7 @@ private:
     mutable std::unique_ptr<CBlockTextCache> m_blockTexts;
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;
+    CPaneColouring* m_colouring = nullptr;
     QMarginsF m_printMarginsTwips;
     int m_dragAnchor = -1;       // where a plain left-button drag started
     int m_lineAnchor = -1;       // where a drag in the selection margin started

@@ -310,6 +310,8 @@ QString CEditorView::GetSelectedRawText() const {
     return HandedOut(c.selectedText(), c.selectionStart());
 }
 
+bool CEditorView::ContinuesLine(const QTextBlock& block) { return SplitBefore(block); }
+
 int CEditorView::GroupSize(qsizetype lines) {
     return lines < kGroupFrom ? 1 : int(std::min<qsizetype>(kMaxGroupLines, lines / 4096));
 }
