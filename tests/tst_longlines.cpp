@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPlainTextDocumentLayout>
 #include <QRandomGenerator>
 #include <QTest>
@@ -725,6 +726,71 @@ private slots:
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(view->GetSelectedText(), line);
+    }
+
+    // An edit inside a shared paragraph repaints all that it changed on
+    // the screen: every pixel that differs afterwards was painted again.
+    void anEditAmongSharedLinesIsShownWhole_data() {
+        QTest::addColumn<QString>("at");       // the edit's place: after this text
+        QTest::addColumn<int>("selected");     // characters selected from there
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed");
+        const QString wrapped = QString(kSplit / 2 - 1, u'h') + QChar::ParagraphSeparator;
+        QTest::newRow("letter") << u"<TD>n00028"_s << 0 << int(Qt::Key_X) << u"x"_s;
+        QTest::newRow("backspace") << u"<TD>n00028"_s << 0 << int(Qt::Key_Backspace) << u""_s;
+        QTest::newRow("letter before a wrapped line")
+            << (QChar::ParagraphSeparator + wrapped.left(3)) << 0 << int(Qt::Key_X) << u"x"_s;
+        QTest::newRow("over a line break")
+            << u"<TD>n00028"_s << 30 << int(Qt::Key_X) << u"x"_s;
+    }
+    void anEditAmongSharedLinesIsShownWhole() {
+        QFETCH(QString, at);
+        QFETCH(int, selected);
+        QFETCH(int, key);
+        QFETCH(QString, typed);
+        Open(SharedPage());
+        const QString text = view->GetWholeText();
+        const qsizetype start = text.indexOf(at) + at.size();
+        QVERIFY(start >= at.size());
+        QVERIFY(view->document()->findBlock(view->PanePosition(start)).text().count(
+                    QChar::LineSeparator) >= 4);
+        QTextCursor c = view->textCursor();
+        c.setPosition(view->PanePosition(start));
+        c.setPosition(view->PanePosition(start + selected), QTextCursor::KeepAnchor);
+        view->setTextCursor(c);
+        view->centerCursor();
+        view->setCursorWidth(0); // no blinking caret between the pictures
+        QCoreApplication::processEvents();
+        QWidget* pane = view->viewport();
+        const QImage before = pane->grab().toImage();
+
+        struct Painted : QObject {
+            QRegion region;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint)
+                    region += static_cast<QPaintEvent*>(event)->region();
+                return false;
+            }
+        } painted;
+        pane->installEventFilter(&painted);
+        QTest::keyClick(View(), Qt::Key(key), Qt::NoModifier);
+        if (!typed.isEmpty())
+            QCOMPARE(view->GetWholeText().mid(start, 1), typed);
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        pane->removeEventFilter(&painted);
+        const QImage after = pane->grab().toImage();
+
+        QCOMPARE(after.size(), before.size());
+        int changed = 0;
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x)
+                if (after.pixel(x, y) != before.pixel(x, y)) {
+                    ++changed;
+                    if (!painted.region.contains(QPoint(x, y)))
+                        QFAIL(qPrintable(u"(%1, %2) changed, not painted"_s.arg(x).arg(y)));
+                }
+        QVERIFY(changed > 0);
     }
 
     void marginDoubleClickSelectsTheWholeFileLine() {

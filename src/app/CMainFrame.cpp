@@ -71,6 +71,7 @@ bool CMainFrame::Create(CEditorDoc* document) {
         return false;
     BindAccelerators();
     CreateCheck();
+    CreateColouringPane();
 
     connect(m_view, &CEditorView::commandStateChanged, this, &CMainFrame::ScheduleCommandUIUpdate);
     connect(m_view, &CEditorView::acceleratorPending, this, &CMainFrame::UpdateCommandUI);

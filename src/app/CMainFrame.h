@@ -113,6 +113,10 @@ public:
     CCheckDock* CheckDock() const { return m_checkDock; }
     // Switches the check on or off and keeps the choice in the settings.
     void SetCheckEnabled(bool enabled);
+    // The HTML colours' status-bar pane (app/MainFrameColouring.cpp); a
+    // click switches them; the choice is kept in the settings.
+    QToolButton* ColouringPane() const { return m_colouringPane; }
+    void SetColouringEnabled(bool enabled);
 
 protected:
     bool event(QEvent* event) override;
@@ -134,6 +138,7 @@ private:
     void CreateCheck();
     void UpdateCheckPane();
     void ShowCheckList();
+    void CreateColouringPane();
 
     CCmdTarget* m_app;
     CEditorDoc* m_document = nullptr;
@@ -153,6 +158,7 @@ private:
     CPageChecker* m_checker = nullptr;
     QToolButton* m_checkPane = nullptr;
     CCheckDock* m_checkDock = nullptr;
+    QToolButton* m_colouringPane = nullptr;
     std::map<int, QAction*> m_actions;
     QList<QAction*> m_recentActions;
     QTimer m_idleUpdate;

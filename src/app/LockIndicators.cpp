@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -92,6 +93,12 @@ bool CLockIndicatorPanes::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
+        // A lock key types nothing: a key with text leaves the locks as they
+        // are, and reading them asks the X server (a round trip per key).
+        if (!static_cast<QKeyEvent*>(event)->text().isEmpty())
+            break;
+        m_afterKey.start();
+        break;
     case QEvent::ApplicationActivate:
         m_afterKey.start();
         break;

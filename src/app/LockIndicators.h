@@ -37,7 +37,7 @@ public:
 
 // The four lock panes at the right of the status bar, each showing its
 // text only while its lock is on. They follow the keyboard on every key
-// event and on a slow timer.
+// event that types no text and on a slow timer.
 class CLockIndicatorPanes : public QObject {
     Q_OBJECT
 

@@ -1,10 +1,12 @@
 #include "doc/CEditorView.h"
 
 #include "doc/CEditorDoc.h"
+#include "doc/PaneColouring.h"
 #include "doc/UiServices.h"
 #include "res/CommandIds.h"
 #include "res/Menus.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -12,9 +14,11 @@
 #include <QScrollBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QToolTip>
 
 using namespace Qt::StringLiterals;
@@ -120,6 +124,8 @@ CEditorView::CEditorView(QWidget* parent)
     connect(this, &QPlainTextEdit::textChanged, this, &CEditorView::commandStateChanged);
     m_text = std::make_unique<CPaneText>(document());
     connect(document(), &QTextDocument::contentsChange, this, &CEditorView::ShiftLineMarks);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { m_clipboardCanPaste.reset(); });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             [this] { m_pageCaretYValid = false; });
     // The margin's marks follow the text when it scrolls or changes.
@@ -128,8 +134,81 @@ CEditorView::CEditorView(QWidget* parent)
             m_margin->update();
     });
 
+    TakeOverParagraphRepaints();
+    connect(this, &CEditorView::documentAdopted, this, &CEditorView::TakeOverParagraphRepaints);
+
     BindCommands();
     setFont(DefaultFont());
+    m_colouring = new CPaneColouring(this);
+}
+
+void CEditorView::TakeOverParagraphRepaints() {
+    // The text control repaints the whole paragraph a change was in: in one
+    // that many short file lines share, many lines the change left as they
+    // were. The view takes that repaint over (where it can: else the
+    // control keeps it).
+    QTextDocument* doc = document();
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    bool takenOver = false;
+    for (QObject* child : children())
+        if (child->inherits("QWidgetTextControl"))
+            takenOver |= disconnect(layout, SIGNAL(updateBlock(QTextBlock)), child, nullptr);
+    if (!takenOver)
+        return;
+    connect(layout, &QAbstractTextDocumentLayout::updateBlock, this,
+            &CEditorView::RepaintChangedLines);
+    // The layout follows each change between these two signals.
+    connect(doc, &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) { m_laidOutChange = {position, added}; });
+    connect(doc, &QTextDocument::contentsChanged, this, [this] { m_laidOutChange.reset(); });
+}
+
+void CEditorView::RepaintChangedLines(const QTextBlock& block) {
+    // The paragraph's place, as the control takes it (the right edge: it
+    // may have shrunk).
+    QRectF rect = blockBoundingGeometry(block);
+    rect.setRight(qreal(INT_MAX));
+    const QTextLayout* layout = block.layout();
+    // Not where formats of its own or text being composed may have changed
+    // other lines of the paragraph than the change did.
+    const bool narrow = m_laidOutChange && layout && layout->lineCount() > 1 && rect.isValid() &&
+                        layout->formats().isEmpty() && layout->preeditAreaText().isEmpty() &&
+                        !document()->findChild<QSyntaxHighlighter*>();
+    const int from = narrow ? m_laidOutChange->position - block.position() : -1;
+    const int to = narrow ? from + m_laidOutChange->added : -1;
+    if (narrow && from >= 0 && to < block.length()) {
+        // From the inner line break before the change to the one after it.
+        // The layout asks for this repaint only where the paragraph kept its
+        // height (else the whole pane is painted): the lines after them kept
+        // their places.
+        const QString text = block.text();
+        const qsizetype start = from > 0 ? text.lastIndexOf(QChar::LineSeparator, from - 1) + 1 : 0;
+        qsizetype end = text.indexOf(QChar::LineSeparator, to);
+        if (end < 0)
+            end = text.size();
+        const QTextLine first = layout->lineForTextPosition(int(start));
+        const QTextLine last = layout->lineForTextPosition(int(end));
+        if (first.isValid() && last.isValid()) {
+            const qreal top = rect.top();
+            rect.setTop(top + first.y());
+            rect.setBottom(top + last.y() + last.height());
+        }
+    }
+    // As the widget repaints what the control asks for.
+    if (!rect.isValid()) {
+        viewport()->update();
+        emit updateRequest(viewport()->rect(), 0);
+        return;
+    }
+    const QPointF offset = contentOffset();
+    const int x = int(-offset.x()), y = int(-offset.y());
+    const QRect visible(x, y, viewport()->width(), viewport()->height());
+    QRect r = rect.adjusted(-1, -1, 1, 1).intersected(QRectF(visible)).toAlignedRect();
+    if (r.isEmpty())
+        return;
+    r.translate(-x, -y);
+    viewport()->update(r);
+    emit updateRequest(r, 0);
 }
 
 CEditorView::~CEditorView() = default;
@@ -161,7 +240,13 @@ void CEditorView::BindCommands() {
     OnCommand(
         ID_EDIT_PASTE,
         [this] { paste(); },
-        [this] { return canPaste(); });
+        [this] {
+            if (isReadOnly())
+                return false;
+            if (!m_clipboardCanPaste)
+                m_clipboardCanPaste = canPaste();
+            return *m_clipboardCanPaste;
+        });
     OnCommand(
         ID_EDIT_SELECT_ALL, [this] { selectAll(); }, [this] { return !document()->isEmpty(); });
 }

@@ -14,9 +14,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CBlockTextCache;
+class CPaneColouring;
 class CEditorDoc;
 class QKeyEvent;
 class QPainter;
@@ -63,6 +65,9 @@ public:
     static constexpr qsizetype kGroupFrom = CPaneText::kGroupFrom;
     static constexpr int kMaxGroupLines = CPaneText::kMaxGroupLines;
     static int GroupSize(qsizetype lines) { return CPaneText::GroupSize(lines); }
+    // Whether `block` goes on with the file line of the paragraph before it
+    // (the separator before it is a split).
+    static bool ContinuesLine(const QTextBlock& block) { return CPaneText::SplitBefore(block); }
     qsizetype TextPosition(int panePosition) const { return m_text->TextPosition(panePosition); }
     int PanePosition(qsizetype textPosition) const { return m_text->PanePosition(textPosition); }
     const std::vector<int>& SplitPositions() const { return m_text->SplitPositions(); }
@@ -111,6 +116,9 @@ public:
     // Whether `event` is one of the main window's accelerators, which the
     // pane leaves to the command routing.
     static bool IsAcceleratorKey(const QKeyEvent* event);
+
+    // The HTML colours and the matching-tag marks (doc/PaneColouring.cpp).
+    CPaneColouring* Colouring() const { return m_colouring; }
 
     // Runs the application's open-document operation (set by the application).
     std::function<void(const QString&)> openDocument;
@@ -219,10 +227,27 @@ private:
     qreal m_pageCaretY = 0;         // the caret's height on the screen when paging began
     bool m_pageCaretYValid = false; // the caret was last moved by paging
 
+    // Repaints, after a change inside one paragraph that kept its height,
+    // the screen lines of the file lines the change touched instead of the
+    // whole paragraph (doc/CEditorView.cpp).
+    void TakeOverParagraphRepaints();
+    void RepaintChangedLines(const QTextBlock& block);
+    struct LaidOutChange {
+        int position;
+        int added;
+    };
+    std::optional<LaidOutChange> m_laidOutChange; // the change being laid out
+
+    // Whether the clipboard holds text that could be pasted, read again only
+    // when it changes: the commands' states are asked after every key, and
+    // on X11 asking the clipboard is a round trip to the server.
+    std::optional<bool> m_clipboardCanPaste;
+
     std::vector<LineMark> m_lineMarks;
     std::unique_ptr<CPaneText> m_text;
     CEditorDoc* m_document = nullptr;
     SelectionMargin* m_margin = nullptr;
+    CPaneColouring* m_colouring = nullptr;
     QMarginsF m_printMarginsTwips;
     int m_dragAnchor = -1;       // where a plain left-button drag started
     int m_lineAnchor = -1;       // where a drag in the selection margin started

@@ -2,6 +2,8 @@
 // margin and their tooltips.
 #include "doc/CEditorView.h"
 
+#include "doc/PaneColouring.h"
+
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -115,6 +117,7 @@ QString CEditorView::MarginTips(int y) const {
 }
 
 void CEditorView::paintEvent(QPaintEvent* event) {
+    m_colouring->BeforePaint(firstVisibleBlock());
     QPlainTextEdit::paintEvent(event);
     if (m_lineMarks.empty())
         return;

@@ -191,6 +191,10 @@ constexpr Entry kStrings[] = {
     {IDS_CHECK_ENABLE, u"検査する"},
     {IDS_CHECK_LIST_TITLE, u"HTML の検査"},
     {IDS_CHECK_COLUMNS, u"行\n桁\n内容"},
+    // The colouring pane
+    {IDS_COLOURING_PANE, u"色分け"},
+    {IDS_COLOURING_ON, u"HTML"},
+    {IDS_COLOURING_OFF, u"テキスト"},
 };
 // clang-format on
 

@@ -131,6 +131,10 @@ enum StringId : int {
     IDS_CHECK_ENABLE,
     IDS_CHECK_LIST_TITLE,
     IDS_CHECK_COLUMNS, // the list's column headings, '\n'-separated
+    // The colouring pane of the status bar
+    IDS_COLOURING_PANE = 63950, // the pane's accessible name
+    IDS_COLOURING_ON,
+    IDS_COLOURING_OFF,
 };
 
 // The text stored under `id`; empty when there is none.
