@@ -6,7 +6,7 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 #include "io/RecoveryJournal.h"
 
 #include <QApplication>

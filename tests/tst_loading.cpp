@@ -2,7 +2,7 @@
 #include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 #include "pane/FileLoader.h"
 #include "io/CodePage932.h"
 #include "io/FileIo.h"

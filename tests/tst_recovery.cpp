@@ -3,7 +3,7 @@
 #include "app/Platform.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 #include "io/FileIo.h"
 #include "io/RecoveryJournal.h"
 #include "io/ParagraphDiff.h"

@@ -5,7 +5,7 @@
 
 #include "app/RecentFileList.h"
 #include "doc/CEditorDoc.h"
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 #include "doc/UiServices.h"
 #include "io/FileIo.h"
 #include "io/FileNames.h"

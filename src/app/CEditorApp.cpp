@@ -7,7 +7,7 @@
 #include "app/Platform.h"
 #include "app/TerminationSignals.h"
 #include "doc/CEditorDoc.h"
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 #include "doc/CEditorView.h"
 #include "doc/UiServices.h"
 #include "io/FileIo.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-// doc: the document, the editing pane, its load, routing, the
-// seams to the user. May include pane, io and res.
+// app: the application, the main window and its bars, splash and about box.
+// May include every other folder.
 
 #include "pane/BlockTextCache.h"
 #include "doc/CEditorView.h"

@@ -1,4 +1,4 @@
-#include "doc/CRecoveryKeeper.h"
+#include "app/CRecoveryKeeper.h"
 
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
