@@ -20,9 +20,9 @@ namespace {
 // is mostly coloured already.
 constexpr int kLookAheadLines = 4;
 // Characters lexed before a paint without colour from where the marks stand.
-constexpr qsizetype kPaintBudget = 256 * 1024;
+constexpr qsizetype kPaintBudget = 8 * 1024;
 // How long a slice of a cascade runs before the event loop has its turn.
-constexpr qint64 kSliceMs = 4;
+constexpr qint64 kSliceMs = 2;
 // The text around the caret looked at first for a tag's partner.
 constexpr qsizetype kNearReach = 32 * 1024;
 
