@@ -10,6 +10,8 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include <climits>
+
 using namespace Qt::StringLiterals;
 using pane::HtmlClass;
 
@@ -58,9 +60,9 @@ QString LexLines(const QString& text, bool piecewise) {
 
 // Lexes paragraphs from the store's mark to the end, as the pane does;
 // how many it lexed.
-int CatchUp(pane::CLexStore& store, const QStringList& lines) {
+int CatchUp(pane::CLexStore& store, const QStringList& lines, int most = INT_MAX) {
     int lexed = 0;
-    while (store.ColouredUpTo() < store.Count()) {
+    while (store.ColouredUpTo() < store.Count() && lexed < most) {
         const int n = store.ColouredUpTo();
         store.Store(pane::AtLineBreak(pane::LexPiece(lines[n], store.StartOf(n), nullptr)));
         ++lexed;
@@ -154,6 +156,44 @@ private slots:
         QCOMPARE(store.Count(), int(lines.size()));
         QCOMPARE(CatchUp(store, lines), expectLexed);
         // The ends kept are those a full pass makes.
+        pane::CLexStore fresh;
+        fresh.Reset(int(lines.size()));
+        CatchUp(fresh, lines);
+        for (int i = 1; i <= int(lines.size()); ++i)
+            QVERIFY2(store.StartOf(i) == fresh.StartOf(i), qPrintable(QString::number(i)));
+    }
+
+    // A key typed behind a cascade still going on (after a load, or after
+    // "<!--"): the cascade goes on from where it was, and every end comes
+    // out as a full pass makes it.
+    void storeEditBehindCascade_data() {
+        QTest::addColumn<int>("opened"); // where "<!--" was typed, or -1: just loaded
+        QTest::addColumn<int>("lexedBefore");
+        QTest::addColumn<int>("expectLexed");
+        QTest::newRow("while a load is lexed") << -1 << 600 << 401;
+        QTest::newRow("while a comment cascades") << 10 << 200 << 791;
+    }
+    void storeEditBehindCascade() {
+        QFETCH(int, opened);
+        QFETCH(int, lexedBefore);
+        QFETCH(int, expectLexed);
+        QStringList lines(1000, u"<p>a</p>"_s);
+        pane::CLexStore store;
+        if (opened >= 0) {
+            store.Reset(int(lines.size()));
+            CatchUp(store, lines);
+            lines[opened] = u"<!--"_s;
+            store.Replace(opened, 1, 1);
+        } else { // as a load appends to the first paragraph
+            store.Reset(1);
+            store.Store(pane::LexState{});
+            store.Replace(0, 1, int(lines.size()));
+        }
+        QCOMPARE(CatchUp(store, lines, lexedBefore), lexedBefore);
+        const int key = store.ColouredUpTo() / 2;
+        lines[key] = u"<p>b</p>"_s;
+        store.Replace(key, 1, 1);
+        QCOMPARE(CatchUp(store, lines), expectLexed);
         pane::CLexStore fresh;
         fresh.Reset(int(lines.size()));
         CatchUp(fresh, lines);

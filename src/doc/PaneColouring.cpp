@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -37,7 +38,14 @@ CPaneColouring::CPaneColouring(CEditorView* view) : QObject(view), m_view(view) 
     connect(&m_slices, &QTimer::timeout, this, &CPaneColouring::Slice);
     connect(view, &CEditorView::documentAdopted, this, &CPaneColouring::Attach);
     connect(view, &QPlainTextEdit::cursorPositionChanged, this, &CPaneColouring::ShowMatchingTag);
+    view->viewport()->installEventFilter(this);
     Attach();
+}
+
+bool CPaneColouring::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched == m_view->viewport())
+        m_painting = static_cast<QPaintEvent*>(event)->region();
+    return false;
 }
 
 void CPaneColouring::Attach() {
@@ -182,16 +190,31 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
     const qreal limit = m_view->viewport()->height() + kLookAheadLines * lineHeight;
     qreal height = 0;
     int changedFrom = -1;
-    QTextBlock block = first;
+    QTextBlock block = first, changedTo;
     for (; block.isValid() && height < limit; block = block.next()) {
         const int n = block.blockNumber();
-        if (Colour(block) && changedFrom < 0)
-            changedFrom = block.position();
+        if (Colour(block)) {
+            if (changedFrom < 0)
+                changedFrom = block.position();
+            changedTo = block;
+        }
         height += std::max(1, block.lineCount()) * lineHeight;
         m_shownTo = n;
     }
-    if (changedFrom >= 0)
+    if (changedFrom >= 0) {
         Flush(changedFrom);
+        // Paragraphs whose colours changed outside what this paint covers
+        // (those after an opened comment) are painted again.
+        QTextCursor from(m_document), to(m_document);
+        from.setPosition(changedFrom);
+        to.setPosition(changedTo.position() + changedTo.length() - 1);
+        const QRect top = m_view->cursorRect(from), bottom = m_view->cursorRect(to);
+        const QRect changed(0, top.top(), m_view->viewport()->width(),
+                            std::min(bottom.bottom(), m_view->viewport()->height()) - top.top() + 1);
+        const QRegion outside = QRegion(changed.intersected(m_view->viewport()->rect())) - m_painting;
+        if (!outside.isEmpty())
+            m_view->viewport()->update(outside);
+    }
     m_lexedByPaint = m_lexed - lexedBefore;
     if (m_store.Cascading() || m_guessedFrom >= 0)
         m_slices.start();

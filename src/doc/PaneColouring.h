@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRegion>
 #include <QTextCharFormat>
 #include <QTimer>
 
@@ -43,6 +44,10 @@ public:
     // Whether a cascade still goes on in slices.
     bool IsBusy() const { return m_slices.isActive(); }
 
+protected:
+    // Notes the part of the pane a paint is for.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Attach();
     void OnContentsChange(int position, int removed, int added);
@@ -77,4 +82,5 @@ private:
     int m_generation = 0; // of the stamps
     std::vector<pane::LexSpan> m_spans;
     std::vector<QTextCharFormat> m_formats; // by pane::HtmlClass
+    QRegion m_painting; // what the paint under way covers
 };

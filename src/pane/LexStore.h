@@ -35,7 +35,8 @@ public:
     }
     // Records the end of paragraph ColouredUpTo(), just lexed, and moves the
     // mark on: past all the old ends that hold again when it ends as before.
-    // True when it did so (the re-colouring converged).
+    // True when it did so (the re-colouring converged, or an edit made during
+    // a cascade caught up with it).
     bool Store(LexState end);
 
 private:
@@ -43,6 +44,10 @@ private:
     int m_upTo = 0;
     int m_knownTo = 0;  // ends in [m_upTo, m_knownTo) were right before the edits
     int m_sureFrom = 0; // the first paragraph after every edit still to catch up with
+    // An edit made behind a cascade: from m_jumpFrom, an end as before
+    // moves the mark on to m_jumpTo, where the older cascade goes on.
+    int m_jumpFrom = 0;
+    int m_jumpTo = 0;
 };
 
 } // namespace pane
