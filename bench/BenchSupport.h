@@ -3,6 +3,7 @@
 // Inputs and helpers shared by the benchmark programs.
 
 #include "app/CEditorApp.h"
+#include "app/CMainFrame.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 
 #include <sys/resource.h>
+#include <ctime>
 
 namespace bench {
 
@@ -121,6 +123,32 @@ inline int RunChild(const QStringList& arguments) {
     child.start(QCoreApplication::applicationFilePath(), arguments);
     child.waitForFinished(-1);
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+// CPU time used so far, in milliseconds: by the whole process, or by the
+// calling thread only.
+inline double CpuMs(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+inline double ProcessCpuMs() { return CpuMs(CLOCK_PROCESS_CPUTIME_ID); }
+inline double ThreadCpuMs() { return CpuMs(CLOCK_THREAD_CPUTIME_ID); }
+
+// Starts `app` on `path` in its main window, 1000x700, and runs the event
+// loop until the file has loaded and half a second has passed; false when
+// the program did not start or the pane holds less than half of `size`.
+inline bool StartAndSettle(CEditorApp& app, const QString& path, qint64 size) {
+    if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
+        return false;
+    app.GetMainFrame()->resize(1000, 700);
+    app.GetMainFrame()->activateWindow();
+    app.GetView()->setFocus();
+    QElapsedTimer settle;
+    settle.start();
+    while ((app.GetDocument()->IsLoading() || settle.elapsed() < 500) && settle.elapsed() < 30000)
+        QApplication::processEvents();
+    return app.GetView()->document()->characterCount() >= size / 2;
 }
 
 inline double Ms(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }

@@ -32,17 +32,7 @@
 
 namespace {
 
-double ProcessCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 // Counts the paints of the pane's text.
 class PaintWatch : public QObject {
@@ -133,11 +123,11 @@ int Page(const QString& folder, bool on) {
     if (!bench::WritePage(path, qint64(16) << 20))
         return 2;
     double shown = 0;
-    const double cpu0 = ProcessCpuMs();
+    const double cpu0 = bench::ProcessCpuMs();
     CEditorApp* app = Open(path, on, shown);
     if (!app)
         return 3;
-    const double shownCpu = ProcessCpuMs() - cpu0;
+    const double shownCpu = bench::ProcessCpuMs() - cpu0;
     CEditorView* view = app->GetView();
     PaintWatch watch(view);
     double pages = 0, pagesCpu = 0;
@@ -145,9 +135,9 @@ int Page(const QString& folder, bool on) {
         QTextCursor c(view->document()->findBlockByNumber(int(view->document()->blockCount() * place)));
         view->setTextCursor(c);
         Settle(200);
-        const double before = ProcessCpuMs();
+        const double before = bench::ProcessCpuMs();
         pages += Keys(view, Qt::Key_PageDown, {}, 50, watch);
-        pagesCpu += ProcessCpuMs() - before;
+        pagesCpu += bench::ProcessCpuMs() - before;
     }
     std::printf("RESULT open %.1f\nRESULT pages %.1f\nRESULT peak %.1f\n", shown, pages, bench::PeakMiB());
     std::printf("RESULT open-cpu %.1f\nRESULT pages-cpu %.1f\n", shownCpu, pagesCpu);
@@ -160,9 +150,9 @@ int Page(const QString& folder, bool on) {
     Settle(300);
     std::vector<double> cpu;
     for (int i = 0; i < 40; ++i) {
-        const double before = ThreadCpuMs();
+        const double before = bench::ThreadCpuMs();
         Keys(view, Qt::Key_X, QStringLiteral("x"), 1, watch);
-        cpu.push_back(ThreadCpuMs() - before);
+        cpu.push_back(bench::ThreadCpuMs() - before);
         Settle(20);
     }
     std::printf("RESULT key %.2f\n", Median(cpu));

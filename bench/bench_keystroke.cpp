@@ -39,11 +39,6 @@ namespace {
 
 constexpr int kKeys = 200;
 
-double ThreadCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 // Counts the paints of the pane's text.
 class PaintWatch : public QObject {
@@ -94,19 +89,9 @@ int Run(const QString& folder, bool waitForProfiler) {
     if (!bench::WritePage(path, qint64(16) << 20))
         return 2;
     CEditorApp app;
-    if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
+    if (!bench::StartAndSettle(app, path, qint64(16) << 20))
         return 3;
-    CMainFrame* frame = app.GetMainFrame();
     CEditorView* view = app.GetView();
-    frame->resize(1000, 700);
-    frame->activateWindow();
-    view->setFocus();
-    QElapsedTimer settle;
-    settle.start();
-    while ((app.GetDocument()->IsLoading() || settle.elapsed() < 500) && settle.elapsed() < 30000)
-        QApplication::processEvents();
-    if (view->document()->characterCount() < (qint64(16) << 20) / 2)
-        return 4;
 
     // The caret 12 characters into a file line in the middle of the middle
     // paragraph (one that many short lines share).
@@ -145,7 +130,7 @@ int Run(const QString& folder, bool waitForProfiler) {
         watch.paints = 0;
         QElapsedTimer wall;
         wall.start();
-        const double cpu0 = ThreadCpuMs();
+        const double cpu0 = bench::ThreadCpuMs();
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
         QApplication::sendEvent(to, &press);
         // Until the pane's text is painted for the key.
@@ -160,7 +145,7 @@ int Run(const QString& folder, bool waitForProfiler) {
         QApplication::sendEvent(to, &release);
         QApplication::processEvents();
         QApplication::processEvents();
-        cpu.push_back(ThreadCpuMs() - cpu0);
+        cpu.push_back(bench::ThreadCpuMs() - cpu0);
         if (key == Qt::Key_Return)
             enterCpu.push_back(cpu.back());
         if (key == Qt::Key_Backspace)

@@ -34,11 +34,6 @@ namespace {
 constexpr int kKeys = 50;
 
 
-double CpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 // Counts the pane's handled key releases and the paints of its text after
 // the last of them.
@@ -91,7 +86,7 @@ Burst RunBurst(CEditorView* view, Qt::Key key) {
     burst.firstLine = view->textCursor().blockNumber();
     QElapsedTimer wall;
     wall.start();
-    const double cpu0 = CpuMs();
+    const double cpu0 = bench::ProcessCpuMs();
     for (int i = 0; i < kKeys; ++i) {
         QApplication::postEvent(to, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, {},
                                                   i > 0 && key == Qt::Key_Down));
@@ -102,7 +97,7 @@ Burst RunBurst(CEditorView* view, Qt::Key key) {
     // (a pane at the end of the text may have nothing left to paint).
     while ((watch.released < kKeys || watch.paintsAfterLast == 0) && wall.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::AllEvents);
-    burst.cpuMs = CpuMs() - cpu0;
+    burst.cpuMs = bench::ProcessCpuMs() - cpu0;
     burst.wallMs = double(wall.nsecsElapsed()) / 1e6;
     qApp->removeEventFilter(&watch);
     burst.lastLine = view->textCursor().blockNumber();
@@ -160,19 +155,9 @@ int Run(const QString& folder, bool waitForProfiler) {
     if (!bench::WritePage(path, qint64(16) << 20))
         return 2;
     CEditorApp app;
-    if (!app.InitInstance({path, QStringLiteral("-Embedding")}))
+    if (!bench::StartAndSettle(app, path, qint64(16) << 20))
         return 3;
-    CMainFrame* frame = app.GetMainFrame();
     CEditorView* view = app.GetView();
-    frame->resize(1000, 700);
-    frame->activateWindow();
-    view->setFocus();
-    QElapsedTimer settle;
-    settle.start();
-    while ((app.GetDocument()->IsLoading() || settle.elapsed() < 500) && settle.elapsed() < 30000)
-        QApplication::processEvents();
-    if (view->document()->characterCount() < (qint64(16) << 20) / 2)
-        return 4;
     std::printf("16 MiB, %lld lines in %d paragraphs, pane %dx%d, %d keys per burst\n",
                 static_cast<long long>(view->GetWholeText().count(QChar::ParagraphSeparator) + 1),
                 view->document()->blockCount(), view->viewport()->width(),

@@ -158,6 +158,8 @@ private:
     bool RawEnd(char16_t c, int i);
     void ScriptChar(char16_t c, int i);
     void StyleChar(char16_t c, int i);
+    void StringChar(char16_t c, int i, HtmlClass cls);
+    void BlockCommentChar(char16_t c, int i, HtmlClass cls);
     void ToBogusComment(char16_t c, int i, int opened);
     void Put(int i, HtmlClass cls) { m_spans.Put(i, cls); }
 
@@ -241,6 +243,29 @@ bool Lexer::RawEnd(char16_t c, int i) {
     return true;
 }
 
+// A character of a string in script or style text: a backslash escapes the
+// next one; the string ends at its own quote, or with its line unless it is
+// a template.
+void Lexer::StringChar(char16_t c, int i, HtmlClass cls) {
+    Put(i, cls);
+    if (m_s.flags & kEscape)
+        m_s.flags &= ~kEscape;
+    else if (c == '\\')
+        m_s.flags |= kEscape;
+    else if ((c == '"' && m_s.sub == Dq) || (c == '\'' && m_s.sub == Sq) || (c == '`' && m_s.sub == Template))
+        m_s.sub = Code;
+    else if (c == '\n' && m_s.sub != Template)
+        m_s.sub = Code; // an unterminated string ends with its line
+}
+
+// A character of a /* */ comment in script or style text.
+void Lexer::BlockCommentChar(char16_t c, int i, HtmlClass cls) {
+    Put(i, cls);
+    if ((m_s.flags & kStar) && c == '/')
+        m_s.sub = Code;
+    m_s.flags = std::uint8_t((m_s.flags & ~kStar) | (c == '*' ? kStar : 0));
+}
+
 void Lexer::ScriptChar(char16_t c, int i) {
     switch (m_s.sub) {
     case Code:
@@ -271,15 +296,7 @@ void Lexer::ScriptChar(char16_t c, int i) {
     case Dq:
     case Sq:
     case Template:
-        Put(i, HtmlClass::ScriptString);
-        if (m_s.flags & kEscape)
-            m_s.flags &= ~kEscape;
-        else if (c == '\\')
-            m_s.flags |= kEscape;
-        else if ((c == '"' && m_s.sub == Dq) || (c == '\'' && m_s.sub == Sq) || (c == '`' && m_s.sub == Template))
-            m_s.sub = Code;
-        else if (c == '\n' && m_s.sub != Template)
-            m_s.sub = Code; // an unterminated string ends with its line
+        StringChar(c, i, HtmlClass::ScriptString);
         return;
     case LineComment:
         Put(i, HtmlClass::ScriptComment);
@@ -287,10 +304,7 @@ void Lexer::ScriptChar(char16_t c, int i) {
             m_s.sub = Code;
         return;
     case BlockComment:
-        Put(i, HtmlClass::ScriptComment);
-        if ((m_s.flags & kStar) && c == '/')
-            m_s.sub = Code;
-        m_s.flags = std::uint8_t((m_s.flags & ~kStar) | (c == '*' ? kStar : 0));
+        BlockCommentChar(c, i, HtmlClass::ScriptComment);
         return;
     default:
         m_s.sub = Code;
@@ -315,19 +329,10 @@ void Lexer::StyleChar(char16_t c, int i) {
         return;
     case Dq:
     case Sq:
-        Put(i, HtmlClass::StyleString);
-        if (m_s.flags & kEscape)
-            m_s.flags &= ~kEscape;
-        else if (c == '\\')
-            m_s.flags |= kEscape;
-        else if ((c == '"' && m_s.sub == Dq) || (c == '\'' && m_s.sub == Sq) || c == '\n')
-            m_s.sub = Code;
+        StringChar(c, i, HtmlClass::StyleString);
         return;
     case BlockComment:
-        Put(i, HtmlClass::StyleComment);
-        if ((m_s.flags & kStar) && c == '/')
-            m_s.sub = Code;
-        m_s.flags = std::uint8_t((m_s.flags & ~kStar) | (c == '*' ? kStar : 0));
+        BlockCommentChar(c, i, HtmlClass::StyleComment);
         return;
     default:
         m_s.sub = Code;
