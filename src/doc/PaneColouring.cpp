@@ -2,6 +2,7 @@
 
 #include "doc/CEditorView.h"
 #include "pane/HtmlTheme.h"
+#include "pane/PaneLayout.h"
 #include "pane/TagMatch.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -26,6 +27,26 @@ constexpr qsizetype kPaintBudget = 8 * 1024;
 constexpr qint64 kSliceMs = 2;
 // The text around the caret looked at first for a tag's partner.
 constexpr qsizetype kNearReach = 32 * 1024;
+
+using Formats = QList<QTextLayout::FormatRange>;
+
+// Whether two paragraphs' colours are the same outside [start, end) of the
+// new text, the old text having been `grown` characters shorter there. No
+// range goes over an inner line break.
+bool SameOutside(const Formats& before, const Formats& after, int start, int end, int grown) {
+    auto outside = [start](const Formats& formats, int end, int shift) {
+        Formats kept;
+        for (QTextLayout::FormatRange r : formats) {
+            if (r.start + r.length <= start || r.start >= end) {
+                if (r.start >= end)
+                    r.start += shift;
+                kept.append(r);
+            }
+        }
+        return kept;
+    };
+    return outside(before, end - grown, grown) == outside(after, end, 0);
+}
 
 } // namespace
 
@@ -53,9 +74,11 @@ void CPaneColouring::Attach() {
         disconnect(m_document, nullptr, this, nullptr);
     m_document = m_view->document();
     connect(m_document, &QTextDocument::contentsChange, this, &CPaneColouring::OnContentsChange);
+    if (auto* layout = qobject_cast<CPaneLayout*>(m_document->documentLayout()))
+        connect(layout, &CPaneLayout::aboutToLayOut, this, &CPaneColouring::OnAboutToLayOut);
     m_store.Reset(m_document->blockCount());
     m_guessedFrom = -1;
-    m_shownTo = 0;
+    m_shownFrom = m_shownTo = 0;
     ++m_generation;
 }
 
@@ -92,6 +115,40 @@ void CPaneColouring::OnContentsChange(int position, int removed, int added) {
         m_store.Replace(first, before, now);
     if (m_store.Cascading())
         m_slices.start();
+}
+
+void CPaneColouring::OnAboutToLayOut(int from, int removed, int added) {
+    m_keptOtherLinesOf = -1;
+    if (!m_enabled)
+        return;
+    // A change within one paragraph that is on the screen.
+    const QTextBlock block = m_document->findBlock(from);
+    if (!block.isValid() || block != m_document->findBlock(std::max(0, from + removed + added - 1)))
+        return;
+    const int n = block.blockNumber();
+    if (n < m_shownFrom || n > m_shownTo || block.userState() == -1)
+        return; // coloured when painted
+    const Formats before = block.layout()->formats();
+    const bool changed = Colour(block);
+    if (m_store.Cascading())
+        m_slices.start(); // its end state changed
+    if (!changed) {
+        m_keptOtherLinesOf = n;
+        return;
+    }
+    // The file lines the change is in, as the view repaints them.
+    const QString text = block.text();
+    const int at = from - block.position();
+    const int start = at > 0 ? int(text.lastIndexOf(QChar::LineSeparator, at - 1)) + 1 : 0;
+    int end = int(text.indexOf(QChar::LineSeparator, at + added));
+    if (end < 0)
+        end = int(text.size());
+    if (SameOutside(before, block.layout()->formats(), start, end, added - removed))
+        m_keptOtherLinesOf = n;
+}
+
+bool CPaneColouring::KeptOtherLines(const QTextBlock& block) const {
+    return m_enabled && block.blockNumber() == m_keptOtherLinesOf;
 }
 
 pane::LexState CPaneColouring::LexParagraph(const QTextBlock& block, pane::LexState state,
@@ -184,6 +241,7 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
         return;
     const qint64 lexedBefore = m_lexed;
     const int top = first.blockNumber();
+    m_shownFrom = top;
     if (!CatchUp(top, kPaintBudget) && m_guessedFrom < 0)
         m_guessedFrom = top;
     const qreal lineHeight = std::max(1, m_view->fontMetrics().lineSpacing());

@@ -43,6 +43,9 @@ public:
     qint64 LexedByLastPaint() const { return m_lexedByPaint; }
     // Whether a cascade still goes on in slices.
     bool IsBusy() const { return m_slices.isActive(); }
+    // Whether the change being laid out in `block` left the colours of its
+    // other file lines as they were (then only the changed lines need paint).
+    bool KeptOtherLines(const QTextBlock& block) const;
 
 protected:
     // Notes the part of the pane a paint is for.
@@ -51,6 +54,9 @@ protected:
 private:
     void Attach();
     void OnContentsChange(int position, int removed, int added);
+    // Colours a changed paragraph on the screen before it is laid out, so
+    // that it is laid out once, with its colours.
+    void OnAboutToLayOut(int from, int removed, int added);
     // Lexes one paragraph from `start`: the state the next one starts in.
     pane::LexState LexParagraph(const QTextBlock& block, pane::LexState start,
                                 std::vector<pane::LexSpan>* spans);
@@ -76,11 +82,13 @@ private:
     bool m_enabled = true;
     QTimer m_slices;
     int m_guessedFrom = -1; // the first paragraph shown with a guessed start state
-    int m_shownTo = 0;      // the last paragraph coloured for the screen
+    int m_shownFrom = 0;    // the paragraphs coloured for the screen
+    int m_shownTo = 0;
     qint64 m_lexed = 0;
     qint64 m_lexedByPaint = 0;
     int m_generation = 0; // of the stamps
     std::vector<pane::LexSpan> m_spans;
     std::vector<QTextCharFormat> m_formats; // by pane::HtmlClass
     QRegion m_painting; // what the paint under way covers
+    int m_keptOtherLinesOf = -1; // the paragraph KeptOtherLines holds for
 };
