@@ -261,6 +261,31 @@ private slots:
             QCOMPARE(text.mid(found->partner, found->partnerLength).toLower(),
                      text.mid(found->at, found->atLength).toLower());
     }
+
+    // A partner beyond the text looked at on each key is found all the same,
+    // once the caret rests; one further than the reach is not.
+    void matchingTagFarAway_data() {
+        QTest::addColumn<int>("between");
+        QTest::addColumn<int>("marks");
+        QTest::newRow("near") << 100 << 2;
+        QTest::newRow("far") << 100 * 1000 << 2;
+        QTest::newRow("out of reach") << int(2 * pane::kTagMatchReach) << 0;
+    }
+    void matchingTagFarAway() {
+        QFETCH(int, between);
+        QFETCH(int, marks);
+        CEditorView view;
+        view.SetWholeText(u"<div>\n"_s + QStringList(between / 10, u"<p>a</p>x"_s).join(u'\n') +
+                          u"\n</div>"_s);
+        QTextCursor caret(view.document());
+        caret.setPosition(2);
+        view.setTextCursor(caret);
+        if (marks == 0)
+            QTest::qWait(100);
+        QTRY_COMPARE(view.extraSelections().size(), marks);
+        if (marks)
+            QCOMPARE(view.extraSelections().last().cursor.selectedText(), u"div"_s);
+    }
 };
 
 QTEST_MAIN(TestColouring)

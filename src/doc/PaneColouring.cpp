@@ -25,8 +25,10 @@ constexpr int kLookAheadLines = 4;
 constexpr qsizetype kPaintBudget = 8 * 1024;
 // How long a slice of a cascade runs before the event loop has its turn.
 constexpr qint64 kSliceMs = 2;
+// Slices wait this long after an edit: keys typed in a row come first.
+constexpr qint64 kTypingPauseMs = 30;
 // The text around the caret looked at first for a tag's partner.
-constexpr qsizetype kNearReach = 32 * 1024;
+constexpr qsizetype kNearReach = 4 * 1024;
 
 using Formats = QList<QTextLayout::FormatRange>;
 
@@ -55,7 +57,9 @@ CPaneColouring::CPaneColouring(CEditorView* view) : QObject(view), m_view(view) 
     for (int i = 1; i < int(pane::HtmlClass::Count); ++i)
         m_formats[std::size_t(i)].setForeground(pane::ThemeColour(pane::HtmlClass(i)));
     m_slices.setSingleShot(true);
-    m_slices.setInterval(0);
+    m_sinceEdit.start();
+    m_farMatch.setSingleShot(true);
+    connect(&m_farMatch, &QTimer::timeout, this, [this] { MatchTag(pane::kTagMatchReach); });
     connect(&m_slices, &QTimer::timeout, this, &CPaneColouring::Slice);
     connect(view, &CEditorView::documentAdopted, this, &CPaneColouring::Attach);
     connect(view, &QPlainTextEdit::cursorPositionChanged, this, &CPaneColouring::ShowMatchingTag);
@@ -113,8 +117,9 @@ void CPaneColouring::OnContentsChange(int position, int removed, int added) {
         m_store.Reset(count);
     else
         m_store.Replace(first, before, now);
+    m_sinceEdit.start();
     if (m_store.Cascading())
-        m_slices.start();
+        ScheduleSlice();
 }
 
 void CPaneColouring::OnAboutToLayOut(int from, int removed, int added) {
@@ -131,7 +136,7 @@ void CPaneColouring::OnAboutToLayOut(int from, int removed, int added) {
     const Formats before = block.layout()->formats();
     const bool changed = Colour(block);
     if (m_store.Cascading())
-        m_slices.start(); // its end state changed
+        ScheduleSlice(); // its end state changed
     if (!changed) {
         m_keptOtherLinesOf = n;
         return;
@@ -275,7 +280,11 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
     }
     m_lexedByPaint = m_lexed - lexedBefore;
     if (m_store.Cascading() || m_guessedFrom >= 0)
-        m_slices.start();
+        ScheduleSlice();
+}
+
+void CPaneColouring::ScheduleSlice() {
+    m_slices.start(int(std::max<qint64>(0, kTypingPauseMs - m_sinceEdit.elapsed())));
 }
 
 void CPaneColouring::Flush(int from) {
@@ -304,6 +313,10 @@ void CPaneColouring::ClearAll() {
 void CPaneColouring::Slice() {
     if (!m_enabled)
         return;
+    if (m_sinceEdit.elapsed() < kTypingPauseMs) {
+        ScheduleSlice(); // typed since it was planned
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     const int want = m_guessedFrom >= 0 ? m_shownTo + 1 : 0;
@@ -322,10 +335,13 @@ void CPaneColouring::Slice() {
         m_view->viewport()->update(); // the screen's colours from right start states
     }
     if (block.isValid() && (m_store.Cascading() || m_guessedFrom >= 0))
-        m_slices.start();
+        ScheduleSlice();
 }
 
-void CPaneColouring::ShowMatchingTag() {
+void CPaneColouring::ShowMatchingTag() { MatchTag(kNearReach); }
+
+void CPaneColouring::MatchTag(qsizetype reach) {
+    m_farMatch.stop();
     if (!m_enabled)
         return;
     const QTextCursor caret = m_view->textCursor();
@@ -333,41 +349,39 @@ void CPaneColouring::ShowMatchingTag() {
     const QTextBlock at = caret.block();
     const QString here = at.text();
     if (!caret.hasSelection() && pane::FindTagName(here, caret.positionInBlock())) {
-        for (const qsizetype reach : {kNearReach, pane::kTagMatchReach}) {
-            // The paragraphs around the caret, joined by one character each
-            // as in the document, up to `reach` characters either way.
-            QStringList earlier, later;
-            QTextBlock before = at, after = at;
-            qsizetype caretAt = caret.positionInBlock(), length = here.size();
-            while (before.previous().isValid() && caretAt < reach) {
-                before = before.previous();
-                earlier.prepend(before.text());
-                caretAt += before.length();
-                length += before.length();
+        // The paragraphs around the caret, joined by one character each as
+        // in the document, up to `reach` characters either way.
+        QStringList earlier, later;
+        QTextBlock before = at, after = at;
+        qsizetype caretAt = caret.positionInBlock(), length = here.size();
+        while (before.previous().isValid() && caretAt < reach) {
+            before = before.previous();
+            earlier.prepend(before.text());
+            caretAt += before.length();
+            length += before.length();
+        }
+        while (after.next().isValid() && length - caretAt < reach) {
+            after = after.next();
+            later.append(after.text());
+            length += after.length();
+        }
+        earlier.append(here);
+        const QString text = (earlier + later).join(u'\n');
+        const auto found = pane::FindMatchingTag(text, caretAt);
+        if (found) {
+            QTextCharFormat frame;
+            frame.setBackground(QColor(0xd8, 0xe6, 0xff));
+            for (const auto& [start, size] : {std::pair{found->at, found->atLength},
+                                              std::pair{found->partner, found->partnerLength}}) {
+                QTextCursor name(m_document);
+                name.setPosition(before.position() + int(start));
+                name.setPosition(before.position() + int(start + size), QTextCursor::KeepAnchor);
+                marks.append({name, frame});
             }
-            while (after.next().isValid() && length - caretAt < reach) {
-                after = after.next();
-                later.append(after.text());
-                length += after.length();
-            }
-            earlier.append(here);
-            const QString text = (earlier + later).join(u'\n');
-            const auto found = pane::FindMatchingTag(text, caretAt);
-            if (!found && reach < pane::kTagMatchReach &&
-                (before.previous().isValid() || after.next().isValid()))
-                continue; // not within the near text: look further
-            if (found) {
-                QTextCharFormat frame;
-                frame.setBackground(QColor(0xd8, 0xe6, 0xff));
-                for (const auto& [start, size] : {std::pair{found->at, found->atLength},
-                                                  std::pair{found->partner, found->partnerLength}}) {
-                    QTextCursor name(m_document);
-                    name.setPosition(before.position() + int(start));
-                    name.setPosition(before.position() + int(start + size), QTextCursor::KeepAnchor);
-                    marks.append({name, frame});
-                }
-            }
-            break;
+        } else if (reach < pane::kTagMatchReach &&
+                   (before.previous().isValid() || after.next().isValid())) {
+            // Not within the near text: further, once typing pauses.
+            m_farMatch.start(int(kTypingPauseMs));
         }
     }
     if (!marks.isEmpty() || !m_view->extraSelections().isEmpty())

@@ -6,6 +6,7 @@
 #include "pane/HtmlLexer.h"
 #include "pane/LexStore.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
@@ -64,6 +65,8 @@ private:
     // characters; true when it got there.
     bool CatchUp(int to, qsizetype budget);
     void Slice();
+    // The next slice, after a pause in typing.
+    void ScheduleSlice();
     // What a paragraph's colours were made from (its text, its start state,
     // how it ends), kept in its user state.
     int Stamp(const QTextBlock& block, const pane::LexState& start) const;
@@ -75,12 +78,16 @@ private:
     void Flush(int from);
     void ClearAll();
     void ShowMatchingTag();
+    // Marks the tag at the caret and its partner, looking `reach` characters either way.
+    void MatchTag(qsizetype reach);
 
     CEditorView* m_view;
     QPointer<QTextDocument> m_document;
     pane::CLexStore m_store;
     bool m_enabled = true;
     QTimer m_slices;
+    QElapsedTimer m_sinceEdit;
+    QTimer m_farMatch; // the search for a partner beyond the near text
     int m_guessedFrom = -1; // the first paragraph shown with a guessed start state
     int m_shownFrom = 0;    // the paragraphs coloured for the screen
     int m_shownTo = 0;
