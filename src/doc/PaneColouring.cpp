@@ -50,6 +50,23 @@ bool SameOutside(const Formats& before, const Formats& after, int start, int end
     return outside(before, end - grown, grown) == outside(after, end, 0);
 }
 
+// Colours given on a paragraph's text put on its layout's, where the input
+// method's text of `length` characters sits at `at`, with its own marks last.
+Formats AroundPreedit(const Formats& colours, int at, int length, const Formats& marks) {
+    Formats moved;
+    for (QTextLayout::FormatRange r : colours) {
+        if (r.start < at && r.start + r.length > at) {
+            moved.append({r.start, at - r.start, r.format});
+            r.length -= at - r.start;
+            r.start = at;
+        }
+        if (r.start >= at)
+            r.start += length;
+        moved.append(r);
+    }
+    return moved + marks;
+}
+
 } // namespace
 
 CPaneColouring::CPaneColouring(CEditorView* view) : QObject(view), m_view(view) {
@@ -227,10 +244,24 @@ bool CPaneColouring::Colour(const QTextBlock& block) {
             formats.append({span.start, end - span.start, m_formats[std::size_t(span.cls)]});
     }
     QTextLayout* layout = block.layout();
+    if (!layout->preeditAreaText().isEmpty())
+        formats = AroundPreedit(formats, layout->preeditAreaPosition(),
+                                int(layout->preeditAreaText().size()),
+                                n == m_preeditOf ? m_preeditFormats : Formats());
     if (layout->formats() == formats)
         return false;
     layout->setFormats(formats);
     return true;
+}
+
+void CPaneColouring::TakePreedit(const QTextBlock& block) {
+    const QTextLayout* layout = block.layout();
+    const bool composing = layout && !layout->preeditAreaText().isEmpty();
+    // The input method's marks, as the text control has just set them.
+    m_preeditOf = composing ? block.blockNumber() : -1;
+    m_preeditFormats = composing ? layout->formats() : Formats();
+    if (block.isValid())
+        QTextBlock(block).setUserState(-1); // coloured again when next painted
 }
 
 int CPaneColouring::Stamp(const QTextBlock& block, const pane::LexState& start) const {
@@ -300,9 +331,10 @@ void CPaneColouring::Flush(int from) {
 void CPaneColouring::ClearAll() {
     int from = -1;
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        if (block.layout()->formats().isEmpty())
+        const Formats kept = block.blockNumber() == m_preeditOf ? m_preeditFormats : Formats();
+        if (block.layout()->formats() == kept)
             continue;
-        block.layout()->clearFormats();
+        block.layout()->setFormats(kept);
         if (from < 0)
             from = block.position();
     }

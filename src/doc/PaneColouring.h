@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QTextCharFormat>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <vector>
@@ -44,6 +45,9 @@ public:
     qint64 LexedByLastPaint() const { return m_lexedByPaint; }
     // Whether a cascade still goes on in slices.
     bool IsBusy() const { return m_slices.isActive(); }
+    // Notes the input method's text at the caret in `block` and its marks,
+    // after each of its events: the colours go around them.
+    void TakePreedit(const QTextBlock& block);
     // Whether the change being laid out in `block` left the colours of its
     // other file lines as they were (then only the changed lines need paint).
     bool KeptOtherLines(const QTextBlock& block) const;
@@ -98,4 +102,6 @@ private:
     std::vector<QTextCharFormat> m_formats; // by pane::HtmlClass
     QRegion m_painting; // what the paint under way covers
     int m_keptOtherLinesOf = -1; // the paragraph KeptOtherLines holds for
+    int m_preeditOf = -1; // the paragraph with the input method's text
+    QList<QTextLayout::FormatRange> m_preeditFormats; // and the input method's marks
 };
