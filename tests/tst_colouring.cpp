@@ -5,6 +5,7 @@
 #include "pane/LexStore.h"
 #include "pane/TagMatch.h"
 
+#include <QInputMethodEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -260,6 +261,74 @@ private slots:
         if (found)
             QCOMPARE(text.mid(found->partner, found->partnerLength).toLower(),
                      text.mid(found->at, found->atLength).toLower());
+    }
+
+    // A partner beyond the text looked at on each key is found all the same,
+    // once the caret rests; one further than the reach is not.
+    void matchingTagFarAway_data() {
+        QTest::addColumn<int>("between");
+        QTest::addColumn<int>("marks");
+        QTest::newRow("near") << 100 << 2;
+        QTest::newRow("far") << 100 * 1000 << 2;
+        QTest::newRow("out of reach") << int(2 * pane::kTagMatchReach) << 0;
+    }
+    void matchingTagFarAway() {
+        QFETCH(int, between);
+        QFETCH(int, marks);
+        CEditorView view;
+        view.SetWholeText(u"<div>\n"_s + QStringList(between / 10, u"<p>a</p>x"_s).join(u'\n') +
+                          u"\n</div>"_s);
+        QTextCursor caret(view.document());
+        caret.setPosition(2);
+        view.setTextCursor(caret);
+        if (marks == 0)
+            QTest::qWait(100);
+        QTRY_COMPARE(view.extraSelections().size(), marks);
+        if (marks)
+            QCOMPARE(view.extraSelections().last().cursor.selectedText(), u"div"_s);
+    }
+
+    // Text being composed keeps the input method's marks, the colours go
+    // around it, and they come back whole when the composition is dropped.
+    void inputMethodTextKeepsItsMarks() {
+        CEditorView view;
+        view.resize(400, 200);
+        view.SetWholeText(u"<p class=\"a\">x &amp; y</p>"_s);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTextCursor caret(view.document());
+        caret.setPosition(16); // in "&amp;", at 15
+        view.setTextCursor(caret);
+        view.grab();
+        const QTextLayout* layout = view.document()->firstBlock().layout();
+        const auto formats = layout->formats();
+        const auto at = [&](int position) {
+            for (const QTextLayout::FormatRange& r : layout->formats())
+                if (r.start <= position && position < r.start + r.length && r.format.hasProperty(QTextFormat::ForegroundBrush))
+                    return r.format.foreground().color();
+            return QColor();
+        };
+        const QColor reference = at(15), tag = at(1);
+        QVERIFY(reference.isValid() && reference != tag);
+
+        QTextCharFormat underline;
+        underline.setFontUnderline(true);
+        QInputMethodEvent composing(u"かな"_s, {{QInputMethodEvent::TextFormat, 0, 2, underline}});
+        QCoreApplication::sendEvent(&view, &composing);
+        view.grab();
+        bool marked = false;
+        for (const QTextLayout::FormatRange& r : layout->formats())
+            marked |= r.start == 16 && r.length == 2 && r.format.fontUnderline();
+        QVERIFY(marked);
+        QCOMPARE(at(15), reference);
+        QCOMPARE(at(19), reference); // "amp;" after the two composed characters
+        QCOMPARE(at(25), tag);       // "</p>"
+
+        QInputMethodEvent dropped;
+        QCoreApplication::sendEvent(&view, &dropped);
+        view.grab();
+        QCOMPARE(layout->formats(), formats);
+        QVERIFY(!view.document()->isModified());
     }
 };
 

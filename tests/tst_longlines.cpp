@@ -2,6 +2,7 @@
 #include "pane/BlockTextCache.h"
 #include "doc/CEditorDoc.h"
 #include "doc/CEditorView.h"
+#include "doc/PaneColouring.h"
 #include "pane/PaneBytes.h"
 #include "pane/PaneText.h"
 #include "find/FindReplace.h"
@@ -735,23 +736,38 @@ private slots:
         QTest::addColumn<int>("selected");     // characters selected from there
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("ready"); // typed there before
         const QString wrapped = QString(kSplit / 2 - 1, u'h') + QChar::ParagraphSeparator;
-        QTest::newRow("letter") << u"<TD>n00028"_s << 0 << int(Qt::Key_X) << u"x"_s;
-        QTest::newRow("backspace") << u"<TD>n00028"_s << 0 << int(Qt::Key_Backspace) << u""_s;
+        QTest::newRow("letter") << u"<TD>n00028"_s << 0 << int(Qt::Key_X) << u"x"_s << QString();
+        QTest::newRow("backspace") << u"<TD>n00028"_s << 0 << int(Qt::Key_Backspace) << u""_s << QString();
         QTest::newRow("letter before a wrapped line")
-            << (QChar::ParagraphSeparator + wrapped.left(3)) << 0 << int(Qt::Key_X) << u"x"_s;
+            << (QChar::ParagraphSeparator + wrapped.left(3)) << 0 << int(Qt::Key_X) << u"x"_s << QString();
         QTest::newRow("over a line break")
-            << u"<TD>n00028"_s << 30 << int(Qt::Key_X) << u"x"_s;
+            << u"<TD>n00028"_s << 30 << int(Qt::Key_X) << u"x"_s << QString();
+        // The lines after it change colour, in its paragraph and the next.
+        QTest::newRow("a comment opened")
+            << u"<TD>n00028"_s << 0 << int(Qt::Key_Minus) << u"-"_s << u"<!-"_s;
+        QTest::newRow("a comment closed")
+            << u"<TD>n00028"_s << 0 << int(Qt::Key_Greater) << u">"_s << u"<!----"_s;
     }
     void anEditAmongSharedLinesIsShownWhole() {
         QFETCH(QString, at);
         QFETCH(int, selected);
         QFETCH(int, key);
         QFETCH(QString, typed);
+        QFETCH(QString, ready);
         Open(SharedPage());
-        const QString text = view->GetWholeText();
-        const qsizetype start = text.indexOf(at) + at.size();
+        QString text = view->GetWholeText();
+        qsizetype start = text.indexOf(at) + at.size();
         QVERIFY(start >= at.size());
+        if (!ready.isEmpty()) {
+            CaretAt(start);
+            view->textCursor().insertText(ready);
+            start += ready.size();
+            text = view->GetWholeText();
+            while (view->Colouring()->IsBusy())
+                QCoreApplication::processEvents();
+        }
         QVERIFY(view->document()->findBlock(view->PanePosition(start)).text().count(
                     QChar::LineSeparator) >= 4);
         QTextCursor c = view->textCursor();
@@ -776,7 +792,7 @@ private slots:
         QTest::keyClick(View(), Qt::Key(key), Qt::NoModifier);
         if (!typed.isEmpty())
             QCOMPARE(view->GetWholeText().mid(start, 1), typed);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3 || view->Colouring()->IsBusy(); ++i)
             QCoreApplication::processEvents();
         pane->removeEventFilter(&painted);
         const QImage after = pane->grab().toImage();

@@ -3,6 +3,7 @@
 #include "doc/CEditorDoc.h"
 #include "doc/PaneColouring.h"
 #include "doc/UiServices.h"
+#include "pane/PaneLayout.h"
 #include "res/CommandIds.h"
 #include "res/Menus.h"
 
@@ -104,6 +105,10 @@ CEditorView::CEditorView(QWidget* parent)
                           kPrintMarginTwips) {
     setObjectName(u"CEditorView"_s);
     setAccessibleName(u"エディタ"_s);
+    // A document with the pane's layout from the start (deleted when another is adopted).
+    auto* own = new QTextDocument(this);
+    own->setDocumentLayout(new CPaneLayout(own));
+    setDocument(own);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setTabChangesFocus(false);
@@ -172,7 +177,8 @@ void CEditorView::RepaintChangedLines(const QTextBlock& block) {
     // Not where formats of its own or text being composed may have changed
     // other lines of the paragraph than the change did.
     const bool narrow = m_laidOutChange && layout && layout->lineCount() > 1 && rect.isValid() &&
-                        layout->formats().isEmpty() && layout->preeditAreaText().isEmpty() &&
+                        (layout->formats().isEmpty() || (m_colouring && m_colouring->KeptOtherLines(block))) &&
+                        layout->preeditAreaText().isEmpty() &&
                         !document()->findChild<QSyntaxHighlighter*>();
     const int from = narrow ? m_laidOutChange->position - block.position() : -1;
     const int to = narrow ? from + m_laidOutChange->added : -1;

@@ -2,6 +2,7 @@
 
 #include "doc/CEditorView.h"
 #include "pane/HtmlTheme.h"
+#include "pane/PaneLayout.h"
 #include "pane/TagMatch.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -24,8 +25,47 @@ constexpr int kLookAheadLines = 4;
 constexpr qsizetype kPaintBudget = 8 * 1024;
 // How long a slice of a cascade runs before the event loop has its turn.
 constexpr qint64 kSliceMs = 2;
+// Slices wait this long after an edit: keys typed in a row come first.
+constexpr qint64 kTypingPauseMs = 30;
 // The text around the caret looked at first for a tag's partner.
-constexpr qsizetype kNearReach = 32 * 1024;
+constexpr qsizetype kNearReach = 4 * 1024;
+
+using Formats = QList<QTextLayout::FormatRange>;
+
+// Whether two paragraphs' colours are the same outside [start, end) of the
+// new text, the old text having been `grown` characters shorter there. No
+// range goes over an inner line break.
+bool SameOutside(const Formats& before, const Formats& after, int start, int end, int grown) {
+    auto outside = [start](const Formats& formats, int end, int shift) {
+        Formats kept;
+        for (QTextLayout::FormatRange r : formats) {
+            if (r.start + r.length <= start || r.start >= end) {
+                if (r.start >= end)
+                    r.start += shift;
+                kept.append(r);
+            }
+        }
+        return kept;
+    };
+    return outside(before, end - grown, grown) == outside(after, end, 0);
+}
+
+// Colours given on a paragraph's text put on its layout's, where the input
+// method's text of `length` characters sits at `at`, with its own marks last.
+Formats AroundPreedit(const Formats& colours, int at, int length, const Formats& marks) {
+    Formats moved;
+    for (QTextLayout::FormatRange r : colours) {
+        if (r.start < at && r.start + r.length > at) {
+            moved.append({r.start, at - r.start, r.format});
+            r.length -= at - r.start;
+            r.start = at;
+        }
+        if (r.start >= at)
+            r.start += length;
+        moved.append(r);
+    }
+    return moved + marks;
+}
 
 } // namespace
 
@@ -34,7 +74,9 @@ CPaneColouring::CPaneColouring(CEditorView* view) : QObject(view), m_view(view) 
     for (int i = 1; i < int(pane::HtmlClass::Count); ++i)
         m_formats[std::size_t(i)].setForeground(pane::ThemeColour(pane::HtmlClass(i)));
     m_slices.setSingleShot(true);
-    m_slices.setInterval(0);
+    m_sinceEdit.start();
+    m_farMatch.setSingleShot(true);
+    connect(&m_farMatch, &QTimer::timeout, this, [this] { MatchTag(pane::kTagMatchReach); });
     connect(&m_slices, &QTimer::timeout, this, &CPaneColouring::Slice);
     connect(view, &CEditorView::documentAdopted, this, &CPaneColouring::Attach);
     connect(view, &QPlainTextEdit::cursorPositionChanged, this, &CPaneColouring::ShowMatchingTag);
@@ -53,9 +95,11 @@ void CPaneColouring::Attach() {
         disconnect(m_document, nullptr, this, nullptr);
     m_document = m_view->document();
     connect(m_document, &QTextDocument::contentsChange, this, &CPaneColouring::OnContentsChange);
+    if (auto* layout = qobject_cast<CPaneLayout*>(m_document->documentLayout()))
+        connect(layout, &CPaneLayout::aboutToLayOut, this, &CPaneColouring::OnAboutToLayOut);
     m_store.Reset(m_document->blockCount());
     m_guessedFrom = -1;
-    m_shownTo = 0;
+    m_shownFrom = m_shownTo = 0;
     ++m_generation;
 }
 
@@ -90,8 +134,43 @@ void CPaneColouring::OnContentsChange(int position, int removed, int added) {
         m_store.Reset(count);
     else
         m_store.Replace(first, before, now);
+    m_sinceEdit.start();
     if (m_store.Cascading())
-        m_slices.start();
+        ScheduleSlice();
+}
+
+void CPaneColouring::OnAboutToLayOut(int from, int removed, int added) {
+    m_keptOtherLinesOf = -1;
+    if (!m_enabled)
+        return;
+    // A change within one paragraph that is on the screen.
+    const QTextBlock block = m_document->findBlock(from);
+    if (!block.isValid() || block != m_document->findBlock(std::max(0, from + removed + added - 1)))
+        return;
+    const int n = block.blockNumber();
+    if (n < m_shownFrom || n > m_shownTo || block.userState() == -1)
+        return; // coloured when painted
+    const Formats before = block.layout()->formats();
+    const bool changed = Colour(block);
+    if (m_store.Cascading())
+        ScheduleSlice(); // its end state changed
+    if (!changed) {
+        m_keptOtherLinesOf = n;
+        return;
+    }
+    // The file lines the change is in, as the view repaints them.
+    const QString text = block.text();
+    const int at = from - block.position();
+    const int start = at > 0 ? int(text.lastIndexOf(QChar::LineSeparator, at - 1)) + 1 : 0;
+    int end = int(text.indexOf(QChar::LineSeparator, at + added));
+    if (end < 0)
+        end = int(text.size());
+    if (SameOutside(before, block.layout()->formats(), start, end, added - removed))
+        m_keptOtherLinesOf = n;
+}
+
+bool CPaneColouring::KeptOtherLines(const QTextBlock& block) const {
+    return m_enabled && block.blockNumber() == m_keptOtherLinesOf;
 }
 
 pane::LexState CPaneColouring::LexParagraph(const QTextBlock& block, pane::LexState state,
@@ -165,10 +244,24 @@ bool CPaneColouring::Colour(const QTextBlock& block) {
             formats.append({span.start, end - span.start, m_formats[std::size_t(span.cls)]});
     }
     QTextLayout* layout = block.layout();
+    if (!layout->preeditAreaText().isEmpty())
+        formats = AroundPreedit(formats, layout->preeditAreaPosition(),
+                                int(layout->preeditAreaText().size()),
+                                n == m_preeditOf ? m_preeditFormats : Formats());
     if (layout->formats() == formats)
         return false;
     layout->setFormats(formats);
     return true;
+}
+
+void CPaneColouring::TakePreedit(const QTextBlock& block) {
+    const QTextLayout* layout = block.layout();
+    const bool composing = layout && !layout->preeditAreaText().isEmpty();
+    // The input method's marks, as the text control has just set them.
+    m_preeditOf = composing ? block.blockNumber() : -1;
+    m_preeditFormats = composing ? layout->formats() : Formats();
+    if (block.isValid())
+        QTextBlock(block).setUserState(-1); // coloured again when next painted
 }
 
 int CPaneColouring::Stamp(const QTextBlock& block, const pane::LexState& start) const {
@@ -184,6 +277,7 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
         return;
     const qint64 lexedBefore = m_lexed;
     const int top = first.blockNumber();
+    m_shownFrom = top;
     if (!CatchUp(top, kPaintBudget) && m_guessedFrom < 0)
         m_guessedFrom = top;
     const qreal lineHeight = std::max(1, m_view->fontMetrics().lineSpacing());
@@ -217,7 +311,11 @@ void CPaneColouring::BeforePaint(const QTextBlock& first) {
     }
     m_lexedByPaint = m_lexed - lexedBefore;
     if (m_store.Cascading() || m_guessedFrom >= 0)
-        m_slices.start();
+        ScheduleSlice();
+}
+
+void CPaneColouring::ScheduleSlice() {
+    m_slices.start(int(std::max<qint64>(0, kTypingPauseMs - m_sinceEdit.elapsed())));
 }
 
 void CPaneColouring::Flush(int from) {
@@ -233,9 +331,10 @@ void CPaneColouring::Flush(int from) {
 void CPaneColouring::ClearAll() {
     int from = -1;
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next()) {
-        if (block.layout()->formats().isEmpty())
+        const Formats kept = block.blockNumber() == m_preeditOf ? m_preeditFormats : Formats();
+        if (block.layout()->formats() == kept)
             continue;
-        block.layout()->clearFormats();
+        block.layout()->setFormats(kept);
         if (from < 0)
             from = block.position();
     }
@@ -246,6 +345,10 @@ void CPaneColouring::ClearAll() {
 void CPaneColouring::Slice() {
     if (!m_enabled)
         return;
+    if (m_sinceEdit.elapsed() < kTypingPauseMs) {
+        ScheduleSlice(); // typed since it was planned
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     const int want = m_guessedFrom >= 0 ? m_shownTo + 1 : 0;
@@ -264,10 +367,13 @@ void CPaneColouring::Slice() {
         m_view->viewport()->update(); // the screen's colours from right start states
     }
     if (block.isValid() && (m_store.Cascading() || m_guessedFrom >= 0))
-        m_slices.start();
+        ScheduleSlice();
 }
 
-void CPaneColouring::ShowMatchingTag() {
+void CPaneColouring::ShowMatchingTag() { MatchTag(kNearReach); }
+
+void CPaneColouring::MatchTag(qsizetype reach) {
+    m_farMatch.stop();
     if (!m_enabled)
         return;
     const QTextCursor caret = m_view->textCursor();
@@ -275,41 +381,39 @@ void CPaneColouring::ShowMatchingTag() {
     const QTextBlock at = caret.block();
     const QString here = at.text();
     if (!caret.hasSelection() && pane::FindTagName(here, caret.positionInBlock())) {
-        for (const qsizetype reach : {kNearReach, pane::kTagMatchReach}) {
-            // The paragraphs around the caret, joined by one character each
-            // as in the document, up to `reach` characters either way.
-            QStringList earlier, later;
-            QTextBlock before = at, after = at;
-            qsizetype caretAt = caret.positionInBlock(), length = here.size();
-            while (before.previous().isValid() && caretAt < reach) {
-                before = before.previous();
-                earlier.prepend(before.text());
-                caretAt += before.length();
-                length += before.length();
+        // The paragraphs around the caret, joined by one character each as
+        // in the document, up to `reach` characters either way.
+        QStringList earlier, later;
+        QTextBlock before = at, after = at;
+        qsizetype caretAt = caret.positionInBlock(), length = here.size();
+        while (before.previous().isValid() && caretAt < reach) {
+            before = before.previous();
+            earlier.prepend(before.text());
+            caretAt += before.length();
+            length += before.length();
+        }
+        while (after.next().isValid() && length - caretAt < reach) {
+            after = after.next();
+            later.append(after.text());
+            length += after.length();
+        }
+        earlier.append(here);
+        const QString text = (earlier + later).join(u'\n');
+        const auto found = pane::FindMatchingTag(text, caretAt);
+        if (found) {
+            QTextCharFormat frame;
+            frame.setBackground(QColor(0xd8, 0xe6, 0xff));
+            for (const auto& [start, size] : {std::pair{found->at, found->atLength},
+                                              std::pair{found->partner, found->partnerLength}}) {
+                QTextCursor name(m_document);
+                name.setPosition(before.position() + int(start));
+                name.setPosition(before.position() + int(start + size), QTextCursor::KeepAnchor);
+                marks.append({name, frame});
             }
-            while (after.next().isValid() && length - caretAt < reach) {
-                after = after.next();
-                later.append(after.text());
-                length += after.length();
-            }
-            earlier.append(here);
-            const QString text = (earlier + later).join(u'\n');
-            const auto found = pane::FindMatchingTag(text, caretAt);
-            if (!found && reach < pane::kTagMatchReach &&
-                (before.previous().isValid() || after.next().isValid()))
-                continue; // not within the near text: look further
-            if (found) {
-                QTextCharFormat frame;
-                frame.setBackground(QColor(0xd8, 0xe6, 0xff));
-                for (const auto& [start, size] : {std::pair{found->at, found->atLength},
-                                                  std::pair{found->partner, found->partnerLength}}) {
-                    QTextCursor name(m_document);
-                    name.setPosition(before.position() + int(start));
-                    name.setPosition(before.position() + int(start + size), QTextCursor::KeepAnchor);
-                    marks.append({name, frame});
-                }
-            }
-            break;
+        } else if (reach < pane::kTagMatchReach &&
+                   (before.previous().isValid() || after.next().isValid())) {
+            // Not within the near text: further, once typing pauses.
+            m_farMatch.start(int(kTypingPauseMs));
         }
     }
     if (!marks.isEmpty() || !m_view->extraSelections().isEmpty())

@@ -6,10 +6,12 @@
 #include "pane/HtmlLexer.h"
 #include "pane/LexStore.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
 #include <QTextCharFormat>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <vector>
@@ -43,6 +45,12 @@ public:
     qint64 LexedByLastPaint() const { return m_lexedByPaint; }
     // Whether a cascade still goes on in slices.
     bool IsBusy() const { return m_slices.isActive(); }
+    // Notes the input method's text at the caret in `block` and its marks,
+    // after each of its events: the colours go around them.
+    void TakePreedit(const QTextBlock& block);
+    // Whether the change being laid out in `block` left the colours of its
+    // other file lines as they were (then only the changed lines need paint).
+    bool KeptOtherLines(const QTextBlock& block) const;
 
 protected:
     // Notes the part of the pane a paint is for.
@@ -51,6 +59,9 @@ protected:
 private:
     void Attach();
     void OnContentsChange(int position, int removed, int added);
+    // Colours a changed paragraph on the screen before it is laid out, so
+    // that it is laid out once, with its colours.
+    void OnAboutToLayOut(int from, int removed, int added);
     // Lexes one paragraph from `start`: the state the next one starts in.
     pane::LexState LexParagraph(const QTextBlock& block, pane::LexState start,
                                 std::vector<pane::LexSpan>* spans);
@@ -58,6 +69,8 @@ private:
     // characters; true when it got there.
     bool CatchUp(int to, qsizetype budget);
     void Slice();
+    // The next slice, after a pause in typing.
+    void ScheduleSlice();
     // What a paragraph's colours were made from (its text, its start state,
     // how it ends), kept in its user state.
     int Stamp(const QTextBlock& block, const pane::LexState& start) const;
@@ -69,18 +82,26 @@ private:
     void Flush(int from);
     void ClearAll();
     void ShowMatchingTag();
+    // Marks the tag at the caret and its partner, looking `reach` characters either way.
+    void MatchTag(qsizetype reach);
 
     CEditorView* m_view;
     QPointer<QTextDocument> m_document;
     pane::CLexStore m_store;
     bool m_enabled = true;
     QTimer m_slices;
+    QElapsedTimer m_sinceEdit;
+    QTimer m_farMatch; // the search for a partner beyond the near text
     int m_guessedFrom = -1; // the first paragraph shown with a guessed start state
-    int m_shownTo = 0;      // the last paragraph coloured for the screen
+    int m_shownFrom = 0;    // the paragraphs coloured for the screen
+    int m_shownTo = 0;
     qint64 m_lexed = 0;
     qint64 m_lexedByPaint = 0;
     int m_generation = 0; // of the stamps
     std::vector<pane::LexSpan> m_spans;
     std::vector<QTextCharFormat> m_formats; // by pane::HtmlClass
     QRegion m_painting; // what the paint under way covers
+    int m_keptOtherLinesOf = -1; // the paragraph KeptOtherLines holds for
+    int m_preeditOf = -1; // the paragraph with the input method's text
+    QList<QTextLayout::FormatRange> m_preeditFormats; // and the input method's marks
 };

@@ -11,6 +11,7 @@
 // before. Here the height comes from the line's place in its layout alone.
 
 #include "doc/CEditorView.h"
+#include "doc/PaneColouring.h"
 
 #include "res/Menus.h"
 
@@ -77,6 +78,8 @@ void CEditorView::inputMethodEvent(QInputMethodEvent* event) {
         const auto kept = KeepInnerBreak();
         QPlainTextEdit::inputMethodEvent(event);
     }
+    if (m_colouring)
+        m_colouring->TakePreedit(textCursor().block());
 }
 
 void CEditorView::InsertLineBreak() {

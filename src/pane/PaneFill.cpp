@@ -4,10 +4,10 @@
 #include "pane/PaneText.h"
 
 #include "pane/BlockTextCache.h"
+#include "pane/PaneLayout.h"
 #include "pane/PaneTextMaker.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QPlainTextDocumentLayout>
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -235,7 +235,7 @@ public:
         m_filled->setDefaultFont(shown->defaultFont());
         m_filled->setDefaultTextOption(shown->defaultTextOption());
         m_filled->setDocumentMargin(shown->documentMargin());
-        auto* layout = new QPlainTextDocumentLayout(m_filled.get());
+        auto* layout = new CPaneLayout(m_filled.get());
         m_filled->setDocumentLayout(layout);
         // The paragraph texts follow the filling, not all at once when it is shown.
         CBlockTextCache* cache =
