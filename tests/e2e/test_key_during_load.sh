@@ -17,10 +17,11 @@ expected=$E2E_TMP/expected
 
 # 16 decoding steps of 0.15 s: the page is still loading when the keys come.
 VELM_LOAD_STEP_DELAY_MS=150 launch_app -Embedding "$file"
-# The first title the program's window has, mapped or not, polled from the start.
+# The first title the program's window shows, polled from the start (Qt's
+# hidden helper window, titled with the program's name alone, is never shown).
 first=
 for _ in $(seq 2000); do
-    for id in $(xdotool search --name 'Velm HTML Editor' 2>/dev/null || true); do
+    for id in $(xdotool search --onlyvisible --name 'Velm HTML Editor' 2>/dev/null || true); do
         first=$(xdotool getwindowname "$id" 2>/dev/null || true)
         [ -n "$first" ] && break 2
     done
