@@ -174,10 +174,12 @@ void CEditorView::RepaintChangedLines(const QTextBlock& block) {
     QRectF rect = blockBoundingGeometry(block);
     rect.setRight(qreal(INT_MAX));
     const QTextLayout* layout = block.layout();
-    // Not where formats of its own or text being composed may have changed
-    // other lines of the paragraph than the change did.
-    const bool narrow = m_laidOutChange && layout && layout->lineCount() > 1 && rect.isValid() &&
-                        (layout->formats().isEmpty() || (m_colouring && m_colouring->KeptOtherLines(block))) &&
+    // Not where formats of its own (unless the colours of the other lines
+    // stayed) or text being composed may have changed other lines of the
+    // paragraph than the change did.
+    const bool keptFormats =
+        layout && (layout->formats().isEmpty() || (m_colouring && m_colouring->KeptOtherLines(block)));
+    const bool narrow = m_laidOutChange && keptFormats && layout->lineCount() > 1 && rect.isValid() &&
                         layout->preeditAreaText().isEmpty() &&
                         !document()->findChild<QSyntaxHighlighter*>();
     const int from = narrow ? m_laidOutChange->position - block.position() : -1;
