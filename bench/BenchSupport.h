@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -23,6 +25,24 @@
 #include <ctime>
 
 namespace bench {
+
+// Counts the paints of `widget` (the pane's viewport) while it lives.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget) : m_widget(widget) { qApp->installEventFilter(this); }
+    ~PaintWatch() override { qApp->removeEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched == m_widget)
+            ++paints;
+        return false;
+    }
+
+private:
+    QWidget* m_widget;
+};
 
 // Runs the event loop until the file named on `app`'s command line has loaded.
 inline void WaitForStartup(CEditorApp& app) {
@@ -123,6 +143,21 @@ inline int RunChild(const QStringList& arguments) {
     child.start(QCoreApplication::applicationFilePath(), arguments);
     child.waitForFinished(-1);
     return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : 1;
+}
+
+// The main of a bench measured in a child process of its own: `run(folder,
+// perf)` there, where `perf` (the argument "perf") asks for the longer run
+// a profiler is attached to.
+template <typename Run>
+int RunOwnProcess(int argc, char* argv[], Run&& run) {
+    if (argc > 2)
+        return RunInOwnFolder(argc, argv, [&](const QByteArray& mode, const QString& folder) {
+            return run(folder, mode == "perf");
+        });
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    QTemporaryDir dir;
+    return RunChild({args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
 }
 
 // CPU time used so far, in milliseconds: by the whole process, or by the

@@ -34,23 +34,6 @@ namespace {
 
 
 
-// Counts the paints of the pane's text.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(CEditorView* view) : m_view(view) { qApp->installEventFilter(this); }
-    ~PaintWatch() override { qApp->removeEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched == m_view->viewport())
-            ++paints;
-        return false;
-    }
-
-private:
-    CEditorView* m_view;
-};
 
 void Settle(int ms) {
     QElapsedTimer t;
@@ -61,7 +44,7 @@ void Settle(int ms) {
 
 // Posts `count` presses and releases of `key` (text `text`), and runs the
 // event loop until the pane has painted after the last; wall ms.
-double Keys(CEditorView* view, int key, const QString& text, int count, PaintWatch& watch) {
+double Keys(CEditorView* view, int key, const QString& text, int count, bench::PaintWatch& watch) {
     QElapsedTimer wall;
     wall.start();
     // Posted events come before the paint they cause (none is pending).
@@ -109,7 +92,7 @@ CEditorApp* Open(const QString& path, bool on, double& shownMs) {
     app->GetView()->setFocus();
     while (app->GetDocument()->IsLoading() && wall.elapsed() < 60000)
         QApplication::processEvents();
-    PaintWatch watch(app->GetView());
+    bench::PaintWatch watch(app->GetView()->viewport());
     app->GetView()->viewport()->update();
     while (watch.paints == 0 && wall.elapsed() < 60000)
         QApplication::processEvents();
@@ -128,7 +111,7 @@ int Page(const QString& folder, bool on) {
         return 3;
     const double shownCpu = bench::ProcessCpuMs() - cpu0;
     CEditorView* view = app->GetView();
-    PaintWatch watch(view);
+    bench::PaintWatch watch(view->viewport());
     double pages = 0, pagesCpu = 0;
     for (const double place : {0.0, 0.3, 0.6}) {
         QTextCursor c(view->document()->findBlockByNumber(int(view->document()->blockCount() * place)));
@@ -193,7 +176,7 @@ int Line(const QString& folder, bool on) {
     if (!app)
         return 3;
     CEditorView* view = app->GetView();
-    PaintWatch watch(view);
+    bench::PaintWatch watch(view->viewport());
     QElapsedTimer wall;
     wall.start();
     view->moveCursor(QTextCursor::End);

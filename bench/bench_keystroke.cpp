@@ -40,22 +40,6 @@ namespace {
 constexpr int kKeys = 200;
 
 
-// Counts the paints of the pane's text.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget* viewport) : m_viewport(viewport) {}
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched == m_viewport)
-            ++paints;
-        return false;
-    }
-
-private:
-    QWidget* m_viewport;
-};
 
 // The i-th key typed: mostly letters, an Enter every 40 keys and a Backspace
 // every 25.
@@ -118,8 +102,7 @@ int Run(const QString& folder, bool waitForProfiler) {
     }
 
     QWidget* to = QApplication::focusWidget() ? QApplication::focusWidget() : view;
-    PaintWatch watch(view->viewport());
-    qApp->installEventFilter(&watch);
+    bench::PaintWatch watch(view->viewport());
     std::vector<double> cpu, screen;
     std::vector<double> enterCpu, backspaceCpu; // for information
     int unpainted = 0;
@@ -157,7 +140,6 @@ int Run(const QString& folder, bool waitForProfiler) {
         QTimer::singleShot(5, &pause, &QEventLoop::quit);
         pause.exec();
     }
-    qApp->removeEventFilter(&watch);
     if (unpainted)
         std::printf("  (%d keys not painted within a second)\n", unpainted);
 
@@ -178,13 +160,4 @@ int Run(const QString& folder, bool waitForProfiler) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
-    if (argc > 2)
-        return bench::RunInOwnFolder(argc, argv, [](const QByteArray& mode, const QString& folder) {
-            return Run(folder, mode == "perf");
-        });
-    QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    QTemporaryDir dir;
-    return bench::RunChild({args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
-}
+int main(int argc, char* argv[]) { return bench::RunOwnProcess(argc, argv, Run); }

@@ -186,13 +186,4 @@ int Run(const QString& folder, bool waitForProfiler) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
-    if (argc > 2)
-        return bench::RunInOwnFolder(argc, argv, [](const QByteArray& mode, const QString& folder) {
-            return Run(folder, mode == "perf");
-        });
-    QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    QTemporaryDir dir;
-    return bench::RunChild({args.size() > 1 ? args[1] : QStringLiteral("run"), dir.path()});
-}
+int main(int argc, char* argv[]) { return bench::RunOwnProcess(argc, argv, Run); }

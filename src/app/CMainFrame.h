@@ -132,6 +132,8 @@ private:
     bool CreateMainToolBar();
     bool SetIndicators();
     void CreateEncodingPane();
+    // A status-bar pane that is a button, after the message pane, before the others.
+    QToolButton* AddButtonPane(const QString& objectName, int accessibleName);
     bool DockMainToolBar();
     bool CreateColorBar();
     void OnDestroy();

@@ -9,6 +9,7 @@
 #include "res/Toolbars.h"
 
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <new>
 
@@ -58,6 +59,16 @@ void CMainFrame::CreateEncodingPane() {
     connect(m_encodingPane, &CEncodingPane::convertChosen, m_document,
             [this](io::Encoding encoding) { m_document->ConvertToEncoding(encoding); });
     show();
+}
+
+QToolButton* CMainFrame::AddButtonPane(const QString& objectName, int accessibleName) {
+    auto* pane = new QToolButton(m_statusBar);
+    pane->setObjectName(objectName);
+    pane->setAccessibleName(res::LoadString(accessibleName));
+    pane->setAutoRaise(true);
+    pane->setFocusPolicy(Qt::NoFocus);
+    m_statusBar->insertPermanentWidget(1, pane);
+    return pane;
 }
 
 void CMainFrame::UpdateIndicators() {

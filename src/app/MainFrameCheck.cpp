@@ -30,13 +30,8 @@ void CMainFrame::CreateCheck() {
     m_checkDock->hide();
     connect(m_checkDock, &CCheckDock::enabledToggled, this, &CMainFrame::SetCheckEnabled);
 
-    m_checkPane = new QToolButton(m_statusBar);
-    m_checkPane->setObjectName(u"checkPane"_s);
-    m_checkPane->setAccessibleName(res::LoadString(res::IDS_CHECK_PANE));
-    m_checkPane->setAutoRaise(true);
-    m_checkPane->setFocusPolicy(Qt::NoFocus);
+    m_checkPane = AddButtonPane(u"checkPane"_s, res::IDS_CHECK_PANE);
     m_checkPane->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_statusBar->insertPermanentWidget(1, m_checkPane); // after the message pane, before the locks
     connect(m_checkPane, &QToolButton::clicked, this, &CMainFrame::ShowCheckList);
     connect(m_checkPane, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QMenu menu(this);

@@ -20,12 +20,7 @@ const QString kColouringSetting = u"Settings/Colouring"_s;
 } // namespace
 
 void CMainFrame::CreateColouringPane() {
-    m_colouringPane = new QToolButton(m_statusBar);
-    m_colouringPane->setObjectName(u"colouringPane"_s);
-    m_colouringPane->setAccessibleName(res::LoadString(res::IDS_COLOURING_PANE));
-    m_colouringPane->setAutoRaise(true);
-    m_colouringPane->setFocusPolicy(Qt::NoFocus);
-    m_statusBar->insertPermanentWidget(1, m_colouringPane);
+    m_colouringPane = AddButtonPane(u"colouringPane"_s, res::IDS_COLOURING_PANE);
     connect(m_colouringPane, &QToolButton::clicked, this,
             [this] { SetColouringEnabled(!m_view->Colouring()->IsEnabled()); });
     const bool on = platform::OpenSettings()->value(kColouringSetting, true).toBool();
